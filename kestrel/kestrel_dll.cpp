@@ -1,0 +1,286 @@
+// kestrel.dll: the port-I/O driver stand-in. The seven exports run one simulated chip
+// configured by kestrel.ini beside the DLL and publish its state in kestrel.state there.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "kestrel/kestrel_ini.h"
+#include "kestrel/state_file.h"
+#include "sim/chip_sim.h"
+
+namespace {
+
+constexpr DWORD kReloadCheckMs = 100;
+constexpr short kLoadFailed = 1;
+constexpr short kConfigInvalid = 2;
+constexpr short kBusFailed = 1;
+
+// The folder this DLL was loaded from, with a trailing separator.
+std::string ModuleFolder() {
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExA(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCSTR>(&ModuleFolder), &module))
+    return {};
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(module, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Enough of a file's identity to notice an edit: whether it exists, its write time and size.
+struct FileStamp {
+  bool exists = false;
+  FILETIME written{};
+  DWORD sizeLow = 0;
+  bool operator==(const FileStamp& o) const {
+    return exists == o.exists && written.dwLowDateTime == o.written.dwLowDateTime &&
+           written.dwHighDateTime == o.written.dwHighDateTime && sizeLow == o.sizeLow;
+  }
+};
+
+FileStamp StampOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  FileStamp stamp;
+  if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    stamp.exists = true;
+    stamp.written = data.ftLastWriteTime;
+    stamp.sizeLow = data.nFileSizeLow;
+  }
+  return stamp;
+}
+
+// The file's bytes, or nothing when it cannot be opened or read.
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string content;
+  char buffer[4096];
+  DWORD got = 0;
+  bool ok = true;
+  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0)
+    content.append(buffer, got);
+  CloseHandle(file);
+  if (!ok) return std::nullopt;
+  return content;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& content) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const bool ok =
+      WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+      written == content.size();
+  return CloseHandle(file) && ok;
+}
+
+bool SetShutdownPrivilege(bool enable) {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+    return false;
+  TOKEN_PRIVILEGES privileges{};
+  privileges.PrivilegeCount = 1;
+  privileges.Privileges[0].Attributes = enable ? SE_PRIVILEGE_ENABLED : 0;
+  bool ok = LookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+  // AdjustTokenPrivileges succeeds without granting anything; only the last error tells.
+  ok = ok && AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr) &&
+       GetLastError() == ERROR_SUCCESS;
+  CloseHandle(token);
+  return ok;
+}
+
+class Driver {
+ public:
+  Driver()
+      : folder_(ModuleFolder()),
+        iniPath_(folder_ + "kestrel.ini"),
+        statePath_(folder_ + "kestrel.state") {}
+
+  short Load() {
+    iniStamp_ = StampOf(iniPath_);
+    lastCheck_ = GetTickCount();
+    auto result = ReadConfig();
+    if (const auto* error = std::get_if<kestrel::IniError>(&result)) {
+      const std::string message = kestrel::DescribeIniError(iniPath_, *error);
+      status_.config = "error: " + message;
+      status_.loaded = false;
+      WriteState();
+      MessageBoxA(nullptr, message.c_str(), "kestrel", MB_OK | MB_ICONERROR);
+      return kConfigInvalid;
+    }
+    const sim::Config& config = std::get<sim::Config>(result);
+    if (chip_) {
+      chip_->Reconfigure(config);  // loaded again: the chip keeps its registers
+    } else {
+      chip_.emplace(config);
+    }
+    status_.config = "ok";
+    status_.loaded = !config.loadFails;
+    WriteState();
+    return chip_->Load() == 0 ? 0 : kLoadFailed;
+  }
+
+  short Unload() {
+    status_.loaded = false;
+    WriteState();
+    return 0;
+  }
+
+  short InitialBus(short mode, unsigned char a, unsigned char b, unsigned char c) {
+    if (!Ready()) return kBusFailed;
+    const short result = chip_->InitialBus(mode, a, b, c);
+    WriteState();
+    return result;
+  }
+
+  unsigned char In(short port) {
+    if (!Ready()) return 0xFF;
+    const unsigned char value = chip_->In(static_cast<uint16_t>(port));
+    NoteAccess();
+    return value;
+  }
+
+  void Out(short port, unsigned char value) {
+    if (!Ready()) return;
+    chip_->Out(static_cast<uint16_t>(port), value);
+    NoteAccess();
+  }
+
+  short EnablePri() {
+    if (!Ready() || chip_->EnablePri() == 0) return 0;
+    return SetShutdownPrivilege(true) ? 1 : 0;
+  }
+
+  short DisablePri() {
+    SetShutdownPrivilege(false);
+    return 1;
+  }
+
+ private:
+  std::variant<sim::Config, kestrel::IniError> ReadConfig() const {
+    if (!StampOf(iniPath_).exists) return kestrel::DefaultKestrelConfig();
+    const auto text = ReadWholeFile(iniPath_);
+    if (!text) return kestrel::IniError{0, "cannot be read"};
+    return kestrel::ParseKestrelIni(*text);
+  }
+
+  // The chip exists once a load has read a valid kestrel.ini; before that every port reads
+  // 0xFF. Edits of kestrel.ini are picked up here, at most every 100 ms.
+  bool Ready() {
+    if (!chip_) return false;
+    const DWORD now = GetTickCount();
+    if (now - lastCheck_ >= kReloadCheckMs) {
+      lastCheck_ = now;
+      const FileStamp stamp = StampOf(iniPath_);
+      if (!(stamp == iniStamp_)) {
+        iniStamp_ = stamp;
+        Reload();
+      }
+    }
+    return true;
+  }
+
+  void Reload() {
+    auto result = ReadConfig();
+    if (const auto* error = std::get_if<kestrel::IniError>(&result)) {
+      // No message box in the middle of the program's polling: the chip keeps its previous
+      // inputs and the state file names the problem.
+      status_.config = "error: " + kestrel::DescribeIniError(iniPath_, *error);
+      OutputDebugStringA(("kestrel: " + status_.config + "\n").c_str());
+    } else {
+      chip_->Reconfigure(std::get<sim::Config>(result));
+      status_.config = "ok";
+    }
+    WriteState();
+  }
+
+  void NoteAccess() {
+    for (const sim::PortAccess& access : chip_->Log()) {
+      if (access.refused) {
+        ++status_.refusedCount;
+        status_.lastRefused = access.port;
+      }
+    }
+    chip_->ClearLog();  // nobody reads it here; keep a long run's memory flat
+    WriteState();
+  }
+
+  // Rewrites kestrel.state when its contents changed, never leaving half a file visible.
+  void WriteState() {
+    const sim::ChipSim& chip = chip_ ? *chip_ : *EmptyChip();
+    std::string body = kestrel::FormatStateBody(chip, status_);
+    if (body == lastBody_) return;
+    const std::string temporary = statePath_ + ".tmp";
+    if (!WriteWholeFile(temporary, kestrel::FormatStateFile(serial_ + 1, body)) ||
+        !MoveFileExA(temporary.c_str(), statePath_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      OutputDebugStringA(("kestrel: cannot write " + statePath_ + "\n").c_str());
+      return;
+    }
+    ++serial_;
+    lastBody_ = std::move(body);
+  }
+
+  // Stands in for the chip in the state file before any valid configuration was read.
+  const sim::ChipSim* EmptyChip() {
+    if (!placeholder_) placeholder_.emplace(kestrel::DefaultKestrelConfig());
+    return &*placeholder_;
+  }
+
+  std::string folder_;
+  std::string iniPath_;
+  std::string statePath_;
+  std::optional<sim::ChipSim> chip_;
+  std::optional<sim::ChipSim> placeholder_;
+  kestrel::DriverStatus status_;
+  FileStamp iniStamp_;
+  DWORD lastCheck_ = 0;
+  std::string lastBody_;
+  uint64_t serial_ = 0;
+};
+
+// The DLL's single simulated chip, shared by all callers in the process as a real driver's
+// hardware would be.
+Driver& TheDriver() {
+  static Driver driver;
+  return driver;
+}
+
+}  // namespace
+
+extern "C" {
+
+short __stdcall LoadKestrelVxD(void) {
+  return TheDriver().Load();
+}
+short __stdcall UnLoadKestrelVxD(void) {
+  return TheDriver().Unload();
+}
+short __stdcall InitialBus(short mode, unsigned char a, unsigned char b, unsigned char c) {
+  return TheDriver().InitialBus(mode, a, b, c);
+}
+unsigned char __stdcall InPortB(short port) {
+  return TheDriver().In(port);
+}
+void __stdcall OutPortB(short port, unsigned char value) {
+  TheDriver().Out(port, value);
+}
+short __stdcall EnablePri(void) {
+  return TheDriver().EnablePri();
+}
+short __stdcall DisablePri(void) {
+  return TheDriver().DisablePri();
+}
+
+}  // extern "C"

@@ -1,0 +1,33 @@
+// vigilon.exe: binds the system to Windows (the platform services, kestrel.dll from the
+// program's folder, the Win32 control layer), runs start-up, then the message loop.
+#include <memory>
+#include <optional>
+
+#include "monitor/frmvigilon.h"
+#include "platform/win32/kestrel_port_io.h"
+#include "platform/win32/win32_platform.h"
+#include "startup/startup.h"
+#include "ui/win32/win32_runtime.h"
+
+int main() {
+  using namespace vigilon;
+  platform::Win32Platform platform;
+  platform::KestrelPortIo driver(platform.ProgramFolder() + "\\kestrel.dll");
+  const std::unique_ptr<items::SettingsFiles> settingsFiles = items::NewWin32SettingsFiles();
+  RunState run(driver, platform, *settingsFiles);
+  ui::Win32Runtime runtime(platform);
+
+  std::optional<ui::FormSlot<frmvigilon, RunState&>> mainWindow;
+  const startup::StartupOutcome outcome = startup::Main(run, [&](RunState& state) {
+    mainWindow.emplace(runtime, state);
+    mainWindow->Get().Show();
+  });
+  switch (outcome) {
+    case startup::StartupOutcome::MainWindowShown:
+      return runtime.Run();
+    case startup::StartupOutcome::SecondInstance:
+      return 0;
+    default:
+      return 1;
+  }
+}

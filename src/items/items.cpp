@@ -1,0 +1,139 @@
+// The item table, item availability per chip model and the default limits.
+#include "items/items.h"
+
+#include <optional>
+
+#include "chip/chip_model.h"
+
+namespace vigilon::items {
+
+namespace {
+
+using chip::Model;
+
+constexpr std::array<ItemInfo, kItemCount> kItems{{
+    {0, "CPU", "CPU", "frmVcoreA", 0, 0x20, 0, 0xFF},
+    {1, "VcoreB", "VCoreB", "frmVcoreB", 0, 0x21, 0, 0xFF},
+    {2, "+3.3V", "+  3.3", "frmV33", 0, 0x22, 0, 0xFF},
+    {3, "+5V", "+  5.0", "frmVp5", 0, 0x23, 0, 0xFF},
+    {4, "+12V", "+12.0", "frmVp12", 0, 0x24, 0, 0xFF},
+    {5, "-12V", "-12.0", "frmVn12", 0, 0x25, 0, 0xFF},
+    {6, "-5V", "-  5.0", "frmVn5", 0, 0x26, 0, 0xFF},
+    {7, "5Vsb", "5Vsb", "frmVsb", 5, 0x50, 0, 0xFF},
+    {8, "Vbat", "Vbat", "frmVbat", 5, 0x51, 0, 0xFF},
+    {9, "Chassis", "Chassis", "frmFan1", 0, 0x28, 0, 0xFF},
+    {10, "CPU", "CPU", "frmFan2", 0, 0x29, 0, 0xFF},
+    {11, "Second", "Second", "frmFan3", 0, 0x2A, 0, 0xFF},
+    {12, "System", "System", "frmTemp1", 0, 0x27, 0, 0xFF},
+    {13, "CPU", "CPU", "frmTemp2", 1, 0x50, 0x51, 0xFF},
+    {14, "Other", "Other", "frmTemp3", 2, 0x50, 0x51, 0xFF},
+    {15, "", "Chassis Open", "frmCaseOpen", 0, 0x42, 0, 0x10},
+}};
+
+// Default voltage rows: display range, limits, and the rail's divider folded into volts per
+// count (computed in double, kept as single like the rest of the table).
+struct VoltDefault {
+  double sliderMin, sliderMax, low, high, factor;
+};
+constexpr std::array<VoltDefault, kVoltItemCount> kVoltDefaults{{
+    {1, 4.1, 1.86, 2.26, 0.016},
+    {1, 4.1, 3.1, 3.8, 0.016},
+    {2.3, 4, 2.97, 3.63, 0.016},
+    {4, 6, 4.5, 5.5, 0.016 / 0.595},
+    {10, 14, 10.5, 13.5, 0.016 / 0.263},
+    {-14, -10, -13.51, -10.52, 0.016 / 0.287},
+    {-6, -4, -5.62, -4.36, 0.016 / 0.664},
+    {4, 6, 4.375, 5.625, 0.016 / 0.66},
+    {1.5, 6, 2.75, 4, 0.016},
+}};
+
+constexpr std::array<int16_t, kFanCount> kFanLimitCountDefaults{168, 84, 84};
+constexpr int16_t kFanDivisorDefault = 8;
+constexpr std::array<float, kTempCount> kTempLimitDefaults{65, 85, 65};
+constexpr float kTempHystBelowLimit = 5;
+
+// Items that are off, and silent, until the user turns them on.
+constexpr std::array<MonitorItem, 4> kOffByDefault{9, 11, 6, 14};
+
+void ClearItems(ItemFlags& present, ItemFlags& beepCapable, std::initializer_list<int> items,
+                bool alsoPresent) {
+  for (int i : items) {
+    beepCapable[i] = 0;
+    if (alsoPresent) present[i] = 0;
+  }
+}
+
+}  // namespace
+
+const std::array<ItemInfo, kItemCount>& ItemTable() {
+  return kItems;
+}
+
+ItemAvailability ItemAvailabilityFor(uint8_t chipId) {
+  ItemAvailability a;
+  a.ItemPresent.fill(1);
+  a.ItemBeepCapable.fill(1);
+  const std::optional<chip::ChipModelEntry> entry = chip::ChipModel(chipId);
+  if (!entry) return a;
+  switch (entry->model) {
+    case Model::ZR410:
+      ClearItems(a.ItemPresent, a.ItemBeepCapable, {8, 7}, true);
+      ClearItems(a.ItemPresent, a.ItemBeepCapable, {12, 13, 14}, false);
+      break;
+    case Model::ZR460:
+      ClearItems(a.ItemPresent, a.ItemBeepCapable, {1}, true);
+      a.ItemPresent[6] = 0;  // the rail is absent but its beep option stays offered
+      break;
+    case Model::ZR420:
+      break;
+    case Model::ZR430:
+      ClearItems(a.ItemPresent, a.ItemBeepCapable, {1, 8, 7, 6, 11, 14, 15}, true);
+      break;
+  }
+  return a;
+}
+
+void EnforceItemInvariants(ItemTables& t) {
+  for (int i = 0; i < kItemCount; ++i) {
+    if (t.ItemPresent[i] == 0) t.ItemEnabled[i] = 0;
+    if (t.ItemBeepCapable[i] == 0) t.ItemBeep[i] = 0;
+  }
+}
+
+void LoadDefaultLimits(ItemTables& t) {
+  for (int i = 0; i < kVoltItemCount; ++i) {
+    const VoltDefault& d = kVoltDefaults[i];
+    t.VoltSliderMin[i] = static_cast<float>(d.sliderMin);
+    t.VoltSliderMax[i] = static_cast<float>(d.sliderMax);
+    t.VoltLowLimit[i] = static_cast<float>(d.low);
+    t.VoltHighLimit[i] = static_cast<float>(d.high);
+    t.VoltFactor[i] = static_cast<float>(d.factor);
+  }
+  for (int f = 0; f < kFanCount; ++f) {
+    t.FanDivisor[f] = kFanDivisorDefault;
+    t.FanLimitCount[f] = kFanLimitCountDefaults[f];
+  }
+  for (int s = 0; s < kTempCount; ++s) {
+    t.TempLimit[s] = kTempLimitDefaults[s];
+    t.TempHyst[s] = t.TempLimit[s] - kTempHystBelowLimit;
+  }
+  t.ItemEnabled.fill(1);
+  t.ItemWErr1.fill(1);
+  t.ItemWErr3.fill(0);
+  t.ItemBeep.fill(1);
+  t.Password = std::string(8, ' ');
+  t.VidDefaultsPending = kTrue;
+  t.TempInCelsius = kTrue;
+  t.PollInterval = 4;
+  for (MonitorItem i : kOffByDefault) {
+    t.ItemEnabled[i] = 0;
+    t.ItemBeep[i] = 0;
+  }
+  t.ItemEnabled[kChassisItem] = 1;
+  t.ItemBeep[kChassisItem] = 1;
+  t.ItemWErr1[kChassisItem] = 0;
+  t.ItemWErr3[kChassisItem] = 1;
+  EnforceItemInvariants(t);
+}
+
+}  // namespace vigilon::items

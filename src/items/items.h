@@ -1,0 +1,100 @@
+// The sixteen monitored items: their table, the per-item flags, the limit tables and the
+// defaults that put every setting back to its starting value.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "items/settings_record.h"
+
+namespace vigilon::items {
+
+// Item indices: 0-8 voltages, 9-11 fans (fan f is item 9 + f), 12-14 temperatures
+// (sensor t is item 12 + t), 15 chassis intrusion.
+using MonitorItem = int;
+inline constexpr int kItemCount = 16;
+inline constexpr int kVoltItemCount = 9;
+inline constexpr int kFanCount = 3;
+inline constexpr int kTempCount = 3;
+inline constexpr MonitorItem kFirstFanItem = 9;
+inline constexpr MonitorItem kFirstTempItem = 12;
+inline constexpr MonitorItem kChassisItem = 15;
+
+struct ItemInfo {
+  MonitorItem index;
+  const char* mainCaption;    // empty for the chassis item, which has only its status label
+  const char* configCaption;  // caption in the monitoring configuration dialog
+  const char* warningWindow;  // name of the item's warning dialog
+  uint8_t bank;               // where the reading lives
+  uint8_t reg;                // reading register (upper eight bits for sensors 1 and 2)
+  uint8_t lowReg;             // half-degree register of sensors 1 and 2, else 0
+  uint8_t mask;               // the reading's bits in `reg`
+};
+
+const std::array<ItemInfo, kItemCount>& ItemTable();
+
+// A per-item flag byte counts as set only when it is exactly 1; other values are kept as they
+// came but mean "off".
+constexpr bool IsSet(uint8_t flag) {
+  return flag == 1;
+}
+// The 16-bit Booleans of the settings: -1 true, 0 false; any other nonzero value reads as true.
+inline constexpr int16_t kTrue = -1;
+inline constexpr int16_t kFalse = 0;
+constexpr bool IsTrue(int16_t value) {
+  return value != 0;
+}
+
+using ItemFlags = std::array<uint8_t, kItemCount>;
+
+// Every table of the items: created by start-up, handed down to whoever reads or edits limits.
+struct ItemTables {
+  ItemFlags ItemEnabled{};
+  ItemFlags ItemWErr1{};
+  ItemFlags ItemWErr3{};
+  ItemFlags ItemBeep{};
+  ItemFlags ItemPresent{};
+  ItemFlags ItemBeepCapable{};
+
+  // Volts, entries 0-8 used; entry 9 stays 0.
+  std::array<float, 10> VoltSliderMin{};
+  std::array<float, 10> VoltSliderMax{};
+  std::array<float, 10> VoltLowLimit{};
+  std::array<float, 10> VoltHighLimit{};
+  std::array<float, 10> VoltFactor{};  // volts per register count
+
+  // Entries 0-2 used.
+  std::array<int16_t, 4> FanDivisor{};
+  std::array<int16_t, 4> FanLimitCount{};  // fan-count register value; higher = slower
+  std::array<float, 4> TempLimit{};        // degrees Celsius
+  std::array<float, 4> TempHyst{};         // degrees Celsius
+
+  std::string Password = std::string(8, ' ');
+  int16_t VidDefaultsPending = kFalse;
+  int16_t TempInCelsius = kTrue;
+  int16_t PollInterval = 4;
+
+  // The record as the settings file last gave it (or as the defaults filled it): a save writes
+  // the entries the program never uses back from here unchanged.
+  SettingsRecord settingsRecord{};
+};
+
+struct ItemAvailability {
+  ItemFlags ItemPresent{};
+  ItemFlags ItemBeepCapable{};
+};
+
+// Which items exist on a chip and which offer a beep; an identifier outside the chip-model
+// table leaves every item present and beep-capable.
+ItemAvailability ItemAvailabilityFor(uint8_t chipId);
+
+// Where an item is not present it is not monitored, and where it cannot beep it does not.
+void EnforceItemInvariants(ItemTables& tables);
+
+// The table part of the defaults command: every limit, flag and setting back to its default,
+// then the invariants against the availability flags already in `tables`. The caller (the main
+// window) shows the hourglass, puts PollInterval into Text1 and HScroll1, and repaints.
+void LoadDefaultLimits(ItemTables& tables);
+
+}  // namespace vigilon::items

@@ -1,0 +1,64 @@
+// The platform for native tests: records every request and answers from a script.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace vigilon::platform {
+
+class FakePlatform : public Platform {
+ public:
+  struct MsgBoxCall {
+    std::string text;
+    std::string caption;
+    MsgBoxButtons buttons;
+  };
+  struct NotifyCall {
+    NotifyOp op;
+    NotifyIconRecord record;
+  };
+  struct HelpCall {
+    std::string file;
+    uint32_t command;
+    uint32_t context;
+  };
+
+  // Scripted state.
+  std::deque<MsgBoxAnswer> msgBoxAnswers;  // empty: Ok, or Yes for a Yes/No box
+  std::string folder = "/vigilon";
+  std::set<std::string> files;  // names present in the program folder
+  bool otherInstance = false;
+  bool exitWindowsResult = true;
+
+  // Recorded calls.
+  std::vector<MsgBoxCall> msgBoxes;
+  std::vector<NotifyCall> notifyCalls;
+  std::vector<HelpCall> helpCalls;
+  std::vector<uint32_t> sleeps;
+  std::vector<std::pair<uint32_t, uint32_t>> exitWindowsCalls;
+  std::vector<std::string> iconLoads;
+  std::map<IconHandle, std::string> liveIcons;  // loaded and not yet destroyed
+
+  MsgBoxAnswer MsgBox(const std::string& text, const std::string& caption,
+                      MsgBoxButtons buttons) override;
+  std::string ProgramFolder() override { return folder; }
+  char PathSeparator() const override { return '/'; }
+  bool FileExistsInProgramFolder(const std::string& name) override;
+  bool AnotherInstanceRunning() override { return otherInstance; }
+  void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+  bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
+  bool ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) override;
+  IconHandle LoadIconFile(const std::string& name) override;
+  void DestroyIcon(IconHandle icon) override { liveIcons.erase(icon); }
+  void ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) override;
+
+ private:
+  IconHandle nextIcon_ = 100;
+};
+
+}  // namespace vigilon::platform

@@ -1,0 +1,64 @@
+// The operating-system services the windows and start-up use. One interface; the Win32
+// implementation serves the product, the fake serves the native tests.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vigilon::platform {
+
+enum class MsgBoxButtons : uint8_t { Ok, YesNo };
+enum class MsgBoxAnswer : uint8_t { Ok, Yes, No };
+
+enum class NotifyOp : uint32_t { Add = 0, Modify = 1, Delete = 2 };
+
+// The ANSI notification-area record, in the 88-byte layout Shell_NotifyIconA accepts.
+struct NotifyIconRecord {
+  uint32_t cbSize = 88;
+  uint32_t hWnd = 0;
+  uint32_t uID = 0;
+  uint32_t uFlags = 0;
+  uint32_t uCallbackMessage = 0;
+  uint32_t hIcon = 0;
+  std::array<char, 64> szTip{};
+};
+static_assert(sizeof(NotifyIconRecord) == 88);
+
+using IconHandle = uint32_t;  // 0 = none
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // A message box; `caption` empty means the application title "vigilon".
+  virtual MsgBoxAnswer MsgBox(const std::string& text, const std::string& caption,
+                              MsgBoxButtons buttons) = 0;
+
+  // The program's own folder, without a trailing separator, and the separator that joins a
+  // file name to it ('\\' on Windows).
+  virtual std::string ProgramFolder() = 0;
+  virtual char PathSeparator() const = 0;
+  // Whether a file of this name exists in the program's folder, compared without regard to case.
+  virtual bool FileExistsInProgramFolder(const std::string& name) = 0;
+
+  // True when another copy of the program is already running. The first call claims the
+  // program's single-instance marker for this process.
+  virtual bool AnotherInstanceRunning() = 0;
+
+  virtual void Sleep(uint32_t milliseconds) = 0;
+  // Asks the operating system to end the session; the result is not used by the system.
+  virtual bool ExitWindowsEx(uint32_t flags, uint32_t reserved) = 0;
+
+  virtual bool ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) = 0;
+
+  // Loads an icon file from the program's folder; 0 when it cannot be loaded.
+  virtual IconHandle LoadIconFile(const std::string& name) = 0;
+  virtual void DestroyIcon(IconHandle icon) = 0;
+
+  // Opens the help viewer on a help file at a context number.
+  virtual void ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) = 0;
+};
+
+}  // namespace vigilon::platform

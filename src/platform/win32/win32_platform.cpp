@@ -1,0 +1,106 @@
+// The platform services on Win32: message boxes, the program folder, the single-instance
+// marker, the notification area, icon files and the help viewer.
+#include "platform/win32/win32_platform.h"
+
+#include <shellapi.h>
+#include <windows.h>
+
+#include <cstring>
+
+namespace vigilon::platform {
+
+namespace {
+constexpr const char* kApplicationTitle = "vigilon";
+// A session-local name: another user's copy on the same machine does not count.
+constexpr const char* kInstanceMutexName = "Local\\Norvane Vigilon single instance";
+
+std::string Join(const std::string& folder, const std::string& name) {
+  if (!name.empty() && (name.front() == '\\' || name.front() == '/')) return folder + name;
+  return folder + "\\" + name;
+}
+}  // namespace
+
+Win32Platform::Win32Platform() = default;
+
+Win32Platform::~Win32Platform() {
+  if (instanceMutex_ != nullptr) CloseHandle(static_cast<HANDLE>(instanceMutex_));
+}
+
+MsgBoxAnswer Win32Platform::MsgBox(const std::string& text, const std::string& caption,
+                                   MsgBoxButtons buttons) {
+  const UINT type = buttons == MsgBoxButtons::YesNo ? MB_YESNO : MB_OK;
+  const char* title = caption.empty() ? kApplicationTitle : caption.c_str();
+  const int answer = MessageBoxA(nullptr, text.c_str(), title, type | MB_SETFOREGROUND);
+  switch (answer) {
+    case IDYES:
+      return MsgBoxAnswer::Yes;
+    case IDNO:
+      return MsgBoxAnswer::No;
+    default:
+      return buttons == MsgBoxButtons::YesNo ? MsgBoxAnswer::No : MsgBoxAnswer::Ok;
+  }
+}
+
+std::string Win32Platform::ProgramFolder() {
+  char path[MAX_PATH * 2] = {};
+  const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder(path, n);
+  const auto slash = folder.find_last_of("\\/");
+  if (slash != std::string::npos) folder.resize(slash);
+  return folder;
+}
+
+bool Win32Platform::FileExistsInProgramFolder(const std::string& name) {
+  // Windows file names are compared without regard to case by the file system itself.
+  const DWORD attributes = GetFileAttributesA(Join(ProgramFolder(), name).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool Win32Platform::AnotherInstanceRunning() {
+  if (!instanceChecked_) {
+    instanceChecked_ = true;
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
+    otherInstance_ = mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    instanceMutex_ = mutex;
+  }
+  return otherInstance_;
+}
+
+void Win32Platform::Sleep(uint32_t milliseconds) {
+  ::Sleep(milliseconds);
+}
+
+bool Win32Platform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
+  return ::ExitWindowsEx(flags, reserved) != FALSE;
+}
+
+bool Win32Platform::ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) {
+  // The shell accepts the original 88-byte ANSI record; the headers' own struct is larger,
+  // so the record goes over as the bytes it is.
+  NOTIFYICONDATAA data{};
+  static_assert(sizeof(data) >= sizeof(record));
+  std::memcpy(&data, &record, sizeof(record));
+  data.cbSize = sizeof(record);
+  return Shell_NotifyIconA(static_cast<DWORD>(op), &data) != FALSE;
+}
+
+IconHandle Win32Platform::LoadIconFile(const std::string& name) {
+  HANDLE icon = LoadImageA(nullptr, Join(ProgramFolder(), name).c_str(), IMAGE_ICON, 0, 0,
+                           LR_LOADFROMFILE | LR_DEFAULTSIZE);
+  return static_cast<IconHandle>(reinterpret_cast<uintptr_t>(icon));
+}
+
+void Win32Platform::DestroyIcon(IconHandle icon) {
+  if (icon != 0) ::DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)));
+}
+
+void Win32Platform::ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) {
+  // The help viewer of the era; where none is installed the request simply does nothing.
+  using WinHelpFn = BOOL(WINAPI*)(HWND, LPCSTR, UINT, ULONG_PTR);
+  HMODULE user32 = GetModuleHandleA("user32.dll");
+  FARPROC proc = user32 ? GetProcAddress(user32, "WinHelpA") : nullptr;
+  auto winHelp = reinterpret_cast<WinHelpFn>(reinterpret_cast<void*>(proc));
+  if (winHelp != nullptr) winHelp(GetActiveWindow(), helpFile.c_str(), command, context);
+}
+
+}  // namespace vigilon::platform

@@ -1,0 +1,34 @@
+// Start-up: the single-instance check, driver load, chip detection and identification, and
+// the hand-over to the main window.
+#pragma once
+
+#include <functional>
+
+#include "monitor/run_state.h"
+
+namespace vigilon::startup {
+
+enum class StartupOutcome {
+  SecondInstance,    // ended silently
+  DriverLoadFailed,  // "LOAD Device Driver fail!"
+  BusInitFailed,     // "Initialize Bus Fail!"
+  ChipMissing,       // "Norvane Hardware Monitor chip does not exist!"
+  UnsupportedChip,   // an identifier outside the chip-model table
+  MainWindowShown,
+};
+
+inline constexpr const char* kMsgDriverLoadFailed = "LOAD Device Driver fail!";
+inline constexpr const char* kMsgBusInitFailed = "Initialize Bus Fail!";
+inline constexpr const char* kMsgChipMissing = "Norvane Hardware Monitor chip does not exist!";
+
+// Runs the whole start-up. Every failure has shown its message box when this returns; the
+// caller only ends the process. `showMainWindow` loads and shows the main window.
+StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMainWindow);
+
+// Fills ItemPresent and ItemBeepCapable from ChipId.
+void SetItemAvailability(RunState& run);
+
+// The message for a chip identifier outside the chip-model table.
+std::string UnsupportedChipMessage(uint8_t chipId);
+
+}  // namespace vigilon::startup

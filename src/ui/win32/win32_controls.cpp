@@ -1,0 +1,675 @@
+// The peers of the visible controls: each creates its native child window, copies the model's
+// properties to it without raising events, and turns the user's input into the model's setters.
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cwctype>
+
+#include "ui/win32/win32_internal.h"
+
+namespace vigilon::ui::win32 {
+namespace {
+
+bool IsIconFile(const std::string& picture) {
+  if (picture.size() < 4) return false;
+  std::string tail = picture.substr(picture.size() - 4);
+  std::transform(tail.begin(), tail.end(), tail.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return tail == ".ico";
+}
+
+// Multi-line edit controls break lines with CR LF; the model keeps plain LF.
+std::wstring ToNativeLines(const std::string& text) {
+  std::wstring wide = Widen(text);
+  std::wstring out;
+  out.reserve(wide.size());
+  for (size_t i = 0; i < wide.size(); ++i) {
+    if (wide[i] == L'\n' && (i == 0 || wide[i - 1] != L'\r')) out += L'\r';
+    out += wide[i];
+  }
+  return out;
+}
+
+std::string FromNativeLines(const std::wstring& wide) {
+  std::wstring out;
+  out.reserve(wide.size());
+  for (wchar_t c : wide) {
+    if (c != L'\r') out += c;
+  }
+  return Narrow(out);
+}
+
+std::wstring WindowText(HWND hwnd) {
+  const int length = GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  GetWindowTextW(hwnd, text.data(), length + 1);
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+// An icon file from the program's folder, or nullptr.
+HICON LoadPictureIcon(Form& form, const std::string& picture, int size) {
+  if (!IsIconFile(picture)) return nullptr;
+  platform::Platform& platform = form.platform();
+  const std::string path = platform.ProgramFolder() + platform.PathSeparator() + picture;
+  return static_cast<HICON>(
+      LoadImageW(nullptr, Widen(path).c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
+}
+
+}  // namespace
+
+// ---- NativePeer ----
+
+NativePeer::~NativePeer() {
+  if (native_ == nullptr) return;
+  RemovePropW(native_, kPeerProperty);
+  DestroyWindow(native_);
+  native_ = nullptr;
+}
+
+HWND NativePeer::MakeChild(DWORD exStyle, const wchar_t* className, const std::wstring& text,
+                           DWORD style, HWND parent, const RECT& rect) {
+  const DWORD visible = model_.visible() ? WS_VISIBLE : 0;
+  return CreateWindowExW(exStyle, className, text.c_str(),
+                         WS_CHILD | WS_CLIPSIBLINGS | visible | style, rect.left, rect.top,
+                         rect.right - rect.left, rect.bottom - rect.top, parent,
+                         reinterpret_cast<HMENU>(static_cast<UINT_PTR>(model_.controlId())),
+                         form_.runtime().impl().instance, nullptr);
+}
+
+void NativePeer::Build() {
+  native_ = CreateChild(form_.ContainerOf(model_), form_.PixelRect(model_.rect()));
+  if (native_ == nullptr) return;
+  SetPropW(native_, kPeerProperty, this);
+  for (Prop prop : {Prop::Font, Prop::Range, Prop::Value, Prop::Selection, Prop::Caption,
+                    Prop::Colors, Prop::Picture, Prop::Enabled}) {
+    Sync(prop);
+  }
+}
+
+void NativePeer::Sync(Prop prop) {
+  if (native_ == nullptr) return;
+  Syncing guard(*this);
+  switch (prop) {
+    case Prop::Visible:
+      ShowWindow(native_, model_.visible() ? SW_SHOWNA : SW_HIDE);
+      break;
+    case Prop::Enabled:
+      EnableWindow(native_, model_.enabled() ? TRUE : FALSE);
+      InvalidateRect(native_, nullptr, TRUE);
+      break;
+    case Prop::Position: {
+      const RECT rect = form_.PixelRect(model_.rect());
+      SetWindowPos(native_, nullptr, rect.left, rect.top, rect.right - rect.left,
+                   rect.bottom - rect.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      break;
+    }
+    case Prop::Font:
+      SendMessageW(native_, WM_SETFONT, reinterpret_cast<WPARAM>(form_.FontFor(model_.font())),
+                   TRUE);
+      break;
+    default:
+      break;
+  }
+  SyncOwn(prop);
+}
+
+bool NativePeer::OnReflected(UINT, WPARAM, LPARAM, LRESULT&) {
+  return false;
+}
+
+namespace {
+
+// ---- Label ----
+
+class LabelPeer final : public NativePeer {
+ public:
+  LabelPeer(FormWindow& form, Label& label) : NativePeer(form, label), label_(label) {}
+  ~LabelPeer() override {
+    if (brush_ != nullptr) DeleteObject(brush_);
+  }
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    DWORD align = SS_LEFT;
+    if (label_.alignment() == Align::Center) align = SS_CENTER;
+    if (label_.alignment() == Align::Right) align = SS_RIGHT;
+    return MakeChild(0, L"STATIC", Widen(label_.caption()), align, parent, rect);
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop == Prop::Caption) SetWindowTextW(native(), Widen(label_.caption()).c_str());
+    if (prop == Prop::Colors) {
+      if (brush_ != nullptr) DeleteObject(brush_);
+      brush_ = CreateSolidBrush(ResolveColor(label_.backColor()));
+      InvalidateRect(native(), nullptr, TRUE);
+    }
+  }
+  bool OnReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
+    if (message != WM_CTLCOLORSTATIC) return false;
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    // A disabled label is drawn greyed whatever its fore colour.
+    SetTextColor(dc,
+                 label_.enabled() ? ResolveColor(label_.foreColor()) : GetSysColor(COLOR_GRAYTEXT));
+    SetBkColor(dc, ResolveColor(label_.backColor()));
+    SetBkMode(dc, OPAQUE);
+    result = reinterpret_cast<LRESULT>(brush_);
+    return true;
+  }
+
+ private:
+  Label& label_;
+  HBRUSH brush_ = nullptr;
+};
+
+// ---- Buttons ----
+
+class CommandPeer final : public NativePeer {
+ public:
+  CommandPeer(FormWindow& form, CommandButton& button)
+      : NativePeer(form, button), button_(button) {}
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    return MakeChild(0, L"BUTTON", Widen(button_.caption()), BS_PUSHBUTTON | WS_TABSTOP, parent,
+                     rect);
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop == Prop::Caption) SetWindowTextW(native(), Widen(button_.caption()).c_str());
+  }
+  bool OnReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
+    if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED || syncing()) return false;
+    button_.Click();
+    result = 0;
+    return true;
+  }
+
+ private:
+  CommandButton& button_;
+};
+
+class CheckPeer final : public NativePeer {
+ public:
+  CheckPeer(FormWindow& form, CheckBox& box) : NativePeer(form, box), box_(box) {}
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    // Not an automatic box: the model decides the state, the window only shows it.
+    return MakeChild(0, L"BUTTON", Widen(box_.caption()), BS_3STATE | WS_TABSTOP, parent, rect);
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop == Prop::Caption) SetWindowTextW(native(), Widen(box_.caption()).c_str());
+    if (prop == Prop::Value) {
+      const WPARAM state = box_.value() == 1   ? BST_CHECKED
+                           : box_.value() == 2 ? BST_INDETERMINATE
+                                               : BST_UNCHECKED;
+      SendMessageW(native(), BM_SETCHECK, state, 0);
+    }
+  }
+  bool OnReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
+    if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED || syncing()) return false;
+    box_.UserClick();
+    result = 0;
+    return true;
+  }
+
+ private:
+  CheckBox& box_;
+};
+
+class OptionPeer final : public NativePeer {
+ public:
+  OptionPeer(FormWindow& form, OptionButton& option) : NativePeer(form, option), option_(option) {}
+  ~OptionPeer() override {
+    if (icon_ != nullptr) DestroyIcon(icon_);
+  }
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    return MakeChild(0, L"BUTTON", Text(), BS_RADIOBUTTON | WS_TABSTOP, parent, rect);
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop == Prop::Value) {
+      SendMessageW(native(), BM_SETCHECK, option_.value() ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+    if (prop == Prop::Caption || prop == Prop::Picture) {
+      HICON icon = LoadPictureIcon(form().model(), option_.picture(), 16);
+      const LONG_PTR style = GetWindowLongPtrW(native(), GWL_STYLE);
+      SetWindowLongPtrW(native(), GWL_STYLE,
+                        icon != nullptr ? (style | BS_ICON) : (style & ~LONG_PTR{BS_ICON}));
+      SendMessageW(native(), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+      if (icon_ != nullptr) DestroyIcon(icon_);
+      icon_ = icon;
+      SetWindowTextW(native(), Text().c_str());
+    }
+  }
+  bool OnReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
+    if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED || syncing()) return false;
+    option_.UserClick();
+    result = 0;
+    return true;
+  }
+
+ private:
+  // A picture that is not an icon file is a short text drawn in the caption's place.
+  std::wstring Text() const {
+    if (!option_.caption().empty() || IsIconFile(option_.picture())) {
+      return Widen(option_.caption());
+    }
+    return Widen(option_.picture());
+  }
+  OptionButton& option_;
+  HICON icon_ = nullptr;
+};
+
+// ---- Up-down, slider, progress bar, scroll bar ----
+
+class UpDownPeer final : public NativePeer {
+ public:
+  UpDownPeer(FormWindow& form, UpDown& upDown) : NativePeer(form, upDown), upDown_(upDown) {}
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    return MakeChild(0, UPDOWN_CLASSW, L"", UDS_ARROWKEYS, parent, rect);
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop == Prop::Range) {
+      SendMessageW(native(), UDM_SETRANGE32, static_cast<WPARAM>(upDown_.min()),
+                   static_cast<LPARAM>(upDown_.max()));
+    }
+    if (prop == Prop::Range || prop == Prop::Value) {
+      SendMessageW(native(), UDM_SETPOS32, 0, static_cast<LPARAM>(upDown_.value()));
+    }
+  }
+  bool OnReflected(UINT message, WPARAM, LPARAM lParam, LRESULT& result) override {
+    if (message != WM_NOTIFY) return false;
+    auto* notify = reinterpret_cast<NMUPDOWN*>(lParam);
+    if (notify->hdr.code != UDN_DELTAPOS) return false;
+    // The native control proposes a move in the direction of its range; the model makes it
+    // (and refuses it at the ends), and the position comes back through Sync.
+    const bool towardsMax = (notify->iDelta > 0) == (upDown_.max() >= upDown_.min());
+    if (towardsMax) {
+      upDown_.ArrowUp();
+    } else {
+      upDown_.ArrowDown();
+    }
+    result = TRUE;  // cancel the native change
+    return true;
+  }
+
+ private:
+  UpDown& upDown_;
+};
+
+class SliderPeer final : public NativePeer {
+ public:
+  SliderPeer(FormWindow& form, Slider& slider) : NativePeer(form, slider), slider_(slider) {}
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    return MakeChild(0, TRACKBAR_CLASSW, L"", TBS_HORZ | TBS_NOTICKS | TBS_ENABLESELRANGE, parent,
+                     rect);
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop == Prop::Range) {
+      SendMessageW(native(), TBM_SETRANGEMIN, FALSE, slider_.min());
+      SendMessageW(native(), TBM_SETRANGEMAX, TRUE, slider_.max());
+    }
+    if (prop == Prop::Range || prop == Prop::Value) {
+      SendMessageW(native(), TBM_SETPOS, TRUE, slider_.ThumbPosition());
+    }
+    if (prop == Prop::Range || prop == Prop::Selection) InvalidateRect(native(), nullptr, TRUE);
+  }
+  bool OnReflected(UINT message, WPARAM, LPARAM lParam, LRESULT& result) override {
+    if (message == WM_HSCROLL && !syncing()) {
+      // Only an enabled slider moves under the user's hand.
+      slider_.SetValue(static_cast<int>(SendMessageW(native(), TBM_GETPOS, 0, 0)));
+      result = 0;
+      return true;
+    }
+    if (message != WM_NOTIFY) return false;
+    auto* draw = reinterpret_cast<NMCUSTOMDRAW*>(lParam);
+    if (draw->hdr.code != NM_CUSTOMDRAW) return false;
+    if (draw->dwDrawStage == CDDS_PREPAINT) {
+      result = CDRF_NOTIFYITEMDRAW;
+      return true;
+    }
+    if (draw->dwDrawStage == CDDS_ITEMPREPAINT && draw->dwItemSpec == TBCD_CHANNEL) {
+      // The band is drawn here: Wine draws no native selection, enabled or not.
+      DrawChannel(draw->hdc, draw->rc);
+      result = CDRF_SKIPDEFAULT;
+      return true;
+    }
+    result = CDRF_DODEFAULT;
+    return true;
+  }
+
+ private:
+  void DrawChannel(HDC dc, RECT channel) {
+    // A track of at least a few pixels, so that the band reads as a band.
+    const int middle = (channel.top + channel.bottom) / 2;
+    channel.top = std::min<LONG>(channel.top, middle - 3);
+    channel.bottom = std::max<LONG>(channel.bottom, middle + 3);
+    DrawEdge(dc, &channel, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+    FillRect(dc, &channel, GetSysColorBrush(COLOR_WINDOW));
+    const int lo = std::min(slider_.min(), slider_.max());
+    const int hi = std::max(slider_.min(), slider_.max());
+    if (hi == lo) return;
+    RECT thumb{};
+    SendMessageW(native(), TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    const int half = (thumb.right - thumb.left) / 2;
+    const int x0 = channel.left + half;
+    const int span = std::max<int>(1, (channel.right - channel.left) - 2 * half);
+    auto pixel = [&](long long value) {
+      value = std::clamp<long long>(value, lo, hi);
+      return x0 + static_cast<int>((value - lo) * span / (hi - lo));
+    };
+    const long long start = slider_.selStart();
+    const long long end = start + slider_.selLength();
+    RECT band{pixel(std::min(start, end)), channel.top, pixel(std::max(start, end)),
+              channel.bottom};
+    if (band.right <= band.left) band.right = band.left + 1;
+    FillRect(dc, &band, GetSysColorBrush(COLOR_HIGHLIGHT));
+  }
+  Slider& slider_;
+};
+
+class ProgressPeer final : public NativePeer {
+ public:
+  ProgressPeer(FormWindow& form, ProgressBar& bar) : NativePeer(form, bar), bar_(bar) {}
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    return MakeChild(0, PROGRESS_CLASSW, L"", 0, parent, rect);
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop == Prop::Range) {
+      SendMessageW(native(), PBM_SETRANGE32, static_cast<WPARAM>(std::min(bar_.min(), bar_.max())),
+                   static_cast<LPARAM>(std::max(bar_.min(), bar_.max())));
+    }
+    if (prop == Prop::Range || prop == Prop::Value) {
+      SendMessageW(native(), PBM_SETPOS, static_cast<WPARAM>(bar_.value()), 0);
+    }
+  }
+
+ private:
+  ProgressBar& bar_;
+};
+
+class ScrollPeer final : public NativePeer {
+ public:
+  ScrollPeer(FormWindow& form, HScrollBar& bar) : NativePeer(form, bar), bar_(bar) {}
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    return MakeChild(0, L"SCROLLBAR", L"", SBS_HORZ | WS_TABSTOP, parent, rect);
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop != Prop::Range && prop != Prop::Value) return;
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE | SIF_POS | SIF_PAGE | SIF_DISABLENOSCROLL;
+    info.nMin = std::min(bar_.min(), bar_.max());
+    info.nMax = std::max(bar_.min(), bar_.max());
+    info.nPage = 0;
+    info.nPos = bar_.value();
+    SetScrollInfo(native(), SB_CTL, &info, TRUE);
+  }
+  bool OnReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
+    if (message != WM_HSCROLL || syncing()) return false;
+    switch (LOWORD(wParam)) {
+      case SB_LINELEFT:
+        bar_.SmallStep(-1);
+        break;
+      case SB_LINERIGHT:
+        bar_.SmallStep(+1);
+        break;
+      case SB_PAGELEFT:
+        bar_.LargeStep(-1);
+        break;
+      case SB_PAGERIGHT:
+        bar_.LargeStep(+1);
+        break;
+      case SB_LEFT:
+        bar_.SetValue(std::min(bar_.min(), bar_.max()));
+        break;
+      case SB_RIGHT:
+        bar_.SetValue(std::max(bar_.min(), bar_.max()));
+        break;
+      case SB_THUMBPOSITION: {
+        // The value arrives where the user lets go of the thumb, not while it is dragged.
+        SCROLLINFO info{};
+        info.cbSize = sizeof(info);
+        info.fMask = SIF_TRACKPOS;
+        GetScrollInfo(native(), SB_CTL, &info);
+        bar_.SetValue(info.nTrackPos);
+        break;
+      }
+      default:
+        break;
+    }
+    result = 0;
+    return true;
+  }
+
+ private:
+  HScrollBar& bar_;
+};
+
+// ---- Text box ----
+
+class TextPeer final : public NativePeer {
+ public:
+  TextPeer(FormWindow& form, TextBox& text) : NativePeer(form, text), text_(text) {}
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    DWORD style = WS_TABSTOP | ES_AUTOHSCROLL;
+    if (text_.multiLine()) style = WS_TABSTOP | ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL;
+    return MakeChild(WS_EX_CLIENTEDGE, L"EDIT", L"", style, parent, rect);
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop != Prop::Caption) return;
+    const std::wstring wanted = ToNativeLines(text_.text());
+    // Rewriting the same text would move the caret under the user's typing.
+    if (WindowText(native()) == wanted) return;
+    SetWindowTextW(native(), wanted.c_str());
+    if (text_.multiLine()) {
+      const auto end = static_cast<WPARAM>(wanted.size());
+      SendMessageW(native(), EM_SETSEL, end, static_cast<LPARAM>(end));
+      SendMessageW(native(), EM_SCROLLCARET, 0, 0);
+    }
+  }
+  bool OnReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
+    if (message != WM_COMMAND || HIWORD(wParam) != EN_CHANGE || syncing()) return false;
+    text_.SetText(FromNativeLines(WindowText(native())));
+    result = 0;
+    return true;
+  }
+
+ private:
+  TextBox& text_;
+};
+
+// ---- Frame: a container window of our own class, drawn as a group box ----
+
+class FramePeer final : public NativePeer, public Window {
+ public:
+  FramePeer(FormWindow& form, Frame& frame)
+      : NativePeer(form, frame), Window(form.runtime()), frame_(frame) {}
+  ~FramePeer() override {
+    if (native() != nullptr) RemovePropW(native(), kPeerProperty);
+    DestroyNative();
+    SetNative(nullptr);
+  }
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    const DWORD visible = frame_.visible() ? WS_VISIBLE : 0;
+    return CreateNative(WS_EX_CONTROLPARENT, kFrameClass, L"",
+                        WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | visible, rect.left, rect.top,
+                        rect.right - rect.left, rect.bottom - rect.top, parent, frame_.controlId());
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop == Prop::ZOrder) {
+      SetWindowPos(native(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    if (prop == Prop::Caption || prop == Prop::Font || prop == Prop::Enabled) {
+      InvalidateRect(native(), nullptr, TRUE);
+    }
+  }
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_PAINT) {
+      Paint();
+      return 0;
+    }
+    return Window::Handle(message, wParam, lParam);
+  }
+
+ private:
+  void Paint() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(hwnd(), &paint);
+    RECT client;
+    GetClientRect(hwnd(), &client);
+    HGDIOBJ oldFont = SelectObject(dc, form().FontFor(frame_.font()));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    RECT edge = client;
+    edge.top += metrics.tmHeight / 2;
+    DrawEdge(dc, &edge, EDGE_ETCHED, BF_RECT);
+    const std::wstring caption = Widen(frame_.caption());
+    if (!caption.empty()) {
+      SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
+      SetBkMode(dc, OPAQUE);
+      SetTextColor(dc, GetSysColor(frame_.enabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+      RECT text{8, 0, client.right - 8, metrics.tmHeight};
+      DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
+                DT_LEFT | DT_SINGLELINE | DT_NOCLIP);
+    }
+    SelectObject(dc, oldFont);
+    EndPaint(hwnd(), &paint);
+  }
+  Frame& frame_;
+};
+
+// ---- Tab strip ----
+
+class TabPeer final : public NativePeer {
+ public:
+  TabPeer(FormWindow& form, TabStrip& tabs) : NativePeer(form, tabs), tabs_(tabs) {}
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    return MakeChild(0, WC_TABCONTROLW, L"", WS_TABSTOP, parent, rect);
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop == Prop::Caption) {
+      SendMessageW(native(), TCM_DELETEALLITEMS, 0, 0);
+      int index = 0;
+      for (const std::string& caption : tabs_.tabs()) {
+        std::wstring text = Widen(caption);
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = text.data();
+        SendMessageW(native(), TCM_INSERTITEMW, static_cast<WPARAM>(index++),
+                     reinterpret_cast<LPARAM>(&item));
+      }
+    }
+    if (prop == Prop::Caption || prop == Prop::Value) {
+      SendMessageW(native(), TCM_SETCURSEL, static_cast<WPARAM>(tabs_.selectedIndex()), 0);
+    }
+  }
+  bool OnReflected(UINT message, WPARAM, LPARAM lParam, LRESULT& result) override {
+    if (message != WM_NOTIFY || syncing()) return false;
+    if (reinterpret_cast<NMHDR*>(lParam)->code != TCN_SELCHANGE) return false;
+    tabs_.SetSelectedIndex(static_cast<int>(SendMessageW(native(), TCM_GETCURSEL, 0, 0)));
+    result = 0;
+    return true;
+  }
+
+ private:
+  TabStrip& tabs_;
+};
+
+// ---- Image ----
+
+class ImagePeer final : public NativePeer {
+ public:
+  ImagePeer(FormWindow& form, Image& image) : NativePeer(form, image), image_(image) {}
+  ~ImagePeer() override {
+    if (icon_ != nullptr) DestroyIcon(icon_);
+  }
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    return MakeChild(0, L"STATIC", L"", SS_NOTIFY | SS_CENTER | SS_CENTERIMAGE, parent, rect);
+  }
+  void SyncOwn(Prop prop) override {
+    if (prop != Prop::Picture) return;
+    RECT client;
+    GetClientRect(native(), &client);
+    HICON icon =
+        LoadPictureIcon(form().model(), image_.picture(), std::min(client.right, client.bottom));
+    LONG_PTR style = GetWindowLongPtrW(native(), GWL_STYLE) & ~LONG_PTR{SS_TYPEMASK};
+    style |= icon != nullptr ? SS_ICON : SS_CENTER;
+    SetWindowLongPtrW(native(), GWL_STYLE, style);
+    if (icon != nullptr) {
+      SendMessageW(native(), STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+    } else {
+      // A picture that is not an icon file is a short text drawn as the picture.
+      SetWindowTextW(native(), Widen(image_.picture()).c_str());
+    }
+    if (icon_ != nullptr) DestroyIcon(icon_);
+    icon_ = icon;
+    InvalidateRect(native(), nullptr, TRUE);
+  }
+  bool OnReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
+    if (message != WM_COMMAND || HIWORD(wParam) != STN_CLICKED) return false;
+    image_.Click();
+    result = 0;
+    return true;
+  }
+
+ private:
+  Image& image_;
+  HICON icon_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<NativePeer> MakePeer(FormWindow& form, Control& control) {
+  switch (control.kind()) {
+    case Kind::Label:
+      return std::make_unique<LabelPeer>(form, static_cast<Label&>(control));
+    case Kind::CommandButton:
+      return std::make_unique<CommandPeer>(form, static_cast<CommandButton&>(control));
+    case Kind::CheckBox:
+      return std::make_unique<CheckPeer>(form, static_cast<CheckBox&>(control));
+    case Kind::OptionButton:
+      return std::make_unique<OptionPeer>(form, static_cast<OptionButton&>(control));
+    case Kind::UpDown:
+      return std::make_unique<UpDownPeer>(form, static_cast<UpDown&>(control));
+    case Kind::Slider:
+      return std::make_unique<SliderPeer>(form, static_cast<Slider&>(control));
+    case Kind::ProgressBar:
+      return std::make_unique<ProgressPeer>(form, static_cast<ProgressBar&>(control));
+    case Kind::HScrollBar:
+      return std::make_unique<ScrollPeer>(form, static_cast<HScrollBar&>(control));
+    case Kind::TextBox:
+      return std::make_unique<TextPeer>(form, static_cast<TextBox&>(control));
+    case Kind::Frame:
+      return std::make_unique<FramePeer>(form, static_cast<Frame&>(control));
+    case Kind::TabStrip:
+      return std::make_unique<TabPeer>(form, static_cast<TabStrip&>(control));
+    case Kind::Image:
+      return std::make_unique<ImagePeer>(form, static_cast<Image&>(control));
+    case Kind::Timer:
+    case Kind::Menu:
+    case Kind::SysInfo:
+    case Kind::CommonDialog:
+      return nullptr;  // nothing to show; the runtime or the form window serves them
+  }
+  return nullptr;
+}
+
+}  // namespace vigilon::ui::win32

@@ -1,0 +1,153 @@
+// Shared pieces of the Win32 peers: the one window procedure and its window objects, the peer
+// base over a child window, and the runtime's private state.
+#pragma once
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// windows.h first
+#include <commctrl.h>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <tuple>
+
+#include "ui/controls.h"
+#include "ui/win32/win32_runtime.h"
+
+namespace vigilon::ui::win32 {
+
+inline constexpr wchar_t kFormClass[] = L"VigilonForm";
+inline constexpr wchar_t kFrameClass[] = L"VigilonFrame";
+inline constexpr wchar_t kSinkClass[] = L"VigilonTimerSink";
+// The window property that leads from a child control's window to its peer.
+inline constexpr wchar_t kPeerProperty[] = L"VigilonPeer";
+
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view wide);
+COLORREF ResolveColor(Color color);
+
+// A window of our own classes. The static procedure attaches the object at WM_NCCREATE and
+// hands it every later message, inside an event scope of the runtime.
+class Window {
+ public:
+  explicit Window(Win32Runtime& runtime) : runtime_(runtime) {}
+  virtual ~Window();
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  HWND hwnd() const { return hwnd_; }
+  Win32Runtime& runtime() const { return runtime_; }
+  static LRESULT CALLBACK Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+ protected:
+  HWND CreateNative(DWORD exStyle, const wchar_t* className, const std::wstring& text, DWORD style,
+                    int x, int y, int width, int height, HWND parent, UINT_PTR id);
+  virtual LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  // Hands WM_COMMAND, WM_NOTIFY, WM_HSCROLL, WM_VSCROLL and WM_CTLCOLOR* from a child control
+  // back to the child's peer. True when the peer took it.
+  static bool Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  void DestroyNative();
+
+ private:
+  Win32Runtime& runtime_;
+  HWND hwnd_ = nullptr;
+};
+
+class FormWindow;
+
+// A peer over one native child window.
+class NativePeer : public ControlPeer {
+ public:
+  NativePeer(FormWindow& form, Control& model) : form_(form), model_(model) {}
+  ~NativePeer() override;
+  NativePeer(const NativePeer&) = delete;
+  NativePeer& operator=(const NativePeer&) = delete;
+
+  // Creates the native window and copies every property to it.
+  void Build();
+  HWND native() const { return native_; }
+  Control& model() const { return model_; }
+  void Sync(Prop prop) final;
+  // A notification of this control, reflected by its parent.
+  virtual bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+ protected:
+  virtual HWND CreateChild(HWND parent, const RECT& rect) = 0;
+  virtual void SyncOwn(Prop) {}
+  HWND MakeChild(DWORD exStyle, const wchar_t* className, const std::wstring& text, DWORD style,
+                 HWND parent, const RECT& rect);
+  FormWindow& form() const { return form_; }
+  // True while the peer itself writes to the native window: notifications that causes are not
+  // user input.
+  bool syncing() const { return syncing_ > 0; }
+  struct Syncing {
+    explicit Syncing(NativePeer& peer) : peer_(peer) { ++peer_.syncing_; }
+    ~Syncing() { --peer_.syncing_; }
+    NativePeer& peer_;
+  };
+  void SetNative(HWND hwnd) { native_ = hwnd; }
+
+ private:
+  FormWindow& form_;
+  Control& model_;
+  HWND native_ = nullptr;
+  int syncing_ = 0;
+};
+
+class FormWindow final : public Window, public FormPeer {
+ public:
+  FormWindow(Win32Runtime& runtime, Form& form);
+  ~FormWindow() override;
+
+  void SyncCaption() override;
+  void SyncIcon() override;
+  void SyncVisible() override;
+  void SyncMousePointer() override;
+  void SyncMenus() override;
+  void Refresh() override;
+  uint32_t NativeHandle() const override;
+  void CreateControlPeers() override;
+
+  Form& model() const { return form_; }
+  int Px(int twips) const;
+  RECT PixelRect(const Rect& twips) const;
+  HFONT FontFor(const Font& font);
+  // The native window a control is created in: its frame's, or the form's.
+  HWND ContainerOf(const Control& control) const;
+  HMENU BuildPopup(const Menu& menu) const;
+
+ protected:
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  void FitClientArea();
+  Form& form_;
+  int dpi_ = 96;
+  HMENU menuBar_ = nullptr;
+  bool closeFromMenu_ = false;
+};
+
+}  // namespace vigilon::ui::win32
+
+namespace vigilon::ui {
+
+struct Win32Runtime::Impl {
+  HINSTANCE instance = nullptr;
+  UINT taskbarCreated = 0;
+  std::unique_ptr<win32::Window> timerSink;
+  std::map<Timer*, UINT_PTR> timerKeys;
+  std::map<UINT_PTR, Timer*> timersByKey;
+  UINT_PTR nextTimerKey = 1;
+  std::map<std::tuple<std::wstring, int, bool>, HFONT> fonts;  // face, height, bold
+  int exitCode = 0;
+  bool quitPosted = false;
+  int WindowDpi(HWND hwnd) const;
+  UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;
+};
+
+}  // namespace vigilon::ui

@@ -1,0 +1,532 @@
+// The Win32 runtime: window classes, the one window procedure, the form windows, timers and
+// the message loop.
+#include "ui/win32/win32_runtime.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "ui/control_id.h"
+#include "ui/win32/win32_internal.h"
+
+namespace vigilon::ui {
+namespace win32 {
+
+std::unique_ptr<NativePeer> MakePeer(FormWindow& form, Control& control);  // win32_controls.cpp
+
+std::wstring Widen(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
+                                    0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
+                      nullptr, nullptr);
+  return utf8;
+}
+
+COLORREF ResolveColor(Color color) {
+  if (IsSystemColor(color)) return GetSysColor(static_cast<int>(color & 0xFF));
+  return static_cast<COLORREF>(color & 0xFFFFFF);
+}
+
+// ---- Window ----
+
+Window::~Window() {
+  DestroyNative();
+}
+
+HWND Window::CreateNative(DWORD exStyle, const wchar_t* className, const std::wstring& text,
+                          DWORD style, int x, int y, int width, int height, HWND parent,
+                          UINT_PTR id) {
+  return CreateWindowExW(exStyle, className, text.c_str(), style, x, y, width, height, parent,
+                         reinterpret_cast<HMENU>(id), runtime_.impl().instance, this);
+}
+
+void Window::DestroyNative() {
+  if (hwnd_ == nullptr) return;
+  // Detach first: messages sent while the window goes must not reach a half-destroyed object.
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  HWND hwnd = hwnd_;
+  hwnd_ = nullptr;
+  DestroyWindow(hwnd);
+}
+
+LRESULT CALLBACK Window::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    auto* window = static_cast<Window*>(create->lpCreateParams);
+    window->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+  }
+  auto* window = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (window == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    window->hwnd_ = nullptr;
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  // Forms unloaded by this message's handlers are freed when the outermost scope closes,
+  // after the handler has returned.
+  Runtime::EventScope scope(window->runtime_);
+  return window->Handle(message, wParam, lParam);
+}
+
+LRESULT Window::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (Reflect(message, wParam, lParam, result)) return result;
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+bool Window::Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  HWND child = nullptr;
+  switch (message) {
+    case WM_COMMAND:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+      child = reinterpret_cast<HWND>(lParam);
+      break;
+    case WM_NOTIFY:
+      child = reinterpret_cast<NMHDR*>(lParam)->hwndFrom;
+      break;
+    default:
+      return false;
+  }
+  if (child == nullptr) return false;
+  auto* peer = static_cast<NativePeer*>(GetPropW(child, kPeerProperty));
+  if (peer == nullptr) return false;
+  return peer->OnReflected(message, wParam, lParam, result);
+}
+
+// ---- The timer sink: a message-only window that receives the runtime's WM_TIMER ----
+
+class TimerSink final : public Window {
+ public:
+  explicit TimerSink(Win32Runtime& runtime) : Window(runtime) {
+    CreateNative(0, kSinkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0);
+  }
+
+ protected:
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message != WM_TIMER) return DefWindowProcW(hwnd(), message, wParam, lParam);
+    auto& byKey = runtime().impl().timersByKey;
+    auto it = byKey.find(static_cast<UINT_PTR>(wParam));
+    if (it != byKey.end()) it->second->Fire();
+    return 0;
+  }
+};
+
+// ---- Form window ----
+
+namespace {
+constexpr DWORD kFormStyle =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+
+PowerNotice NoticeOf(WPARAM event, bool& known) {
+  known = true;
+  switch (event) {
+    case PBT_APMQUERYSUSPEND:
+      return PowerNotice::QuerySuspend;
+    case PBT_APMQUERYSUSPENDFAILED:
+      return PowerNotice::QuerySuspendFailed;
+    case PBT_APMSUSPEND:
+      return PowerNotice::Suspend;
+    case PBT_APMRESUMESUSPEND:
+      return PowerNotice::ResumeSuspend;
+    case PBT_APMRESUMEAUTOMATIC:
+      return PowerNotice::ResumeAutomatic;
+    case PBT_APMRESUMECRITICAL:
+      return PowerNotice::ResumeCritical;
+    default:
+      known = false;
+      return PowerNotice::Suspend;
+  }
+}
+}  // namespace
+
+FormWindow::FormWindow(Win32Runtime& runtime, Form& form) : Window(runtime), form_(form) {
+  CreateNative(0, kFormClass, Widen(form.caption()), kFormStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+               CW_USEDEFAULT, CW_USEDEFAULT, nullptr, 0);
+  // The size follows from the client area in twips, once the window's DPI is known.
+  dpi_ = runtime.impl().WindowDpi(hwnd());
+  FitClientArea();
+}
+
+FormWindow::~FormWindow() {
+  HMENU bar = menuBar_;
+  if (hwnd() != nullptr && bar != nullptr) SetMenu(hwnd(), nullptr);
+  DestroyNative();
+  if (bar != nullptr) DestroyMenu(bar);
+}
+
+int FormWindow::Px(int twips) const {
+  return MulDiv(twips, dpi_, 1440);
+}
+
+RECT FormWindow::PixelRect(const Rect& twips) const {
+  const int left = Px(twips.left);
+  const int top = Px(twips.top);
+  return RECT{left, top, left + Px(twips.width), top + Px(twips.height)};
+}
+
+HFONT FormWindow::FontFor(const Font& font) {
+  const int height = -static_cast<int>(std::lround(font.size * dpi_ / 72.0));
+  auto key = std::make_tuple(Widen(font.name), height, font.bold);
+  auto& fonts = runtime().impl().fonts;
+  auto it = fonts.find(key);
+  if (it != fonts.end()) return it->second;
+  // Asked by name; the system substitutes what it has for the old bitmap faces.
+  HFONT handle =
+      CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
+                  DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                  DEFAULT_PITCH | FF_DONTCARE, std::get<0>(key).c_str());
+  fonts.emplace(std::move(key), handle);
+  return handle;
+}
+
+HWND FormWindow::ContainerOf(const Control& control) const {
+  if (control.parentName().empty()) return hwnd();
+  Control* parent = form_.FindControl(control.parentName());
+  auto* peer = parent != nullptr ? dynamic_cast<NativePeer*>(parent->peer()) : nullptr;
+  return peer != nullptr ? peer->native() : hwnd();
+}
+
+void FormWindow::FitClientArea() {
+  RECT rect{0, 0, Px(form_.args().clientWidth), Px(form_.args().clientHeight)};
+  AdjustWindowRectEx(&rect, kFormStyle, menuBar_ != nullptr ? TRUE : FALSE, 0);
+  SetWindowPos(hwnd(), nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FormWindow::CreateControlPeers() {
+  for (Control* control : form_.controls()) {
+    std::unique_ptr<NativePeer> peer = MakePeer(*this, *control);
+    if (!peer) continue;
+    NativePeer* raw = peer.get();
+    control->SetPeer(std::move(peer));
+    raw->Build();
+  }
+  // Later controls lie above earlier ones, as in the form designer; frames then follow the
+  // order their ZOrder calls gave them.
+  for (Control* control : form_.controls()) {
+    auto* peer = dynamic_cast<NativePeer*>(control->peer());
+    if (peer != nullptr) {
+      SetWindowPos(peer->native(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+  }
+  std::vector<Frame*> frames;
+  for (Control* control : form_.controls()) {
+    if (auto* frame = dynamic_cast<Frame*>(control)) frames.push_back(frame);
+  }
+  std::stable_sort(frames.begin(), frames.end(),
+                   [](const Frame* a, const Frame* b) { return b->IsInFrontOf(*a); });
+  for (Frame* frame : frames) frame->peer()->Sync(Prop::ZOrder);
+  SyncMenus();
+}
+
+void FormWindow::SyncCaption() {
+  SetWindowTextW(hwnd(), Widen(form_.caption()).c_str());
+}
+
+void FormWindow::SyncIcon() {
+  auto icon =
+      reinterpret_cast<LPARAM>(reinterpret_cast<HICON>(static_cast<uintptr_t>(form_.icon())));
+  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, icon);
+  SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, icon);
+}
+
+void FormWindow::SyncVisible() {
+  if (form_.visible()) {
+    ShowWindow(hwnd(), SW_SHOWNORMAL);
+    SetForegroundWindow(hwnd());
+  } else {
+    ShowWindow(hwnd(), SW_HIDE);
+  }
+}
+
+void FormWindow::SyncMousePointer() {
+  POINT cursor;
+  GetCursorPos(&cursor);
+  HWND under = WindowFromPoint(cursor);
+  if (under == hwnd() || IsChild(hwnd(), under)) {
+    SetCursor(LoadCursorW(nullptr, form_.mousePointer() == MousePointer::Hourglass
+                                       ? MAKEINTRESOURCEW(32514)     // IDC_WAIT
+                                       : MAKEINTRESOURCEW(32512)));  // IDC_ARROW
+  }
+}
+
+HMENU FormWindow::BuildPopup(const Menu& menu) const {
+  HMENU popup = CreatePopupMenu();
+  for (Menu* entry : menu.Entries()) {
+    if (!entry->visible()) continue;
+    const UINT grey = entry->enabled() ? MF_ENABLED : MF_GRAYED;
+    const std::wstring text = Widen(entry->caption());
+    if (entry->Entries().empty()) {
+      AppendMenuW(popup, MF_STRING | grey, entry->controlId(), text.c_str());
+    } else {
+      AppendMenuW(popup, MF_POPUP | grey, reinterpret_cast<UINT_PTR>(BuildPopup(*entry)),
+                  text.c_str());
+    }
+  }
+  return popup;
+}
+
+void FormWindow::SyncMenus() {
+  HMENU old = menuBar_;
+  HMENU bar = nullptr;
+  if (form_.HasMenuBar()) {
+    bar = CreateMenu();
+    for (Control* control : form_.controls()) {
+      auto* menu = dynamic_cast<Menu*>(control);
+      if (menu == nullptr || !menu->parentName().empty() || !menu->visible()) continue;
+      const UINT grey = menu->enabled() ? MF_ENABLED : MF_GRAYED;
+      const std::wstring text = Widen(menu->caption());
+      if (menu->Entries().empty()) {
+        AppendMenuW(bar, MF_STRING | grey, menu->controlId(), text.c_str());
+      } else {
+        AppendMenuW(bar, MF_POPUP | grey, reinterpret_cast<UINT_PTR>(BuildPopup(*menu)),
+                    text.c_str());
+      }
+    }
+  }
+  menuBar_ = bar;
+  SetMenu(hwnd(), bar);
+  if (old != nullptr) DestroyMenu(old);
+  // Keep the client area the form was designed with, menu bar or not.
+  if ((old == nullptr) != (bar == nullptr)) FitClientArea();
+  DrawMenuBar(hwnd());
+}
+
+void FormWindow::Refresh() {
+  RedrawWindow(hwnd(), nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
+uint32_t FormWindow::NativeHandle() const {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hwnd()));
+}
+
+LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (Reflect(message, wParam, lParam, result)) return result;
+  if (message != 0 && message == runtime().impl().taskbarCreated) {
+    form_.DeliverTaskbarCreated();
+    return 0;
+  }
+  switch (message) {
+    case WM_COMMAND:
+      // A menu pick (a control's command came with its window and was reflected above).
+      if (lParam == 0 && HIWORD(wParam) == 0) {
+        auto* menu = dynamic_cast<Menu*>(form_.FindControlById(LOWORD(wParam)));
+        if (menu != nullptr) menu->Click();
+        return 0;
+      }
+      break;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE) closeFromMenu_ = true;
+      break;
+    case WM_CLOSE: {
+      // The close box and the window menu come through SC_CLOSE; a WM_CLOSE without it comes
+      // from another program, such as the task manager.
+      const UnloadMode mode = closeFromMenu_ ? UnloadMode::ControlMenu : UnloadMode::TaskManager;
+      closeFromMenu_ = false;
+      form_.RequestClose(mode);
+      return 0;  // the form destroys its window itself when it unloads
+    }
+    case WM_QUERYENDSESSION:
+      return form_.RequestClose(UnloadMode::AppWindows) ? TRUE : FALSE;
+    case WM_MOUSEMOVE: {
+      // The notification-area callback arrives as this same message, its code in lParam.
+      int button = 0;
+      if (wParam & MK_LBUTTON) button |= 1;
+      if (wParam & MK_RBUTTON) button |= 2;
+      if (wParam & MK_MBUTTON) button |= 4;
+      int shift = 0;
+      if (wParam & MK_SHIFT) shift |= 1;
+      if (wParam & MK_CONTROL) shift |= 2;
+      form_.DeliverMouseMove(button, shift, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+      return 0;
+    }
+    case WM_POWERBROADCAST: {
+      bool known = false;
+      const PowerNotice notice = NoticeOf(wParam, known);
+      if (!known) break;
+      const bool cancel = form_.DeliverPowerNotice(notice);
+      return notice == PowerNotice::QuerySuspend && cancel ? BROADCAST_QUERY_DENY : TRUE;
+    }
+    case WM_SETCURSOR:
+      if (form_.mousePointer() == MousePointer::Hourglass && LOWORD(lParam) == HTCLIENT) {
+        SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
+        return TRUE;
+      }
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd(), message, wParam, lParam);
+}
+
+}  // namespace win32
+
+using win32::FormWindow;
+using win32::Window;
+
+int Win32Runtime::Impl::WindowDpi(HWND hwnd) const {
+  if (getDpiForWindow != nullptr && hwnd != nullptr) {
+    const UINT dpi = getDpiForWindow(hwnd);
+    if (dpi != 0) return static_cast<int>(dpi);
+  }
+  HDC screen = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+Win32Runtime::Win32Runtime(platform::Platform& platform)
+    : Runtime(platform), impl_(std::make_unique<Impl>()) {
+  impl_->instance = GetModuleHandleW(nullptr);
+  INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                ICC_BAR_CLASSES | ICC_UPDOWN_CLASS | ICC_PROGRESS_CLASS |
+                                    ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  // Newer systems scale per window; older ones (and the 32-bit build's oldest targets) do not
+  // have the function, so it is looked up rather than linked.
+  if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
+    impl_->getDpiForWindow = reinterpret_cast<UINT(WINAPI*)(HWND)>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+  }
+  impl_->taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+
+  WNDCLASSEXW form{};
+  form.cbSize = sizeof(form);
+  form.lpfnWndProc = &Window::Procedure;
+  form.hInstance = impl_->instance;
+  form.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
+  form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  form.lpszClassName = win32::kFormClass;
+  RegisterClassExW(&form);
+  WNDCLASSEXW frame = form;
+  frame.lpszClassName = win32::kFrameClass;
+  RegisterClassExW(&frame);
+  WNDCLASSEXW sink{};
+  sink.cbSize = sizeof(sink);
+  sink.lpfnWndProc = &Window::Procedure;
+  sink.hInstance = impl_->instance;
+  sink.lpszClassName = win32::kSinkClass;
+  RegisterClassExW(&sink);
+  impl_->timerSink = std::make_unique<win32::TimerSink>(*this);
+}
+
+Win32Runtime::~Win32Runtime() {
+  // A quit this runtime posted and no loop took is its own: another system on this thread
+  // (tests build several) must not find it.
+  MSG quit;
+  if (impl_->quitPosted) PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+  for (const auto& [timer, key] : impl_->timerKeys) KillTimer(impl_->timerSink->hwnd(), key);
+  impl_->timerSink.reset();
+  for (const auto& [key, font] : impl_->fonts) DeleteObject(font);
+}
+
+int Win32Runtime::Run() {
+  MSG message;
+  while (!ended() && GetMessageW(&message, nullptr, 0, 0) > 0) {
+    HWND root = GetAncestor(message.hwnd, GA_ROOT);
+    wchar_t className[32] = {};
+    if (root != nullptr) GetClassNameW(root, className, 32);
+    // Tab between controls and access keys, as in a dialog.
+    if (root != nullptr && wcscmp(className, win32::kFormClass) == 0 &&
+        IsDialogMessageW(root, &message)) {
+      continue;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return impl_->exitCode;
+}
+
+void Win32Runtime::DoEvents() {
+  MSG message;
+  while (!ended() && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));  // for the loop that owns it
+      break;
+    }
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  if (eventDepth() == 0) FlushGraveyard();
+}
+
+std::unique_ptr<FormPeer> Win32Runtime::CreateFormPeer(Form& form) {
+  return std::make_unique<FormWindow>(*this, form);
+}
+
+void Win32Runtime::TimerChanged(Timer& timer) {
+  auto it = impl_->timerKeys.find(&timer);
+  UINT_PTR key = 0;
+  if (it == impl_->timerKeys.end()) {
+    key = impl_->nextTimerKey++;
+    impl_->timerKeys.emplace(&timer, key);
+    impl_->timersByKey.emplace(key, &timer);
+  } else {
+    key = it->second;
+  }
+  // SetTimer on a running key replaces it, which restarts the count.
+  if (timer.Running()) {
+    SetTimer(impl_->timerSink->hwnd(), key, timer.interval(), nullptr);
+  } else {
+    KillTimer(impl_->timerSink->hwnd(), key);
+  }
+}
+
+void Win32Runtime::TimerGone(Timer& timer) {
+  auto it = impl_->timerKeys.find(&timer);
+  if (it == impl_->timerKeys.end()) return;
+  KillTimer(impl_->timerSink->hwnd(), it->second);
+  impl_->timersByKey.erase(it->second);
+  impl_->timerKeys.erase(it);
+}
+
+Menu* Win32Runtime::TrackPopup(Form& form, Menu& menu) {
+  auto* window = dynamic_cast<FormWindow*>(form.peer());
+  if (window == nullptr) return nullptr;
+  // The menu's own loop runs timers and other handlers; keep nothing of the peer past it.
+  HWND owner = window->hwnd();
+  HMENU popup = window->BuildPopup(menu);
+  POINT cursor;
+  GetCursorPos(&cursor);
+  // Without the foreground the menu would not close when the user clicks elsewhere.
+  SetForegroundWindow(owner);
+  const UINT pick = static_cast<UINT>(
+      TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD | TPM_NONOTIFY, cursor.x,
+                     cursor.y, 0, owner, nullptr));
+  // Lets the menu close properly the next time it is shown.
+  PostMessageW(owner, WM_NULL, 0, 0);
+  DestroyMenu(popup);
+  if (pick == 0 || form.tornDown()) return nullptr;
+  return dynamic_cast<Menu*>(form.FindControlById(static_cast<uint16_t>(pick)));
+}
+
+void Win32Runtime::OnEnd() {
+  if (impl_->quitPosted) return;
+  impl_->quitPosted = true;
+  PostQuitMessage(impl_->exitCode);
+}
+
+void Win32Runtime::OnLastFormUnloaded() {
+  OnEnd();
+}
+
+}  // namespace vigilon::ui

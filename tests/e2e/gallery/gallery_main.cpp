@@ -1,0 +1,57 @@
+// The control gallery as a Windows program, for the Wine test: shows the gallery form and runs
+// the message loop until it is closed.
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <string>
+
+#include "gallery_form.h"
+#include "ui/win32/win32_runtime.h"
+
+namespace {
+
+// The few services the gallery reaches: its own folder for pictures. The program's real
+// platform lives with start-up; the gallery does not depend on it.
+class GalleryPlatform final : public vigilon::platform::Platform {
+ public:
+  using MsgBoxAnswer = vigilon::platform::MsgBoxAnswer;
+  MsgBoxAnswer MsgBox(const std::string& text, const std::string& caption,
+                      vigilon::platform::MsgBoxButtons) override {
+    MessageBoxA(nullptr, text.c_str(), caption.empty() ? "vigilon" : caption.c_str(), MB_OK);
+    return MsgBoxAnswer::Ok;
+  }
+  std::string ProgramFolder() override {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of('\\'));
+  }
+  char PathSeparator() const override { return '\\'; }
+  bool FileExistsInProgramFolder(const std::string& name) override {
+    return GetFileAttributesA((ProgramFolder() + '\\' + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  bool AnotherInstanceRunning() override { return false; }
+  void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+  bool ExitWindowsEx(uint32_t, uint32_t) override { return false; }  // never from the gallery
+  bool ShellNotifyIcon(vigilon::platform::NotifyOp,
+                       const vigilon::platform::NotifyIconRecord&) override {
+    return false;
+  }
+  vigilon::platform::IconHandle LoadIconFile(const std::string&) override { return 0; }
+  void DestroyIcon(vigilon::platform::IconHandle icon) override {
+    ::DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)));
+  }
+  void ShowHelp(const std::string&, uint32_t, uint32_t) override {}
+};
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  GalleryPlatform platform;
+  vigilon::ui::Win32Runtime runtime(platform);
+  vigilon::ui::FormSlot<vigilon::gallery::GalleryForm> gallery(runtime);
+  gallery.Get().Show();
+  return runtime.Run();
+}

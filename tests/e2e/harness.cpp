@@ -1,0 +1,305 @@
+// End-to-end harness over the Win32 API, run under Wine.
+#include "harness.h"
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "ui/control_id.h"
+
+namespace e2e {
+
+namespace {
+
+std::string ToWindowsPath(std::string path) {
+  // The build tree is a Unix path; Wine maps the root file system to drive Z:.
+  if (!path.empty() && path.front() == '/') path.insert(0, "Z:");
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  return path;
+}
+
+std::string ExeFolder() {
+  char path[MAX_PATH * 2] = {};
+  const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder(path, n);
+  folder.resize(folder.find_last_of("\\/"));
+  return folder;
+}
+
+void RemoveTree(const std::string& folder) {
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = data.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string full = folder + "\\" + name;
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(full);
+      else
+        DeleteFileA(full.c_str());
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+  }
+  RemoveDirectoryA(folder.c_str());
+}
+
+struct WindowQuery {
+  DWORD pid;
+  std::function<bool(HWND)> match;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM param) {
+  auto* query = reinterpret_cast<WindowQuery*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == query->pid && IsWindowVisible(window) && query->match(window)) {
+    query->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND FindTopLevel(DWORD pid, const std::function<bool(HWND)>& match) {
+  WindowQuery query{pid, match};
+  EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+std::string ClassName(HWND window) {
+  char name[128] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+}  // namespace
+
+std::string DistDir() {
+  return ToWindowsPath(VIGILON_E2E_DIST_DIR);
+}
+std::string ScreenshotDir() {
+  return ToWindowsPath(VIGILON_E2E_SCREENSHOT_DIR);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return true;
+}
+
+ProgramFolder::ProgramFolder(const std::string& name, const std::string& kestrelIni) {
+  const std::string root = ExeFolder() + "\\e2e-folders";
+  CreateDirectoryA(root.c_str(), nullptr);
+  path_ = root + "\\" + name;
+  RemoveTree(path_);
+  CreateDirectoryA(path_.c_str(), nullptr);
+  for (const char* file :
+       {"vigilon.exe", "kestrel.dll", "eye.ico", "eye0.ico", "eye1.ico", "eye2.ico"}) {
+    CopyFileA((DistDir() + "\\" + file).c_str(), File(file).c_str(), FALSE);
+  }
+  Write("kestrel.ini", kestrelIni);
+}
+
+void ProgramFolder::Write(const std::string& name, const std::string& text) const {
+  // Written beside and moved into place, so the driver never reads half a file.
+  const std::string temporary = File(name + ".new");
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out << text;
+  }
+  MoveFileExA(temporary.c_str(), File(name).c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+std::string ProgramFolder::Read(const std::string& name) const {
+  std::ifstream in(File(name), std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool ProgramFolder::Exists(const std::string& name) const {
+  return GetFileAttributesA(File(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void ProgramFolder::Remove(const std::string& name) const {
+  DeleteFileA(File(name).c_str());
+}
+
+std::map<std::string, std::string> ProgramFolder::ChipState() const {
+  std::map<std::string, std::string> state;
+  std::istringstream lines(Read("kestrel.state"));
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto eq = line.find('=');
+    if (eq != std::string::npos) state[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return state;
+}
+
+Process Process::Start(const ProgramFolder& folder, const std::string& exe) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  // Built piecewise: gcc 12 at -O3 mistakes the quoting concatenation for an overlap.
+  std::string commandLine(1, '"');
+  commandLine.append(folder.File(exe)).push_back('"');
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      folder.path().c_str(), &startup, &info)) {
+    return Process(nullptr, 0);
+  }
+  CloseHandle(info.hThread);
+  return Process(info.hProcess, info.dwProcessId);
+}
+
+Process::Process(Process&& other) noexcept : handle_(other.handle_), pid_(other.pid_) {
+  other.handle_ = nullptr;
+}
+
+Process::~Process() {
+  if (handle_ != nullptr) {
+    Kill();
+    CloseHandle(handle_);
+  }
+}
+
+bool Process::Running() const {
+  return handle_ != nullptr && WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::WaitForExit(std::chrono::milliseconds timeout, DWORD* code) const {
+  if (handle_ == nullptr) return false;
+  if (WaitForSingleObject(handle_, static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0)
+    return false;
+  if (code != nullptr) GetExitCodeProcess(handle_, code);
+  return true;
+}
+
+void Process::Kill() {
+  if (Running()) {
+    TerminateProcess(handle_, 1);
+    WaitForSingleObject(handle_, 10000);
+  }
+}
+
+HWND WaitForWindow(const Process& process, std::string_view title,
+                   std::chrono::milliseconds timeout) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        found = FindTopLevel(process.pid(), [&](HWND w) { return WindowText(w) == title; });
+        return found != nullptr;
+      },
+      timeout);
+  return found;
+}
+
+HWND WaitForMessageBox(const Process& process, std::chrono::milliseconds timeout) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        found = FindTopLevel(process.pid(), [](HWND w) { return ClassName(w) == "#32770"; });
+        return found != nullptr;
+      },
+      timeout);
+  return found;
+}
+
+HWND AnyVisibleWindow(const Process& process) {
+  return FindTopLevel(process.pid(), [](HWND) { return true; });
+}
+
+std::string WindowText(HWND window) {
+  const int length = GetWindowTextLengthA(window);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  GetWindowTextA(window, text.data(), length + 1);
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+std::string MessageBoxText(HWND box) {
+  // The message is the one static control with text (the icon is a static without any).
+  std::string text;
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassName(child) == "Static" && GetWindowTextLengthA(child) > 0) text = WindowText(child);
+  }
+  return text;
+}
+
+bool PressButton(HWND dialog, std::string_view caption) {
+  for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassName(child) == "Button" && WindowText(child) == caption) {
+      PostMessageA(child, BM_CLICK, 0, 0);
+      return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+struct ControlQuery {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK MatchControl(HWND child, LPARAM param) {
+  auto* query = reinterpret_cast<ControlQuery*>(param);
+  if (GetDlgCtrlID(child) != query->id) return TRUE;
+  query->found = child;
+  return FALSE;
+}
+}  // namespace
+
+HWND FindControl(HWND form, std::string_view name) {
+  ControlQuery query{vigilon::ui::ControlIdForName(name), nullptr};
+  EnumChildWindows(form, MatchControl, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+bool Screenshot(const std::string& name) {
+  const int width = GetSystemMetrics(SM_CXSCREEN);
+  const int height = GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores it
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool saved = false;
+  if (bitmap != nullptr) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
+    const DWORD imageSize = stride * static_cast<DWORD>(height);
+    BITMAPFILEHEADER header{};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+    header.bfSize = header.bfOffBits + imageSize;
+    CreateDirectoryA(ScreenshotDir().c_str(), nullptr);
+    std::ofstream out(ScreenshotDir() + "\\" + name + ".bmp", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&header), sizeof header);
+    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    out.write(static_cast<const char*>(bits), imageSize);
+    saved = out.good();
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return saved;
+}
+
+}  // namespace e2e

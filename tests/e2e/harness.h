@@ -1,0 +1,81 @@
+// End-to-end harness: runs the real vigilon.exe under Wine in a scratch program folder with
+// a chosen kestrel.ini, finds its windows and controls, reads and clicks them, reads the
+// simulated chip's state file, and takes screenshots.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace e2e {
+
+// The program folder the Windows build produced (vigilon.exe, kestrel.dll, icons).
+std::string DistDir();
+// Where screenshots go: screenshots/ in the Windows build tree.
+std::string ScreenshotDir();
+
+// Polls `condition` until it holds or `timeout` passes; true when it held.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+// A fresh copy of the program folder under the test program's own folder.
+class ProgramFolder {
+ public:
+  ProgramFolder(const std::string& name, const std::string& kestrelIni);
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "\\" + name; }
+  void Write(const std::string& name, const std::string& text) const;
+  std::string Read(const std::string& name) const;
+  bool Exists(const std::string& name) const;
+  void Remove(const std::string& name) const;
+  // kestrel.state as key/value pairs; empty when it is not there (yet).
+  std::map<std::string, std::string> ChipState() const;
+
+ private:
+  std::string path_;
+};
+
+class Process {
+ public:
+  static Process Start(const ProgramFolder& folder, const std::string& exe = "vigilon.exe");
+  Process(Process&& other) noexcept;
+  Process& operator=(Process&&) = delete;
+  ~Process();  // a process still running at the end of a test is ended
+
+  DWORD pid() const { return pid_; }
+  bool Running() const;
+  // True when the process ended within the timeout; its exit code goes to `code`.
+  bool WaitForExit(std::chrono::milliseconds timeout, DWORD* code = nullptr) const;
+  void Kill();
+
+ private:
+  Process(HANDLE handle, DWORD pid) : handle_(handle), pid_(pid) {}
+  HANDLE handle_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+// A visible top-level window of the process whose title is exactly `title`.
+HWND WaitForWindow(const Process& process, std::string_view title,
+                   std::chrono::milliseconds timeout = std::chrono::seconds(30));
+// A visible message box (dialog class #32770) of the process.
+HWND WaitForMessageBox(const Process& process,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(30));
+// Any visible top-level window of the process, or nullptr.
+HWND AnyVisibleWindow(const Process& process);
+
+std::string WindowText(HWND window);
+// The message of a message box: its static text.
+std::string MessageBoxText(HWND box);
+// Clicks the child button with this caption (BM_CLICK); false when there is none.
+bool PressButton(HWND dialog, std::string_view caption);
+// A control of a form found by its control name ("lblStatusV(2)").
+HWND FindControl(HWND form, std::string_view name);
+
+// Saves the whole screen as screenshots/<name>.bmp; scripts turn these into PNG files.
+bool Screenshot(const std::string& name);
+
+}  // namespace e2e

@@ -1,0 +1,108 @@
+// Start-up of the real program under Wine: each start-up failure with its message, a second
+// instance ending silently, and every chip model reaching the main window.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using e2e::Process;
+using e2e::ProgramFolder;
+
+constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
+
+std::string Ini(const std::string& lines) {
+  return "model = ZR420\nsuperio = 0x2E\n" + lines;
+}
+
+// Starts the program, expects one message box with this text and the application title,
+// answers it, and expects the process to end without ever showing the main window.
+void ExpectStartupFailure(const ProgramFolder& folder, const std::string& message) {
+  Process program = Process::Start(folder);
+  ASSERT_NE(program.pid(), 0u);
+  HWND box = e2e::WaitForMessageBox(program);
+  ASSERT_NE(box, nullptr) << "no message box";
+  EXPECT_EQ(e2e::WindowText(box), "vigilon");
+  EXPECT_EQ(e2e::MessageBoxText(box), message);
+  EXPECT_TRUE(e2e::PressButton(box, "OK"));
+  DWORD code = 0;
+  EXPECT_TRUE(program.WaitForExit(30s, &code));
+  EXPECT_EQ(e2e::WaitForWindow(program, kMainTitle, 0ms), nullptr);
+}
+
+TEST(StartupE2E, DriverThatFailsToLoad) {
+  ProgramFolder folder("driver-fails", Ini("fault_load = 1\n"));
+  ExpectStartupFailure(folder, "LOAD Device Driver fail!");
+}
+
+TEST(StartupE2E, DriverLibraryMissing) {
+  ProgramFolder folder("driver-missing", Ini(""));
+  folder.Remove("kestrel.dll");
+  ExpectStartupFailure(folder, "LOAD Device Driver fail!");
+}
+
+TEST(StartupE2E, MalformedDriverSettingsAreNamedByTheDriverFirst) {
+  ProgramFolder folder("driver-ini-bad", Ini("fan9 = 100\n"));
+  Process program = Process::Start(folder);
+  HWND driverBox = e2e::WaitForMessageBox(program);
+  ASSERT_NE(driverBox, nullptr);
+  EXPECT_EQ(e2e::WindowText(driverBox), "kestrel");
+  const std::string text = e2e::MessageBoxText(driverBox);
+  EXPECT_NE(text.find("line 3"), std::string::npos) << text;
+  EXPECT_NE(text.find("fan9"), std::string::npos) << text;
+  e2e::PressButton(driverBox, "OK");
+  ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(driverBox); }));
+  HWND box = e2e::WaitForMessageBox(program);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(e2e::MessageBoxText(box), "LOAD Device Driver fail!");
+  e2e::PressButton(box, "OK");
+  EXPECT_TRUE(program.WaitForExit(30s));
+}
+
+TEST(StartupE2E, BusThatFailsToInitialise) {
+  ProgramFolder folder("bus-fails", Ini("fault_bus = 1\n"));
+  ExpectStartupFailure(folder, "Initialize Bus Fail!");
+}
+
+TEST(StartupE2E, NoChipOrAnotherVendor) {
+  ProgramFolder noChip("no-chip", Ini("fault_no_chip = 1\n"));
+  ExpectStartupFailure(noChip, "Norvane Hardware Monitor chip does not exist!");
+  ProgramFolder swapped("vendor-swapped", Ini("vendor_id = 0xA35C\n"));
+  ExpectStartupFailure(swapped, "Norvane Hardware Monitor chip does not exist!");
+}
+
+TEST(StartupE2E, EachModelReachesItsMainWindow) {
+  const char* inis[] = {
+      "model = ZR410\nsuperio = none\n",
+      "model = ZR420\nsuperio = 0x2E\nbase = 0x290\n",
+      "model = ZR430\nsuperio = 0x2E\nactive = 0\n",
+      "model = ZR460\nsuperio = 0x4E\nbase = 0x0A10\n",
+  };
+  for (const char* ini : inis) {
+    SCOPED_TRACE(ini);
+    ProgramFolder folder("model", ini);
+    Process program = Process::Start(folder);
+    HWND main = e2e::WaitForWindow(program, kMainTitle);
+    ASSERT_NE(main, nullptr);
+    EXPECT_TRUE(program.Running());
+    program.Kill();
+  }
+}
+
+TEST(StartupE2E, SecondInstanceEndsSilently) {
+  ProgramFolder folder("single-instance", Ini(""));
+  Process first = Process::Start(folder);
+  HWND main = e2e::WaitForWindow(first, kMainTitle);
+  ASSERT_NE(main, nullptr);
+  e2e::Screenshot("startup-zr420-main-window");
+
+  Process second = Process::Start(folder);
+  DWORD code = 1;
+  EXPECT_TRUE(second.WaitForExit(30s, &code));
+  EXPECT_EQ(code, 0u);
+  EXPECT_EQ(e2e::AnyVisibleWindow(second), nullptr);
+  EXPECT_TRUE(first.Running());
+}
+
+}  // namespace

@@ -1,0 +1,477 @@
+// Loading and saving the settings file over in-memory files: byte images, model defaults,
+// damaged and edited files, failed saves.
+#include "items/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "items/conversions.h"
+#include "support/memory_files.h"
+#include "settings_test_support.h"
+
+namespace vigilon::items {
+namespace {
+
+using namespace test_data;
+
+constexpr uint8_t kZr410 = 0x10;
+constexpr uint8_t kZr420 = 0x30;
+constexpr uint8_t kZr430 = 0x40;
+constexpr uint8_t kZr460 = 0x21;
+
+ItemTables TablesFor(uint8_t chipId) {
+  ItemTables t;
+  const ItemAvailability a = ItemAvailabilityFor(chipId);
+  t.ItemPresent = a.ItemPresent;
+  t.ItemBeepCapable = a.ItemBeepCapable;
+  return t;
+}
+
+SettingsLocation At(uint8_t chipId) {
+  return {"C:\\Vigilon", '\\', chipId};
+}
+
+std::vector<uint8_t> DefaultsImage() {
+  return FromHex(kDefaultsZr420Hex);
+}
+
+ItemTables DefaultsOf(uint8_t chipId) {
+  ItemTables t = TablesFor(chipId);
+  LoadDefaultLimits(t);
+  return t;
+}
+
+// The parts of the tables a load fills, for comparing two loads.
+void ExpectSameSettings(const ItemTables& a, const ItemTables& b) {
+  EXPECT_EQ(a.VoltSliderMin, b.VoltSliderMin);
+  EXPECT_EQ(a.VoltSliderMax, b.VoltSliderMax);
+  EXPECT_EQ(a.VoltLowLimit, b.VoltLowLimit);
+  EXPECT_EQ(a.VoltHighLimit, b.VoltHighLimit);
+  EXPECT_EQ(a.VoltFactor, b.VoltFactor);
+  EXPECT_EQ(a.FanDivisor, b.FanDivisor);
+  EXPECT_EQ(a.FanLimitCount, b.FanLimitCount);
+  EXPECT_EQ(a.TempLimit, b.TempLimit);
+  EXPECT_EQ(a.TempHyst, b.TempHyst);
+  EXPECT_EQ(a.ItemEnabled, b.ItemEnabled);
+  EXPECT_EQ(a.ItemWErr1, b.ItemWErr1);
+  EXPECT_EQ(a.ItemWErr3, b.ItemWErr3);
+  EXPECT_EQ(a.ItemBeep, b.ItemBeep);
+  EXPECT_EQ(a.Password, b.Password);
+  EXPECT_EQ(a.VidDefaultsPending, b.VidDefaultsPending);
+  EXPECT_EQ(a.TempInCelsius, b.TempInCelsius);
+  EXPECT_EQ(a.PollInterval, b.PollInterval);
+}
+
+TEST(SettingsFilePath, PerModelAndSeparator) {
+  struct Case {
+    SettingsLocation where;
+    const char* path;
+  };
+  const Case cases[] = {
+      {{"C:\\Program Files\\Vigilon", '\\', 0x10}, "C:\\Program Files\\Vigilon\\zr410.dat"},
+      {{"C:\\V", '\\', 0x11}, "C:\\V\\zr410.dat"},
+      {{"C:\\V", '\\', 0x30}, "C:\\V\\zr420.dat"},
+      {{"C:\\V", '\\', 0x40}, "C:\\V\\zr430.dat"},
+      {{"C:\\V", '\\', 0x21}, "C:\\V\\ZR460.dat"},
+      {{"/opt/vigilon", '/', 0x30}, "/opt/vigilon/zr420.dat"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SettingsFilePath(c.where), c.path);
+  EXPECT_FALSE(SettingsFilePath({"C:\\V", '\\', 0x22}).has_value());
+}
+
+TEST(LoadSettingsFile, FallsBackToTheModelDefaults) {
+  struct Case {
+    const char* name;
+    uint8_t chipId;
+    std::optional<std::vector<uint8_t>> file;  // nothing: no file
+    bool unreadable;
+    SettingsLoadReport::Source source;
+  };
+  const Case cases[] = {
+      {"missing", kZr410, std::nullopt, false, SettingsLoadReport::Source::DefaultsMissing},
+      {"empty", kZr430, std::vector<uint8_t>{}, false, SettingsLoadReport::Source::DefaultsShort},
+      {"short", kZr460, std::vector<uint8_t>(325, 0x41), false,
+       SettingsLoadReport::Source::DefaultsShort},
+      {"unreadable", kZr420, DefaultsImage(), true, SettingsLoadReport::Source::DefaultsUnreadable},
+      {"no model", 0x99, std::nullopt, false, SettingsLoadReport::Source::DefaultsNoModel},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryFiles files;
+    const std::string path = SettingsFilePath(At(c.chipId)).value_or("none");
+    if (c.file) files.files[path] = *c.file;
+    if (c.unreadable) files.unreadable.insert(path);
+    ItemTables t = TablesFor(c.chipId);
+    t.VoltLowLimit[2] = 99;  // whatever was there before is replaced
+    const SettingsLoadReport report = LoadSettingsFile(t, files, At(c.chipId));
+    EXPECT_EQ(report.source, c.source);
+    EXPECT_TRUE(report.repairs.empty());
+    EXPECT_EQ(report.readError.empty(), !c.unreadable);
+    ExpectSameSettings(t, DefaultsOf(c.chipId));
+    EXPECT_EQ(files.replaceCalls, 0);  // loading never writes
+  }
+}
+
+TEST(LoadSettingsFile, CopiesTheUsedEntries) {
+  MemoryFiles files;
+  std::vector<uint8_t> b = DefaultsImage();
+  PutU32(b, kOffVoltLowLimit + 4 * 2, 0x403D70A4);  // 2.96
+  PutU16(b, kOffFanLimitCount + 2, 83);
+  PutU32(b, kOffTempLimit + 4, 0x42AB0000);  // 85.5
+  PutU16(b, kOffTempInCelsius, 0);
+  PutU16(b, kOffPollInterval, 17);
+  PutU16(b, kOffVidDefaultsPending, 0);
+  b[kOffItemBeep + 2] = 0;
+  files.files["C:\\Vigilon\\zr420.dat"] = b;
+  ItemTables t = TablesFor(kZr420);
+  const SettingsLoadReport report = LoadSettingsFile(t, files, At(kZr420));
+  EXPECT_EQ(report.source, SettingsLoadReport::Source::File);
+  EXPECT_TRUE(report.repairs.empty());
+  EXPECT_EQ(t.VoltLowLimit[2], 2.96f);
+  EXPECT_EQ(t.FanLimitCount[1], 83);
+  EXPECT_EQ(t.TempLimit[1], 85.5f);
+  EXPECT_EQ(t.TempInCelsius, kFalse);
+  EXPECT_EQ(t.PollInterval, 17);
+  EXPECT_EQ(t.VidDefaultsPending, kFalse);
+  EXPECT_EQ(t.ItemBeep[2], 0);
+}
+
+TEST(LoadSettingsFile, ItemsMissingOnTheModelStayOff) {
+  // Every flag stored as 1: the third model still leaves its absent items unmonitored and silent.
+  std::vector<uint8_t> b = DefaultsImage();
+  for (int i = 0; i < kItemCount; ++i) b[kOffItemEnabled + i] = b[kOffItemBeep + i] = 1;
+  MemoryFiles files;
+  files.files["C:\\Vigilon\\zr430.dat"] = b;
+  ItemTables t = TablesFor(kZr430);
+  LoadSettingsFile(t, files, At(kZr430));
+  for (int i : {1, 6, 7, 8, 11, 14, 15}) {
+    EXPECT_EQ(t.ItemEnabled[i], 0) << i;
+    EXPECT_EQ(t.ItemBeep[i], 0) << i;
+  }
+  for (int i : {0, 2, 3, 4, 5, 9, 10, 12, 13}) EXPECT_EQ(t.ItemEnabled[i], 1) << i;
+
+  // The first model's temperatures can be monitored but never beep.
+  files.files["C:\\Vigilon\\zr410.dat"] = b;
+  ItemTables t410 = TablesFor(kZr410);
+  LoadSettingsFile(t410, files, At(kZr410));
+  for (int i : {12, 13, 14}) {
+    EXPECT_EQ(t410.ItemEnabled[i], 1) << i;
+    EXPECT_EQ(t410.ItemBeep[i], 0) << i;
+  }
+}
+
+TEST(SaveSettingsFile, LoadThenSaveReproducesTheFile) {
+  // Unused entries with odd contents, a password of arbitrary bytes and flag bytes other than
+  // 0 and 1 all come back unchanged.
+  std::vector<uint8_t> b = DefaultsImage();
+  PutU32(b, kOffVoltSliderMin + 4 * 9, 0x7FA00001);  // signalling NaN
+  PutU32(b, kOffVoltFactor + 4 * 9, 0xFFFFFFFF);
+  PutU16(b, kOffFanDivisor + 2 * 3, 0x8000);
+  PutU16(b, kOffFanLimitCount + 2 * 3, 0x7777);
+  PutU32(b, kOffTempHyst + 4 * 3, 0x7F800000);  // infinity
+  PutU32(b, kOffTempLimit + 4 * 3, 0x12345678);
+  const char password[] = {'a', 0, '\xE9', ' ', 'Z', '\x7F', '1', '\xFF'};
+  for (int i = 0; i < 8; ++i) b[kOffPassword + i] = static_cast<uint8_t>(password[i]);
+  b[kOffItemWErr1 + 4] = 2;
+  b[kOffItemWErr3 + 5] = 0xFF;
+  b[kOffItemEnabled + 3] = 7;
+  PutU16(b, kOffTempInCelsius, 1);  // a nonzero Boolean other than -1
+
+  for (uint8_t chipId : {kZr420, kZr460}) {
+    SCOPED_TRACE(int(chipId));
+    std::vector<uint8_t> image = b;
+    if (chipId == kZr460) image[kOffItemEnabled + 1] = image[kOffItemBeep + 1] = 0;
+    if (chipId == kZr460) image[kOffItemEnabled + 6] = 0;
+    MemoryFiles files;
+    const std::string path = *SettingsFilePath(At(chipId));
+    files.files[path] = image;
+    ItemTables t = TablesFor(chipId);
+    EXPECT_TRUE(LoadSettingsFile(t, files, At(chipId)).repairs.empty());
+    EXPECT_FALSE(IsSet(t.ItemEnabled[3]));
+    EXPECT_EQ(SaveSettingsFile(t, files, At(chipId)), std::nullopt);
+    EXPECT_EQ(files.files[path], image);
+  }
+}
+
+TEST(SaveSettingsFile, ChangesReachTheirFieldsOnly) {
+  MemoryFiles files;
+  const std::string path = "C:\\Vigilon\\zr420.dat";
+  files.files[path] = DefaultsImage();
+  ItemTables t = TablesFor(kZr420);
+  LoadSettingsFile(t, files, At(kZr420));
+  t.VoltHighLimit[4] = 13.0f;
+  t.FanLimitCount[0] = 100;
+  t.ItemWErr1[15] = 1;
+  t.VidDefaultsPending = kFalse;  // applied at start: the file learns it at the next save
+  ASSERT_EQ(SaveSettingsFile(t, files, At(kZr420)), std::nullopt);
+  std::vector<uint8_t> expected = DefaultsImage();
+  PutU32(expected, kOffVoltHighLimit + 4 * 4, 0x41500000);
+  PutU16(expected, kOffFanLimitCount, 100);
+  expected[kOffItemWErr1 + 15] = 1;
+  PutU16(expected, kOffVidDefaultsPending, 0);
+  EXPECT_EQ(files.files[path], expected);
+}
+
+TEST(SaveSettingsFile, PasswordIsPaddedWithSpaces) {
+  MemoryFiles files;
+  ItemTables t = TablesFor(kZr420);
+  LoadSettingsFile(t, files, At(kZr420));
+  struct Case {
+    std::string password, stored;
+  };
+  for (const Case& c : {Case{"abc", "abc     "},
+                        {"", "        "},
+                        {"12345678", "12345678"},
+                        {"123456789", "12345678"}}) {
+    t.Password = c.password;
+    ASSERT_EQ(SaveSettingsFile(t, files, At(kZr420)), std::nullopt);
+    const auto& f = files.files["C:\\Vigilon\\zr420.dat"];
+    EXPECT_EQ(std::string(f.begin() + kOffPassword, f.begin() + kOffPassword + 8), c.stored);
+    ItemTables again = TablesFor(kZr420);
+    LoadSettingsFile(again, files, At(kZr420));
+    EXPECT_EQ(again.Password, c.stored);
+  }
+}
+
+TEST(SaveSettingsFile, KeepsTheTailOfALongerFile) {
+  MemoryFiles files;
+  const std::string path = "C:\\Vigilon\\zr420.dat";
+  std::vector<uint8_t> b = DefaultsImage();
+  const std::vector<uint8_t> tail{9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 0xAA};
+  b.insert(b.end(), tail.begin(), tail.end());
+  files.files[path] = b;
+  ItemTables t = TablesFor(kZr420);
+  EXPECT_EQ(LoadSettingsFile(t, files, At(kZr420)).source, SettingsLoadReport::Source::File);
+  EXPECT_EQ(SaveSettingsFile(t, files, At(kZr420)), std::nullopt);
+  EXPECT_EQ(files.files[path], b);
+  // The tail is taken from the file as it is at the time of saving.
+  files.files[path].push_back(0x55);
+  t.PollInterval = 9;
+  ASSERT_EQ(SaveSettingsFile(t, files, At(kZr420)), std::nullopt);
+  ASSERT_EQ(files.files[path].size(), b.size() + 1);
+  EXPECT_EQ(files.files[path].back(), 0x55);
+  EXPECT_EQ(files.files[path][kOffPollInterval], 9);
+}
+
+TEST(SaveSettingsFile, AFirstSaveWritesExactlyOneRecord) {
+  for (uint8_t chipId : {kZr410, kZr420, kZr430, kZr460}) {
+    MemoryFiles files;
+    ItemTables t = TablesFor(chipId);
+    LoadSettingsFile(t, files, At(chipId));
+    ASSERT_EQ(SaveSettingsFile(t, files, At(chipId)), std::nullopt);
+    const auto& f = files.files[*SettingsFilePath(At(chipId))];
+    EXPECT_EQ(f.size(), kSettingsRecordSize);
+    if (chipId == kZr420) {
+      EXPECT_EQ(f, DefaultsImage());
+    }
+  }
+}
+
+TEST(SaveSettingsFile, ShortFileIsReplacedByAWholeRecord) {
+  MemoryFiles files;
+  const std::string path = "C:\\Vigilon\\zr420.dat";
+  files.files[path] = std::vector<uint8_t>(100, 0x33);
+  ItemTables t = TablesFor(kZr420);
+  LoadSettingsFile(t, files, At(kZr420));
+  ASSERT_EQ(SaveSettingsFile(t, files, At(kZr420)), std::nullopt);
+  EXPECT_EQ(files.files[path], DefaultsImage());
+}
+
+TEST(MakeData, PreparesTheVidStart) {
+  MemoryFiles files;
+  const std::string path = "C:\\Vigilon\\zr420.dat";
+  files.files[path] = DefaultsImage();
+  ItemTables t = TablesFor(kZr420);
+  LoadSettingsFile(t, files, At(kZr420));
+  t.PollInterval = 30;
+  t.VidDefaultsPending = kFalse;
+  t.TempInCelsius = kFalse;
+  ASSERT_EQ(MakeData(t, files, At(kZr420)), std::nullopt);
+  const auto& f = files.files[path];
+  EXPECT_EQ(std::vector<uint8_t>(f.begin() + 320, f.end()),
+            (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0x04, 0x00}));
+  EXPECT_EQ(t.PollInterval, 4);
+  EXPECT_EQ(t.VidDefaultsPending, kTrue);
+  EXPECT_EQ(t.TempInCelsius, kTrue);
+}
+
+TEST(SaveSettingsFile, AFailedSaveLeavesTheFileAndSaysWhy) {
+  MemoryFiles files;
+  const std::string path = "C:\\Vigilon\\zr420.dat";
+  files.files[path] = DefaultsImage();
+  ItemTables t = TablesFor(kZr420);
+  LoadSettingsFile(t, files, At(kZr420));
+  t.PollInterval = 50;
+
+  files.replaceError = "There is not enough space on the disk.";
+  const auto error = SaveSettingsFile(t, files, At(kZr420));
+  ASSERT_TRUE(error.has_value());
+  EXPECT_NE(error->find("There is not enough space on the disk."), std::string::npos);
+  EXPECT_NE(error->find(path), std::string::npos);
+  EXPECT_EQ(files.files[path], DefaultsImage());
+
+  // An old file that cannot be read is not overwritten: its tail could not be kept.
+  files.replaceError.reset();
+  files.unreadable.insert(path);
+  const auto unreadable = SaveSettingsFile(t, files, At(kZr420));
+  ASSERT_TRUE(unreadable.has_value());
+  EXPECT_NE(unreadable->find("sharing violation"), std::string::npos);
+  EXPECT_EQ(files.replaceCalls, 1);
+  EXPECT_EQ(files.files[path], DefaultsImage());
+
+  // A chip without a settings file name has nowhere to save.
+  const auto noModel = SaveSettingsFile(t, files, At(0x99));
+  ASSERT_TRUE(noModel.has_value());
+  EXPECT_NE(noModel->find("0x99"), std::string::npos);
+  EXPECT_EQ(files.replaceCalls, 1);
+}
+
+// ---- Values only an edited file can hold ----
+
+struct Edit {
+  const char* name;
+  std::size_t offset;
+  uint32_t bits;
+  int width;  // 2 or 4 bytes
+};
+
+void Apply(std::vector<uint8_t>& b, const Edit& e) {
+  if (e.width == 2) {
+    PutU16(b, e.offset, static_cast<uint16_t>(e.bits));
+  } else {
+    PutU32(b, e.offset, e.bits);
+  }
+}
+
+constexpr uint32_t kNaN = 0x7FC00000;
+constexpr uint32_t kInf = 0x7F800000;
+constexpr uint32_t kMinusInf = 0xFF800000;
+
+TEST(LoadSettingsFile, BringsEditedValuesIntoRange) {
+  struct Case {
+    Edit edit;
+    uint8_t chipId;
+    std::function<void(const ItemTables&)> check;
+  };
+  const ItemTables d = DefaultsOf(kZr420);
+  const Case cases[] = {
+      {{"NaN factor", kOffVoltFactor + 4 * 3, kNaN, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltFactor[3], d.VoltFactor[3]); }},
+      {{"zero factor", kOffVoltFactor, 0, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltFactor[0], d.VoltFactor[0]); }},
+      {{"negative factor", kOffVoltFactor + 4 * 8, 0xBF800000, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltFactor[8], d.VoltFactor[8]); }},
+      {{"infinite slider bottom", kOffVoltSliderMin + 4, kMinusInf, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltSliderMin[1], d.VoltSliderMin[1]); }},
+      {{"NaN slider top", kOffVoltSliderMax + 4 * 7, kNaN, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltSliderMax[7], d.VoltSliderMax[7]); }},
+      {{"NaN low limit", kOffVoltLowLimit + 4 * 2, kNaN, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltLowLimit[2], d.VoltLowLimit[2]); }},
+      {{"infinite high limit", kOffVoltHighLimit + 4 * 4, kInf, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltHighLimit[4], d.VoltHighLimit[4]); }},
+      {{"high limit above 255 counts", kOffVoltHighLimit + 4 * 2, 0x40A00000 /* 5 V */, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_FLOAT_EQ(t.VoltHighLimit[2], 255 * 0.016f); }},
+      {{"negative low limit on a positive rail", kOffVoltLowLimit + 4 * 3, 0xBF800000, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltLowLimit[3], 0.0f); }},
+      {{"-12 V limit below the offset range", kOffVoltLowLimit + 4 * 5, 0xC1A00000 /* -20 */, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_FLOAT_EQ(t.VoltLowLimit[5], CalRealNegVoltage(5, 0)); }},
+      {{"-12 V limit above zero on the first model", kOffVoltHighLimit + 4 * 5, 0x3F800000, 4},
+       kZr410,
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltHighLimit[5], 0.0f); }},
+      {{"-12 V limit beyond -255 counts on the first model", kOffVoltLowLimit + 4 * 5, 0xC1A00000,
+        4},
+       kZr410,
+       [&](const ItemTables& t) { EXPECT_FLOAT_EQ(t.VoltLowLimit[5], -255 * d.VoltFactor[5]); }},
+      {{"zero divisor", kOffFanDivisor + 2, 0, 2},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.FanDivisor[1], 8); }},
+      {{"negative divisor", kOffFanDivisor + 4, 0xFFF8, 2},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.FanDivisor[2], 8); }},
+      {{"fan limit 255", kOffFanLimitCount, 255, 2},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.FanLimitCount[0], 254); }},
+      {{"fan limit above a byte", kOffFanLimitCount + 2, 1000, 2},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.FanLimitCount[1], 254); }},
+      {{"negative fan limit", kOffFanLimitCount + 4, 0xFFFF, 2},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.FanLimitCount[2], 0); }},
+      {{"NaN temperature limit", kOffTempLimit, kNaN, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.TempLimit[0], 65.0f); }},
+      {{"temperature limit too high", kOffTempLimit + 4, 0x43480000 /* 200 */, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.TempLimit[1], 127.0f); }},
+      {{"temperature limit too low", kOffTempLimit + 8, 0xC2480000 /* -50 */, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.TempLimit[2], -35.0f); }},
+      {{"infinite hysteresis", kOffTempHyst + 4, kMinusInf, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.TempHyst[1], 80.0f); }},
+      {{"hysteresis too low", kOffTempHyst, 0xC2C80000 /* -100 */, 4},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.TempHyst[0], -40.0f); }},
+      {{"poll interval 0", kOffPollInterval, 0, 2},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.PollInterval, 1); }},
+      {{"negative poll interval", kOffPollInterval, 0x8000, 2},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.PollInterval, 1); }},
+      {{"poll interval 121", kOffPollInterval, 121, 2},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.PollInterval, 120); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edit.name);
+    MemoryFiles files;
+    const std::string path = *SettingsFilePath(At(c.chipId));
+    std::vector<uint8_t> b = DefaultsImage();
+    Apply(b, c.edit);
+    files.files[path] = b;
+    ItemTables t = TablesFor(c.chipId);
+    const SettingsLoadReport report = LoadSettingsFile(t, files, At(c.chipId));
+    EXPECT_EQ(report.source, SettingsLoadReport::Source::File);
+    EXPECT_EQ(report.repairs.size(), 1u);
+    c.check(t);
+    // The repaired value is saved, and loads again without a repair.
+    ASSERT_EQ(SaveSettingsFile(t, files, At(c.chipId)), std::nullopt);
+    ItemTables again = TablesFor(c.chipId);
+    EXPECT_TRUE(LoadSettingsFile(again, files, At(c.chipId)).repairs.empty());
+    ExpectSameSettings(again, t);
+  }
+}
+
+TEST(LoadSettingsFile, AnAllOnesFileIsUsable) {
+  MemoryFiles files;
+  files.files["C:\\Vigilon\\zr420.dat"] = std::vector<uint8_t>(kSettingsRecordSize, 0xFF);
+  ItemTables t = TablesFor(kZr420);
+  const SettingsLoadReport report = LoadSettingsFile(t, files, At(kZr420));
+  EXPECT_EQ(report.source, SettingsLoadReport::Source::File);
+  EXPECT_FALSE(report.repairs.empty());
+  for (int i = 0; i < kVoltItemCount; ++i) {
+    EXPECT_TRUE(std::isfinite(t.VoltFactor[i]) && t.VoltFactor[i] > 0) << i;
+    EXPECT_TRUE(std::isfinite(t.VoltLowLimit[i])) << i;
+  }
+  for (int f = 0; f < kFanCount; ++f) EXPECT_EQ(t.FanDivisor[f], 8);
+  EXPECT_EQ(t.PollInterval, 1);
+  // Flag bytes of 0xFF mean "off" but are kept.
+  EXPECT_EQ(t.ItemEnabled[0], 0xFF);
+  EXPECT_FALSE(IsSet(t.ItemEnabled[0]));
+}
+
+}  // namespace
+}  // namespace vigilon::items

@@ -1,0 +1,254 @@
+// Smoke test of the built kestrel.dll: loaded by LoadLibrary from a scratch folder with a
+// chosen kestrel.ini, called through its undecorated exports, its state file read back.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+using LoadFn = short(__stdcall*)();
+using BusFn = short(__stdcall*)(short, unsigned char, unsigned char, unsigned char);
+using InFn = unsigned char(__stdcall*)(short);
+using OutFn = void(__stdcall*)(short, unsigned char);
+
+// The build knows the DLL by its host path; under Wine the host file system is drive Z:.
+std::string BuiltDllPath() {
+  std::string path = KESTREL_DLL_PATH;
+  if (!path.empty() && path[0] == '/') {
+    path = "Z:" + path;
+    for (char& c : path)
+      if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::map<std::string, std::string> ReadKeyValues(const std::string& path) {
+  std::map<std::string, std::string> values;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t eq = line.find('=');
+    if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return values;
+}
+
+class KestrelDll : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    folder_ = std::string(temp) + "kestrel_dll_" + std::to_string(GetCurrentProcessId()) + "_" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + "\\";
+    CreateDirectoryA(folder_.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA(BuiltDllPath().c_str(), (folder_ + "kestrel.dll").c_str(), FALSE))
+        << "cannot copy " << BuiltDllPath();
+  }
+
+  void TearDown() override {
+    if (module_) FreeLibrary(module_);
+    for (const char* name : {"kestrel.dll", "kestrel.ini", "kestrel.state", "kestrel.state.tmp"})
+      DeleteFileA((folder_ + name).c_str());
+    RemoveDirectoryA(folder_.c_str());
+  }
+
+  void WriteIni(const std::string& text) {
+    std::ofstream(folder_ + "kestrel.ini", std::ios::binary | std::ios::trunc) << text;
+  }
+
+  template <typename Fn>
+  Fn Export(const char* name) {
+    auto address = GetProcAddress(module_, name);
+    EXPECT_NE(address, nullptr) << name << " is not exported under its plain name";
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(address));
+  }
+
+  void LoadDll() {
+    module_ = LoadLibraryA((folder_ + "kestrel.dll").c_str());
+    ASSERT_NE(module_, nullptr) << "LoadLibrary failed: " << GetLastError();
+    load_ = Export<LoadFn>("LoadKestrelVxD");
+    unload_ = Export<LoadFn>("UnLoadKestrelVxD");
+    bus_ = Export<BusFn>("InitialBus");
+    in_ = Export<InFn>("InPortB");
+    out_ = Export<OutFn>("OutPortB");
+    enablePri_ = Export<LoadFn>("EnablePri");
+    disablePri_ = Export<LoadFn>("DisablePri");
+    ASSERT_FALSE(HasFailure());
+  }
+
+  uint8_t ReadConfig(short port, uint8_t index) {
+    out_(port, index);
+    return in_(static_cast<short>(port + 1));
+  }
+  uint8_t ReadDevice(short port, uint8_t index) {
+    out_(port, 0x07);
+    out_(static_cast<short>(port + 1), 0x0B);
+    return ReadConfig(port, index);
+  }
+  uint8_t ReadReg(short index, int bank, uint8_t reg) {
+    out_(index, 0x4E);
+    const uint8_t select = in_(static_cast<short>(index + 1));
+    out_(index, 0x4E);
+    out_(static_cast<short>(index + 1), static_cast<uint8_t>((select & 0x80) | bank));
+    out_(index, reg);
+    return in_(static_cast<short>(index + 1));
+  }
+  void WriteReg(short index, int bank, uint8_t reg, uint8_t value) {
+    ReadReg(index, bank, reg);
+    out_(static_cast<short>(index + 1), value);
+  }
+
+  // Waits, with a deadline, until the state file shows key=value.
+  bool StateShows(const std::string& key, const std::string& value, short pollPort) {
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < 5000) {
+      in_(pollPort);  // the driver looks at kestrel.ini only when called
+      auto state = ReadKeyValues(folder_ + "kestrel.state");
+      if (state.count(key) && state[key] == value) return true;
+      Sleep(20);
+    }
+    return false;
+  }
+
+  std::string folder_;
+  HMODULE module_ = nullptr;
+  LoadFn load_ = nullptr;
+  LoadFn unload_ = nullptr;
+  BusFn bus_ = nullptr;
+  InFn in_ = nullptr;
+  OutFn out_ = nullptr;
+  LoadFn enablePri_ = nullptr;
+  LoadFn disablePri_ = nullptr;
+};
+
+TEST_F(KestrelDll, Zr460At4EThroughTheExports) {
+  WriteIni("model = ZR460\nsuperio = 0x4E\nbase = 0x0A10\ntemp1 = 40\n");
+  LoadDll();
+  ASSERT_EQ(load_(), 0);
+
+  out_(0x2E, 0x87);
+  out_(0x2E, 0x87);
+  EXPECT_EQ(ReadConfig(0x2E, 0x20), 0xFF) << "nothing at 0x2E";
+  out_(0x4E, 0x87);
+  out_(0x4E, 0x87);
+  ASSERT_EQ(ReadConfig(0x4E, 0x20), 0x52);
+  EXPECT_EQ(ReadConfig(0x4E, 0x21) & 0x10, 0x10);
+  const int base = ReadDevice(0x4E, 0x60) << 8 | ReadDevice(0x4E, 0x61);
+  ASSERT_EQ(base, 0x0A10);
+  const short index = static_cast<short>((base & ~7) + 5);
+  ASSERT_EQ(bus_(1, 0x5A, 0x92, 0x90), 0);
+
+  out_(index, 0x4E);
+  out_(static_cast<short>(index + 1), 0x80);
+  out_(index, 0x4F);
+  EXPECT_EQ(in_(static_cast<short>(index + 1)), 0x5C);
+  EXPECT_EQ(ReadReg(index, 0, 0x58), 0x21);
+  EXPECT_EQ(ReadReg(index, 0, 0x27), 40);
+
+  EXPECT_EQ(in_(0x80), 0xFF);
+  auto state = ReadKeyValues(folder_ + "kestrel.state");
+  EXPECT_EQ(state["model"], "ZR460");
+  EXPECT_EQ(state["loaded"], "1");
+  EXPECT_EQ(state["bus_ready"], "1");
+  EXPECT_EQ(state["monitor.port"], "0a15");
+  EXPECT_EQ(state["bank0.58"], "21");
+  EXPECT_EQ(state["bank0.27"], "28");
+  EXPECT_EQ(state["refused.count"], "1");
+  EXPECT_EQ(state["refused.last"], "0080");
+  EXPECT_GE(std::stoi(state["serial"]), 1);
+
+  EXPECT_NE(enablePri_(), 0);
+  EXPECT_NE(disablePri_(), 0);
+  EXPECT_EQ(unload_(), 0);
+}
+
+TEST_F(KestrelDll, EditedIniAppliesWhileRegistersSurvive) {
+  WriteIni("temp1 = 40\n");
+  LoadDll();
+  ASSERT_EQ(load_(), 0);
+  out_(0x2E, 0x87);
+  out_(0x2E, 0x87);
+  ASSERT_EQ(bus_(1, 0x5A, 0x92, 0x90), 0);
+  WriteReg(0x295, 0, 0x2B, 0x77);
+  ASSERT_EQ(ReadReg(0x295, 0, 0x27), 40);
+
+  WriteIni("temp1 = 55\nchassis = open\n");
+  EXPECT_TRUE(StateShows("bank0.27", "37", 0x296)) << "the new temperature never arrived";
+  EXPECT_EQ(ReadReg(0x295, 0, 0x27), 55);
+  EXPECT_EQ(ReadReg(0x295, 0, 0x2B), 0x77);
+  EXPECT_EQ(ReadReg(0x295, 0, 0x42) & 0x10, 0x10);
+
+  // A broken edit keeps the inputs and is named in the state file.
+  WriteIni("temp1 = 60\nfan9 = 1\n");
+  EXPECT_TRUE(
+      StateShows("config", "error: " + folder_ + "kestrel.ini, line 2: unknown key 'fan9'", 0x296));
+  EXPECT_EQ(ReadReg(0x295, 0, 0x27), 55);
+}
+
+TEST_F(KestrelDll, MissingIniIsTheHealthyDefault) {
+  LoadDll();
+  ASSERT_EQ(load_(), 0);
+  out_(0x2E, 0x87);
+  out_(0x2E, 0x87);
+  EXPECT_EQ(ReadConfig(0x2E, 0x20), 0x52);
+  EXPECT_EQ(ReadDevice(0x2E, 0x60), 0x02);
+  EXPECT_EQ(ReadDevice(0x2E, 0x61), 0x90);
+  ASSERT_EQ(bus_(1, 0x5A, 0x92, 0x90), 0);
+  EXPECT_EQ(ReadReg(0x295, 0, 0x58), 0x30);
+}
+
+TEST_F(KestrelDll, MalformedIniFailsTheLoadWithAMessage) {
+  WriteIni("model = ZR420\n\nfan1 = fast\n");
+  LoadDll();
+  // The message box is modal: load on a second thread and answer the box from here.
+  std::atomic<int> result{-1};
+  std::thread loader([&] { result = load_(); });
+  std::string boxText;
+  const DWORD start = GetTickCount();
+  while (result == -1 && GetTickCount() - start < 10000) {
+    if (HWND box = FindWindowA(nullptr, "kestrel")) {
+      char text[512] = {};
+      GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the box's message text control
+      if (text[0]) boxText = text;
+      PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    Sleep(20);
+  }
+  if (result == -1) {
+    ADD_FAILURE() << "LoadKestrelVxD did not return; message box left open";
+    loader.detach();
+    module_ = nullptr;  // still in use by the stuck thread
+    return;
+  }
+  loader.join();
+  EXPECT_NE(result, 0);
+  const std::string expected = folder_ + "kestrel.ini, line 3: 'fast' is not a number (fan1)";
+  // Without a display Wine cannot show the box and MessageBoxA returns at once.
+  if (!boxText.empty()) {
+    EXPECT_EQ(boxText, expected);
+  }
+  auto state = ReadKeyValues(folder_ + "kestrel.state");
+  EXPECT_EQ(state["config"], "error: " + expected);
+  EXPECT_EQ(state["loaded"], "0");
+  EXPECT_EQ(in_(0x2F), 0xFF) << "no chip behind a failed load";
+}
+
+TEST_F(KestrelDll, FaultSwitches) {
+  WriteIni("model = ZR410\nsuperio = none\nfault_bus = 1\nfault_shutdown_refused = 1\n");
+  LoadDll();
+  ASSERT_EQ(load_(), 0);
+  EXPECT_NE(bus_(1, 0x5A, 0x92, 0x90), 0);
+  EXPECT_EQ(ReadReg(0, 0, 0x58), 0xFF);
+  EXPECT_EQ(enablePri_(), 0);
+
+  WriteIni("model = ZR410\nsuperio = none\nfault_load = 1\n");
+  EXPECT_NE(load_(), 0) << "a later load sees the new fault";
+}
+
+}  // namespace

@@ -1,0 +1,272 @@
+// Start-up against the chip simulator: detection paths, the start-up failures and what the
+// chip holds when the main window is about to open.
+#include "startup/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "chip/sim_port_io.h"
+#include "monitor/frmvigilon.h"
+#include "platform/fake_platform.h"
+#include "sim/chip_sim.h"
+#include "support/memory_files.h"
+#include "ui/headless_runtime.h"
+
+namespace vigilon::startup {
+namespace {
+
+using platform::MsgBoxButtons;
+using sim::PortAccess;
+
+struct System {
+  explicit System(sim::Config config) : chip(config), io(chip), run(io, platform, files) {}
+  StartupOutcome Start() {
+    return Main(run, [this](RunState&) { ++mainWindowShown; });
+  }
+  // Whether the program wrote a Super-I/O configuration register (index write, then data write).
+  bool WroteSuperIoReg(uint8_t reg) const {
+    const auto& log = chip.Log();
+    for (size_t i = 0; i + 1 < log.size(); ++i)
+      if (log[i] == PortAccess{PortAccess::Kind::Out, 0x2E, reg, false} &&
+          log[i + 1].kind == PortAccess::Kind::Out && log[i + 1].port == 0x2F)
+        return true;
+    return false;
+  }
+  sim::ChipSim chip;
+  chip::SimPortIo io;
+  platform::FakePlatform platform;
+  items::MemoryFiles files;
+  RunState run;
+  int mainWindowShown = 0;
+};
+
+sim::Config Healthy(sim::Model model = sim::Model::ZR420) {
+  sim::Config config;
+  config.model = model;
+  return config;
+}
+
+TEST(StartupDetection, FindsTheMonitorThroughEachWay) {
+  struct Case {
+    const char* name;
+    uint16_t superIo;
+    uint16_t base;
+    uint16_t wantSuperIo;
+    uint16_t wantMonitor;
+  };
+  const Case cases[] = {
+      {"device at 0x2E", 0x2E, 0x290, 0x2E, 0x295},
+      {"device only at 0x4E", 0x4E, 0x290, 0x4E, 0x295},
+      {"base with low bits set", 0x2E, 0x297, 0x2E, 0x295},
+      {"base elsewhere", 0x4E, 0x0A10, 0x4E, 0x0A15},
+      {"no Super-I/O device", 0, 0x290, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::Config config = Healthy();
+    config.superIoPort = c.superIo;
+    config.monitorBase = c.base;
+    System s(config);
+    EXPECT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+    EXPECT_EQ(s.run.chip.SuperIoPort, c.wantSuperIo);
+    EXPECT_EQ(s.run.chip.MonitorPort, c.wantMonitor);
+    EXPECT_EQ(s.run.ChipId, 0x30);
+    EXPECT_EQ(s.mainWindowShown, 1);
+    EXPECT_TRUE(s.platform.msgBoxes.empty());
+    for (const PortAccess& a : s.chip.Log()) EXPECT_FALSE(a.refused) << "port " << a.port;
+  }
+}
+
+TEST(StartupDetection, ProbesEachConfigurationPortWithItsOwnEntryKey) {
+  sim::Config config = Healthy();
+  config.superIoPort = 0x4E;
+  System s(config);
+  s.Start();
+  const auto& log = s.chip.Log();
+  // The first probe knocks on 0x2E, the second on 0x4E itself.
+  ASSERT_GE(log.size(), 2u);
+  EXPECT_EQ(log[0], (PortAccess{PortAccess::Kind::Out, 0x2E, 0x87, false}));
+  EXPECT_EQ(log[1], (PortAccess{PortAccess::Kind::Out, 0x2E, 0x87, false}));
+  const auto key4E =
+      std::find(log.begin(), log.end(), PortAccess{PortAccess::Kind::Out, 0x4E, 0x87, false});
+  ASSERT_NE(key4E, log.end());
+  EXPECT_EQ(*(key4E + 1), (PortAccess{PortAccess::Kind::Out, 0x4E, 0x87, false}));
+}
+
+TEST(StartupDetection, RevisionWithoutBit4IsNotAccepted) {
+  sim::Config config = Healthy();
+  config.superIoRevision = 0x02;
+  System s(config);
+  s.Start();
+  EXPECT_EQ(s.run.chip.SuperIoPort, 0);
+  EXPECT_EQ(s.run.chip.MonitorPort, 0);
+}
+
+TEST(StartupDetection, InactiveMonitorDeviceIsActivatedAndRemembered) {
+  sim::Config config = Healthy();
+  config.monitorActive = false;
+  System s(config);
+  EXPECT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+  EXPECT_EQ(s.run.SuperIoActivation, 0);
+  EXPECT_EQ(s.chip.SuperIoReg(0x0B, 0x30), 1);
+  EXPECT_TRUE(s.WroteSuperIoReg(0x30));
+}
+
+TEST(StartupDetection, ActiveMonitorDeviceIsLeftAlone) {
+  System s(Healthy());
+  s.Start();
+  EXPECT_EQ(s.run.SuperIoActivation, 1);
+  EXPECT_FALSE(s.WroteSuperIoReg(0x30));
+}
+
+TEST(StartupFailures, EachEndsWithItsMessageBeforeAnyWindow) {
+  struct Case {
+    const char* name;
+    void (*configure)(sim::Config&);
+    StartupOutcome outcome;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"driver load fails", [](sim::Config& c) { c.loadFails = true; },
+       StartupOutcome::DriverLoadFailed, "LOAD Device Driver fail!"},
+      {"bus initialisation fails", [](sim::Config& c) { c.busInitFails = true; },
+       StartupOutcome::BusInitFailed, "Initialize Bus Fail!"},
+      {"no chip answers", [](sim::Config& c) { c.noChip = true; }, StartupOutcome::ChipMissing,
+       "Norvane Hardware Monitor chip does not exist!"},
+      {"vendor halves swapped", [](sim::Config& c) { c.vendorId = 0xA35C; },
+       StartupOutcome::ChipMissing, "Norvane Hardware Monitor chip does not exist!"},
+      {"another vendor", [](sim::Config& c) { c.vendorId = 0x1234; }, StartupOutcome::ChipMissing,
+       "Norvane Hardware Monitor chip does not exist!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim::Config config = Healthy();
+    c.configure(config);
+    System s(config);
+    EXPECT_EQ(s.Start(), c.outcome);
+    EXPECT_EQ(s.mainWindowShown, 0);
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    EXPECT_EQ(s.platform.msgBoxes[0].text, c.message);
+    EXPECT_EQ(s.platform.msgBoxes[0].caption, "");  // the application title
+    EXPECT_EQ(s.platform.msgBoxes[0].buttons, MsgBoxButtons::Ok);
+  }
+}
+
+TEST(StartupFailures, DriverLoadFailureTouchesNoPort) {
+  sim::Config config = Healthy();
+  config.loadFails = true;
+  System s(config);
+  s.Start();
+  EXPECT_TRUE(s.chip.Log().empty());
+}
+
+TEST(StartupFailures, SecondInstanceEndsSilentlyWithoutTheDriver) {
+  System s(Healthy());
+  s.platform.otherInstance = true;
+  EXPECT_EQ(s.Start(), StartupOutcome::SecondInstance);
+  EXPECT_TRUE(s.platform.msgBoxes.empty());
+  EXPECT_TRUE(s.chip.Log().empty());
+  EXPECT_EQ(s.mainWindowShown, 0);
+}
+
+TEST(StartupFailures, UnsupportedChipIsNamedAndTheDeviceHandedBack) {
+  sim::Config config = Healthy();
+  config.chipId = 0x77;
+  config.monitorActive = false;
+  System s(config);
+  const uint8_t fanControl = s.chip.Reg(0, 0x4D), control2 = s.chip.Reg(0, 0x5D);
+  EXPECT_EQ(s.Start(), StartupOutcome::UnsupportedChip);
+  ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+  EXPECT_NE(s.platform.msgBoxes[0].text.find("0x77"), std::string::npos);
+  EXPECT_EQ(s.chip.SuperIoReg(0x0B, 0x30), 0);
+  EXPECT_EQ(s.mainWindowShown, 0);
+  // The start-up preparation of the chip never ran.
+  EXPECT_EQ(s.chip.Reg(0, 0x4D), fanControl);
+  EXPECT_EQ(s.chip.Reg(0, 0x5D), control2);
+}
+
+TEST(StartupChip, PreparesControlRegistersBeforeTheMainWindow) {
+  sim::Config config = Healthy();
+  System s(config);
+  s.chip.PokeReg(0, 0x4D, 0x15);
+  s.chip.PokeReg(0, 0x5D, 0xFF);
+  s.Start();
+  EXPECT_EQ(s.chip.Reg(0, 0x4D), 0x95);
+  EXPECT_EQ(s.chip.Reg(0, 0x5D), 0xF7);
+  EXPECT_EQ(s.run.HelpFile, "/vigilon/zr410.hlp");
+}
+
+TEST(StartupItems, AvailabilityFollowsTheChipModel) {
+  struct Case {
+    uint8_t chipId;
+    std::vector<int> absent;
+    std::vector<int> noBeep;
+  };
+  const Case cases[] = {
+      {0x10, {7, 8}, {7, 8, 12, 13, 14}},
+      {0x11, {7, 8}, {7, 8, 12, 13, 14}},
+      {0x30, {}, {}},
+      {0x40, {1, 6, 7, 8, 11, 14, 15}, {1, 6, 7, 8, 11, 14, 15}},
+      {0x21, {1, 6}, {1}},
+      {0x99, {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "chip 0x" << std::hex << int(c.chipId));
+    sim::ChipSim chip;
+    chip::SimPortIo io(chip);
+    platform::FakePlatform platform;
+    items::MemoryFiles files;
+    RunState run(io, platform, files);
+    run.ChipId = c.chipId;
+    SetItemAvailability(run);
+    for (int i = 0; i < 16; ++i) {
+      const bool absent = std::count(c.absent.begin(), c.absent.end(), i) > 0;
+      const bool noBeep = std::count(c.noBeep.begin(), c.noBeep.end(), i) > 0;
+      EXPECT_EQ(run.items.ItemPresent[i], absent ? 0 : 1) << "item " << i;
+      EXPECT_EQ(run.items.ItemBeepCapable[i], noBeep ? 0 : 1) << "item " << i;
+    }
+  }
+}
+
+TEST(StartupItems, EachModelIsIdentified) {
+  const std::pair<sim::Model, uint8_t> models[] = {{sim::Model::ZR410, 0x10},
+                                                   {sim::Model::ZR420, 0x30},
+                                                   {sim::Model::ZR430, 0x40},
+                                                   {sim::Model::ZR460, 0x21}};
+  for (auto [model, id] : models) {
+    System s(Healthy(model));
+    EXPECT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+    EXPECT_EQ(s.run.ChipId, id);
+    EXPECT_EQ(s.run.VendorId, 0x5CA3u);
+  }
+}
+
+}  // namespace
+}  // namespace vigilon::startup
+
+namespace vigilon {
+namespace {
+
+TEST(StartupSystem, ZR420ReachesItsMainWindowHeadless) {
+  sim::ChipSim chip;
+  chip::SimPortIo io(chip);
+  platform::FakePlatform platform;
+  items::MemoryFiles files;
+  RunState run(io, platform, files);
+  ui::HeadlessRuntime runtime(platform);
+  std::optional<ui::FormSlot<frmvigilon, RunState&>> mainWindow;
+  const auto outcome = startup::Main(run, [&](RunState& state) {
+    mainWindow.emplace(runtime, state);
+    mainWindow->Get().Show();
+  });
+  ASSERT_EQ(outcome, startup::StartupOutcome::MainWindowShown);
+  ASSERT_TRUE(mainWindow && mainWindow->Loaded());
+  EXPECT_TRUE(mainWindow->Get().visible());
+  EXPECT_EQ(mainWindow->Get().caption(), "Norvane Vigilon Ver 2.50");
+  EXPECT_TRUE(platform.msgBoxes.empty());
+}
+
+}  // namespace
+}  // namespace vigilon
