@@ -562,7 +562,9 @@ Form::Form(Runtime& runtime, FormArgs args)
       caption_(args_.caption),
       fakeHandle_(runtime.NextFakeHandle()) {}
 
-Form::~Form() { Teardown(/*unloaded=*/false); }
+Form::~Form() {
+  Teardown(/*unloaded=*/false);
+}
 
 void Form::Create(Control& control, ControlArgs args) {
   if (state_ != State::Created) throw std::logic_error("controls are created before the load");

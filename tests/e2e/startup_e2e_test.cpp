@@ -106,3 +106,38 @@ TEST(StartupE2E, SecondInstanceEndsSilently) {
 }
 
 }  // namespace
+
+namespace {
+
+int StateByte(const std::map<std::string, std::string>& state, const std::string& key) {
+  const auto it = state.find(key);
+  return it == state.end() ? -1 : static_cast<int>(std::stoul(it->second, nullptr, 16));
+}
+
+// Start-up reads the model's settings file and never writes it; a damaged file falls back to
+// the defaults without a word. Either way the chip is prepared for the main window.
+TEST(StartupE2E, SettingsFileIsReadNotWrittenAndTheChipPrepared) {
+  const std::string damaged(100, '\xAB');
+  std::string valid(326, '\0');
+  valid[320] = valid[321] = '\xFF';  // ask for the VID limits
+  valid[324] = 4;
+  for (const std::string& contents : {damaged, valid}) {
+    SCOPED_TRACE(contents.size());
+    ProgramFolder folder("settings", Ini(""));
+    folder.Write("zr420.dat", contents);
+    Process program = Process::Start(folder);
+    ASSERT_NE(e2e::WaitForWindow(program, kMainTitle), nullptr);
+    EXPECT_EQ(e2e::WaitForMessageBox(program, 0ms), nullptr);
+    std::map<std::string, std::string> state;
+    EXPECT_TRUE(e2e::WaitUntil([&] {
+      state = folder.ChipState();
+      const int fanControl = StateByte(state, "bank0.4d");
+      return fanControl >= 0 && (fanControl & 0x80) != 0;
+    })) << "register 0x4D bit 7 not set";
+    EXPECT_EQ(StateByte(state, "bank0.5d") & 0x08, 0);
+    EXPECT_EQ(folder.Read("zr420.dat"), contents);
+    program.Kill();
+  }
+}
+
+}  // namespace

@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
+#include <tuple>
 
 #include "chip/sim_port_io.h"
+#include "items/settings_record.h"
 #include "monitor/frmvigilon.h"
 #include "platform/fake_platform.h"
 #include "sim/chip_sim.h"
@@ -270,3 +273,134 @@ TEST(StartupSystem, ZR420ReachesItsMainWindowHeadless) {
 
 }  // namespace
 }  // namespace vigilon
+
+namespace vigilon::startup {
+namespace {
+
+// A settings file as the program would save it for `chipId`, after `edit` changed the tables.
+std::vector<uint8_t> SavedSettings(uint8_t chipId,
+                                   const std::function<void(items::ItemTables&)>& edit) {
+  items::ItemTables tables;
+  const items::ItemAvailability availability = items::ItemAvailabilityFor(chipId);
+  tables.ItemPresent = availability.ItemPresent;
+  tables.ItemBeepCapable = availability.ItemBeepCapable;
+  items::LoadDefaultLimits(tables);
+  edit(tables);
+  items::SettingsRecord record{};
+  items::StoreSettingsRecord(tables, record);
+  const auto bytes = items::EncodeSettingsRecord(record);
+  return {bytes.begin(), bytes.end()};
+}
+
+sim::Config WithVid(uint8_t vid) {
+  sim::Config config;
+  config.vid = vid;
+  return config;
+}
+
+TEST(StartupSettings, MissingFileGivesTheModelsDefaultsAndTheVidLimits) {
+  sim::Config config = WithVid(0);
+  config.model = sim::Model::ZR430;
+  System s(config);
+  ASSERT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+  const items::ItemTables& t = s.run.items;
+  for (int item : {1, 6, 7, 8, 11, 14, 15}) EXPECT_EQ(t.ItemEnabled[item], 0) << item;
+  EXPECT_EQ(t.ItemEnabled[0], 1);
+  EXPECT_EQ(t.PollInterval, 4);
+  // The defaults ask for the processor's own core voltage: VID code 0 is 2.05 V.
+  EXPECT_FLOAT_EQ(t.VoltLowLimit[0], 1.85f);
+  EXPECT_FLOAT_EQ(t.VoltHighLimit[0], 2.25f);
+  EXPECT_EQ(t.VidDefaultsPending, items::kFalse);
+  EXPECT_TRUE(s.files.files.empty()) << "nothing is saved at start";
+  EXPECT_TRUE(s.platform.msgBoxes.empty());
+}
+
+TEST(StartupSettings, SavedLimitsAreKeptUnlessTheFileAsksForTheVid) {
+  struct Case {
+    const char* name;
+    int16_t vidPending;
+    uint8_t vid;
+    float wantLow, wantHigh;
+  };
+  const Case cases[] = {
+      {"user's limits", items::kFalse, 16, 1.5f, 1.9f},
+      {"VID code 16", items::kTrue, 16, 3.3f, 3.7f},
+      {"VID code 31", items::kTrue, 31, 1.2f, 3.9f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    System s(WithVid(c.vid));
+    s.files.files["/vigilon/zr420.dat"] = SavedSettings(0x30, [&](items::ItemTables& t) {
+      t.VoltLowLimit[0] = 1.5f;
+      t.VoltHighLimit[0] = 1.9f;
+      t.VidDefaultsPending = c.vidPending;
+      t.PollInterval = 7;
+    });
+    ASSERT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+    EXPECT_FLOAT_EQ(s.run.items.VoltLowLimit[0], c.wantLow);
+    EXPECT_FLOAT_EQ(s.run.items.VoltHighLimit[0], c.wantHigh);
+    EXPECT_EQ(s.run.items.VidDefaultsPending, items::kFalse);
+    EXPECT_EQ(s.run.items.PollInterval, 7);
+    EXPECT_EQ(s.files.replaceCalls, 0);
+  }
+}
+
+TEST(StartupSettings, EachModelReadsItsOwnFile) {
+  const std::tuple<sim::Model, const char*> models[] = {{sim::Model::ZR410, "zr410.dat"},
+                                                        {sim::Model::ZR420, "zr420.dat"},
+                                                        {sim::Model::ZR430, "zr430.dat"},
+                                                        {sim::Model::ZR460, "ZR460.dat"}};
+  for (auto [model, file] : models) {
+    SCOPED_TRACE(file);
+    sim::Config config;
+    config.model = model;
+    System s(config);
+    const uint8_t chipId = sim::ModelChipId(model);
+    s.files.files[std::string("/vigilon/") + file] =
+        SavedSettings(chipId, [](items::ItemTables& t) {
+          t.PollInterval = 9;
+          t.VidDefaultsPending = items::kFalse;
+        });
+    ASSERT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+    EXPECT_EQ(s.run.items.PollInterval, 9);
+  }
+}
+
+TEST(StartupSettings, DamagedFileFallsBackToDefaultsAndIsLeftAlone) {
+  System s(Healthy());
+  const std::vector<uint8_t> shortFile(100, 0xAB);
+  s.files.files["/vigilon/zr420.dat"] = shortFile;
+  ASSERT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+  EXPECT_EQ(s.run.items.PollInterval, 4);
+  EXPECT_EQ(s.run.items.TempLimit[1], 85.0f);
+  EXPECT_EQ(s.files.files["/vigilon/zr420.dat"], shortFile);
+  EXPECT_TRUE(s.platform.msgBoxes.empty());
+}
+
+TEST(StartupSettings, SmartFanTablesFollowTheModel) {
+  struct Case {
+    sim::Model model;
+    int16_t rise1Channel1, fall3Channel3, fanOfChannel2, selectorOfFan3;
+  };
+  const Case cases[] = {
+      {sim::Model::ZR410, 0, 0, 0, 0},
+      {sim::Model::ZR420, 14, 17, 2, 4},
+      {sim::Model::ZR430, 27, 32, 2, 0},
+      {sim::Model::ZR460, 14, 17, 2, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(sim::ModelName(c.model));
+    System s(Healthy(c.model));
+    ASSERT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+    const chip::SmartFanTables& f = s.run.smartFan;
+    EXPECT_EQ(f.SmartFanRise1[1], c.rise1Channel1);
+    EXPECT_EQ(f.SmartFanFall3[3], c.fall3Channel3);
+    EXPECT_EQ(f.SmartFanFan[2], c.fanOfChannel2);
+    EXPECT_EQ(f.FanPwmSelect[3], c.selectorOfFan3);
+    EXPECT_TRUE(f.FanLimitArmed);
+    EXPECT_EQ(f.SmartFanState, (std::array<int16_t, 4>{}));
+  }
+}
+
+}  // namespace
+}  // namespace vigilon::startup

@@ -2,8 +2,9 @@
 // marker, the notification area, icon files and the help viewer.
 #include "platform/win32/win32_platform.h"
 
-#include <shellapi.h>
 #include <windows.h>
+// windows.h must come first.
+#include <shellapi.h>
 
 #include <cstring>
 
