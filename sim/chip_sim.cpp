@@ -463,18 +463,7 @@ void ChipSim::WritePort(uint16_t port, uint8_t value) {
 }
 
 uint8_t ChipSim::ReadSuperIo(uint8_t index) const {
-  switch (index) {
-    case kRegLogicalDevice:
-      return state_->logicalDevice;
-    case kRegDeviceId:
-      return config_.superIoId;
-    case kRegRevision:
-      return config_.superIoRevision;
-    default:
-      break;
-  }
-  if (index < kFirstDeviceReg) return state_->globalRegs[index];
-  return state_->DeviceReg(state_->logicalDevice, index);
+  return SuperIoReg(state_->logicalDevice, index);
 }
 
 void ChipSim::WriteSuperIo(uint8_t index, uint8_t value) {
