@@ -82,6 +82,10 @@ prepare_wine() {
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
   fi
+  # Wine's own fonts (Marlett draws the caption buttons) where the prefix's programs find them.
+  if [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf" ]; then
+    cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
   if ! grep -q '"Decorated"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
     wineserver -w

@@ -264,7 +264,25 @@ HWND FindControl(HWND form, std::string_view name) {
   return query.found;
 }
 
-bool Screenshot(const std::string& name) {
+bool WaitUntilPainted(HWND window, std::chrono::milliseconds timeout) {
+  return WaitUntil(
+      [&] {
+        RECT frame{};
+        if (!GetWindowRect(window, &frame)) return false;
+        HDC screen = GetDC(nullptr);
+        // A point in the title bar and one in the middle of the client area.
+        const COLORREF caption = GetPixel(screen, (frame.left + frame.right) / 2, frame.top + 8);
+        const COLORREF client =
+            GetPixel(screen, (frame.left + frame.right) / 2, (frame.top + frame.bottom) / 2);
+        ReleaseDC(nullptr, screen);
+        return caption != RGB(0, 0, 0) && client != RGB(0, 0, 0) && caption != CLR_INVALID &&
+               client != CLR_INVALID;
+      },
+      timeout);
+}
+
+bool Screenshot(const std::string& name, HWND window) {
+  if (window != nullptr) WaitUntilPainted(window);
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
   HDC screen = GetDC(nullptr);

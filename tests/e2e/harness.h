@@ -75,7 +75,12 @@ bool PressButton(HWND dialog, std::string_view caption);
 // A control of a form found by its control name ("lblStatusV(2)").
 HWND FindControl(HWND form, std::string_view name);
 
-// Saves the whole screen as screenshots/<name>.bmp; scripts turn these into PNG files.
-bool Screenshot(const std::string& name);
+// Whether the window's frame and client area have been drawn on the screen (an X window shows
+// black until the program has painted it).
+bool WaitUntilPainted(HWND window, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Saves the whole screen as screenshots/<name>.bmp; scripts turn these into PNG files. With a
+// window, waits until that window has been painted first.
+bool Screenshot(const std::string& name, HWND window = nullptr);
 
 }  // namespace e2e

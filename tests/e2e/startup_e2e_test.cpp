@@ -95,7 +95,7 @@ TEST(StartupE2E, SecondInstanceEndsSilently) {
   Process first = Process::Start(folder);
   HWND main = e2e::WaitForWindow(first, kMainTitle);
   ASSERT_NE(main, nullptr);
-  e2e::Screenshot("startup-zr420-main-window");
+  EXPECT_TRUE(e2e::Screenshot("startup-zr420-main-window", main));
 
   Process second = Process::Start(folder);
   DWORD code = 1;

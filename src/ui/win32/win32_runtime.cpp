@@ -415,9 +415,15 @@ Win32Runtime::Win32Runtime(platform::Platform& platform)
   form.hInstance = impl_->instance;
   form.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  // The program's own icon (resource 1) until a form sets one; none means the system's default.
+  form.hIcon = LoadIconW(impl_->instance, MAKEINTRESOURCEW(1));
+  form.hIconSm = static_cast<HICON>(LoadImageW(impl_->instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                               GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), 0));
   form.lpszClassName = win32::kFormClass;
   RegisterClassExW(&form);
   WNDCLASSEXW frame = form;
+  frame.hIcon = frame.hIconSm = nullptr;
   frame.lpszClassName = win32::kFrameClass;
   RegisterClassExW(&frame);
   WNDCLASSEXW sink{};
