@@ -6,19 +6,12 @@
 #include <thread>
 #include <vector>
 
+#include "support/windows_path.h"
 #include "ui/control_id.h"
 
 namespace e2e {
 
 namespace {
-
-std::string ToWindowsPath(std::string path) {
-  // The build tree is a Unix path; Wine maps the root file system to drive Z:.
-  if (!path.empty() && path.front() == '/') path.insert(0, "Z:");
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
 
 std::string ExeFolder() {
   char path[MAX_PATH * 2] = {};
@@ -78,10 +71,10 @@ std::string ClassName(HWND window) {
 }  // namespace
 
 std::string DistDir() {
-  return ToWindowsPath(VIGILON_E2E_DIST_DIR);
+  return vigilon::test::WindowsPath(VIGILON_E2E_DIST_DIR);
 }
 std::string ScreenshotDir() {
-  return ToWindowsPath(VIGILON_E2E_SCREENSHOT_DIR);
+  return vigilon::test::WindowsPath(VIGILON_E2E_SCREENSHOT_DIR);
 }
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {

@@ -9,16 +9,12 @@
 #include <string>
 
 #include "platform/win32/kestrel_port_io.h"
+#include "support/windows_path.h"
 
 namespace vigilon::platform {
 namespace {
 
-std::string WindowsPath(std::string path) {
-  if (!path.empty() && path.front() == '/') path.insert(0, "Z:");
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
+using test::WindowsPath;
 
 TEST(Win32Platform, ProgramFolderAndFilesInIt) {
   Win32Platform platform;
