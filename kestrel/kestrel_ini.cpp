@@ -217,15 +217,8 @@ std::string DescribeIniError(const std::string& file, const IniError& error) {
   return file + ", line " + std::to_string(error.line) + ": " + error.problem;
 }
 
-sim::Config DefaultKestrelConfig() {
-  sim::Config config;
-  config.model = sim::Model::ZR420;
-  config.superIoPort = 0x2E;
-  config.monitorBase = 0x290;
-  // The program's default limits put the second core at 3.1..3.8 V.
-  config.sensors.volts[1] = 3.45;
-  return config;
-}
+// The simulator's own defaults are a healthy ZR420 at 0x2E, base 0x290.
+sim::Config DefaultKestrelConfig() { return sim::Config{}; }
 
 std::variant<sim::Config, IniError> ParseKestrelIni(std::string_view text) {
   sim::Config config = DefaultKestrelConfig();
