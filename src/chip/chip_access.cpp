@@ -3,29 +3,20 @@
 
 namespace vigilon::chip {
 
-namespace {
-constexpr uint8_t kEntryKey = 0x87;
-constexpr uint8_t kRegLogicalDevice = 0x07;
-constexpr uint8_t kRegDeviceId = 0x20;
-constexpr uint8_t kRegRevision = 0x21;
-constexpr uint8_t kRevisionRequiredBit = 0x10;
-constexpr uint8_t kRegBankSelect = 0x4E;
-constexpr uint8_t kRegVendorId = 0x4F;
-constexpr uint8_t kVendorHighHalf = 0x80;
-}  // namespace
+using namespace reg;
 
 bool ChipAccess::ProbeSuperIoPort(uint16_t port) {
-  io_.OutPortB(port, kEntryKey);
-  io_.OutPortB(port, kEntryKey);
-  io_.OutPortB(port, kRegDeviceId);
-  if (io_.InPortB(port + 1) != kSuperIoDeviceId) return false;
-  io_.OutPortB(port, kRegRevision);
-  return (io_.InPortB(port + 1) & kRevisionRequiredBit) != 0;
+  io_.OutPortB(port, kSioEntryKey);
+  io_.OutPortB(port, kSioEntryKey);
+  io_.OutPortB(port, kSioDeviceId);
+  if (io_.InPortB(port + 1) != kSioExpectedId) return false;
+  io_.OutPortB(port, kSioRevision);
+  return (io_.InPortB(port + 1) & kSioRevisionRequired) != 0;
 }
 
 void ChipAccess::SelectLogicalDevice() {
-  io_.OutPortB(SuperIoPort, kRegLogicalDevice);
-  io_.OutPortB(SuperIoPort + 1, kMonitorLogicalDevice);
+  io_.OutPortB(SuperIoPort, kSioLogicalDevice);
+  io_.OutPortB(SuperIoPort + 1, kSioMonitorDevice);
 }
 
 uint8_t ChipAccess::ReadSuperIoReg(uint8_t reg) {
@@ -52,16 +43,16 @@ void ChipAccess::WriteChipReg(uint8_t reg, uint8_t value) {
 
 void ChipAccess::SelectBank(uint8_t bank) {
   // Bits 0-6 are always replaced; only the vendor-half bit survives.
-  const uint8_t keep = ReadChipReg(kRegBankSelect) & kVendorHighHalf;
-  WriteChipReg(kRegBankSelect, keep | (bank & 0x07));
+  const uint8_t keep = ReadChipReg(kBankSelect) & kBankSelectVendorHigh;
+  WriteChipReg(kBankSelect, keep | (bank & 0x07));
 }
 
 uint32_t ChipAccess::ReadVendorId() {
   SelectBank(0);
-  WriteChipReg(kRegBankSelect, ReadChipReg(kRegBankSelect) | kVendorHighHalf);
-  const uint32_t high = ReadChipReg(kRegVendorId);
-  WriteChipReg(kRegBankSelect, ReadChipReg(kRegBankSelect) & 0x7F);
-  const uint32_t low = ReadChipReg(kRegVendorId);
+  WriteChipReg(kBankSelect, ReadChipReg(kBankSelect) | kBankSelectVendorHigh);
+  const uint32_t high = ReadChipReg(kVendorId);
+  WriteChipReg(kBankSelect, ReadChipReg(kBankSelect) & 0x7F);
+  const uint32_t low = ReadChipReg(kVendorId);
   return high * 256 + low;
 }
 

@@ -4,13 +4,10 @@
 
 #include <cstdint>
 
+#include "chip/chip_registers.h"
 #include "chip/port_io.h"
 
 namespace vigilon::chip {
-
-inline constexpr uint16_t kVendorIdNorvane = 0x5CA3;
-inline constexpr uint8_t kSuperIoDeviceId = 0x52;
-inline constexpr uint8_t kMonitorLogicalDevice = 0x0B;
 
 // Holds the two port numbers learnt at start; every other layer reaches the chip through it.
 class ChipAccess {

@@ -7,15 +7,16 @@
 #include <functional>
 
 #include "chip/chip_access.h"
+#include "chip/chip_model.h"
 
 namespace vigilon::chip {
 
 using ItemFlagBytes = std::array<uint8_t, 16>;  // per monitored item, 1 = on
 
-void StartMonitoring(ChipAccess& chip, uint8_t chipId);
+void StartMonitoring(ChipAccess& chip, const ChipTraits& traits);
 // `letPendingEventsRun` is called last, so that events queued while the chip stopped are handled
 // before the caller goes on.
-void StopMonitoring(ChipAccess& chip, uint8_t chipId,
+void StopMonitoring(ChipAccess& chip, const ChipTraits& traits,
                     const std::function<void()>& letPendingEventsRun);
 
 struct VidLimits {
@@ -28,22 +29,23 @@ double VidNominalVolts(int code);
 VidLimits DecodeVid(ChipAccess& chip);
 
 // Programs the beep enables from the per-item flags; bank 4 stays selected on the later models.
-void ApplyBeepSettings(ChipAccess& chip, uint8_t chipId, const ItemFlagBytes& enabled,
+void ApplyBeepSettings(ChipAccess& chip, const ChipTraits& traits, const ItemFlagBytes& enabled,
                        const ItemFlagBytes& beep);
 
 // Switches the fan inputs on (a method of the main window in the program's vocabulary).
-void Set_Fan_Status(ChipAccess& chip, uint8_t chipId);
+void Set_Fan_Status(ChipAccess& chip, const ChipTraits& traits);
 
 // Drives fan `fan`'s (1-3) two control bits in register 0x4D; a flag is on only when it is 1.
 void SetFanOutput(ChipAccess& chip, int16_t fan, int16_t first, int16_t second);
 
 // Writes a duty value to the register the selector (1-4) names on this model, if any.
-void WriteFanPwm(ChipAccess& chip, uint8_t chipId, int16_t selector, int16_t value);
+void WriteFanPwm(ChipAccess& chip, const ChipTraits& traits, int16_t selector, int16_t value);
 
 struct SmartFanTables {
   // Index 1-3 used throughout; index 0 stays 0.
-  std::array<int16_t, 4> FanPwmSelect{};  // per fan number: duty selector for WriteFanPwm, 0 none
-  std::array<int16_t, 4> SmartFanFan{};   // per smart-fan channel: the fan number it drives
+  std::array<int16_t, 4> FanPwmSelect{};    // per fan number: duty selector for WriteFanPwm, 0 none
+  std::array<int16_t, 4> SmartFanFan{};     // per smart-fan channel: the fan number it drives
+  std::array<int16_t, 4> SmartFanSensor{};  // per channel: its temperature item, kNoSensor none
   std::array<int16_t, 4> SmartFanRise1{};
   std::array<int16_t, 4> SmartFanRise2{};
   std::array<int16_t, 4> SmartFanRise3{};
@@ -54,10 +56,10 @@ struct SmartFanTables {
   bool FanLimitArmed = true;  // false only while the program itself sets a fan-limit control
 };
 
-SmartFanTables LoadSmartFanTables(uint8_t chipId);
+SmartFanTables LoadSmartFanTables(const ChipTraits& traits);
 
 // Sets fan `fan`'s (1-3) duty when its item (8 + fan) is monitored; otherwise touches nothing.
-void SetFanDuty(ChipAccess& chip, uint8_t chipId, const SmartFanTables& tables,
+void SetFanDuty(ChipAccess& chip, const ChipTraits& traits, const SmartFanTables& tables,
                 const ItemFlagBytes& enabled, int16_t fan, int16_t value);
 
 }  // namespace vigilon::chip

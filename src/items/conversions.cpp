@@ -4,7 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "chip/chip_model.h"
 #include "items/number_format.h"
 
 namespace vigilon::items {
@@ -46,11 +45,10 @@ int32_t NearestClamped(double x, int32_t lo, int32_t hi) {
   return static_cast<int32_t>(n);
 }
 
-VoltScale VoltScaleFor(uint8_t chipId, int item) {
+VoltScale VoltScaleFor(const chip::ChipTraits& model, int item) {
   if (item != 5 && item != 6) return VoltScale::Count;
-  const auto entry = chip::ChipModel(chipId);
-  if (entry && entry->model == chip::Model::ZR410) return VoltScale::Negated;
-  return VoltScale::Offset;
+  return model.negativeRails == chip::NegativeRails::Negated ? VoltScale::Negated
+                                                             : VoltScale::Offset;
 }
 
 ScaleRange RegisterScaleRange(VoltScale scale) {

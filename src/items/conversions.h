@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "chip/chip_model.h"
+
 namespace vigilon::items {
 
 // The nearest integer, halves to the even neighbour (35.5 -> 36, 36.5 -> 36), independent of
@@ -24,8 +26,8 @@ enum class VoltScale : uint8_t {
   Offset,   // the register count 0..255; volts by CalRealNegVoltage (the later models' -12 V, -5 V)
 };
 
-// Items 5 and 6 differ by model; a chip outside the model table gets the later models' formula.
-VoltScale VoltScaleFor(uint8_t chipId, int item);
+// Items 5 and 6 differ by model.
+VoltScale VoltScaleFor(const chip::ChipTraits& model, int item);
 
 struct ScaleRange {
   int32_t min, max;

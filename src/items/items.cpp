@@ -1,33 +1,27 @@
 // The item table, item availability per chip model and the default limits.
 #include "items/items.h"
 
-#include <optional>
-
-#include "chip/chip_model.h"
-
 namespace vigilon::items {
 
 namespace {
 
-using chip::Model;
-
 constexpr std::array<ItemInfo, kItemCount> kItems{{
-    {0, "CPU", "CPU", "frmVcoreA", 0, 0x20, 0, 0xFF},
-    {1, "VcoreB", "VCoreB", "frmVcoreB", 0, 0x21, 0, 0xFF},
-    {2, "+3.3V", "+  3.3", "frmV33", 0, 0x22, 0, 0xFF},
-    {3, "+5V", "+  5.0", "frmVp5", 0, 0x23, 0, 0xFF},
-    {4, "+12V", "+12.0", "frmVp12", 0, 0x24, 0, 0xFF},
-    {5, "-12V", "-12.0", "frmVn12", 0, 0x25, 0, 0xFF},
-    {6, "-5V", "-  5.0", "frmVn5", 0, 0x26, 0, 0xFF},
-    {7, "5Vsb", "5Vsb", "frmVsb", 5, 0x50, 0, 0xFF},
-    {8, "Vbat", "Vbat", "frmVbat", 5, 0x51, 0, 0xFF},
-    {9, "Chassis", "Chassis", "frmFan1", 0, 0x28, 0, 0xFF},
-    {10, "CPU", "CPU", "frmFan2", 0, 0x29, 0, 0xFF},
-    {11, "Second", "Second", "frmFan3", 0, 0x2A, 0, 0xFF},
-    {12, "System", "System", "frmTemp1", 0, 0x27, 0, 0xFF},
-    {13, "CPU", "CPU", "frmTemp2", 1, 0x50, 0x51, 0xFF},
-    {14, "Other", "Other", "frmTemp3", 2, 0x50, 0x51, 0xFF},
-    {15, "", "Chassis Open", "frmCaseOpen", 0, 0x42, 0, 0x10},
+    {0, "CPU", "CPU", "frmVcoreA"},
+    {1, "VcoreB", "VCoreB", "frmVcoreB"},
+    {2, "+3.3V", "+  3.3", "frmV33"},
+    {3, "+5V", "+  5.0", "frmVp5"},
+    {4, "+12V", "+12.0", "frmVp12"},
+    {5, "-12V", "-12.0", "frmVn12"},
+    {6, "-5V", "-  5.0", "frmVn5"},
+    {7, "5Vsb", "5Vsb", "frmVsb"},
+    {8, "Vbat", "Vbat", "frmVbat"},
+    {9, "Chassis", "Chassis", "frmFan1"},
+    {10, "CPU", "CPU", "frmFan2"},
+    {11, "Second", "Second", "frmFan3"},
+    {12, "System", "System", "frmTemp1"},
+    {13, "CPU", "CPU", "frmTemp2"},
+    {14, "Other", "Other", "frmTemp3"},
+    {15, "", "Chassis Open", "frmCaseOpen"},
 }};
 
 // Default voltage rows: display range, limits, and the rail's divider folded into volts per
@@ -55,40 +49,17 @@ constexpr float kTempHystBelowLimit = 5;
 // Items that are off, and silent, until the user turns them on.
 constexpr std::array<MonitorItem, 4> kOffByDefault{9, 11, 6, 14};
 
-void ClearItems(ItemFlags& present, ItemFlags& beepCapable, std::initializer_list<int> items,
-                bool alsoPresent) {
-  for (int i : items) {
-    beepCapable[i] = 0;
-    if (alsoPresent) present[i] = 0;
-  }
-}
-
 }  // namespace
 
 const std::array<ItemInfo, kItemCount>& ItemTable() {
   return kItems;
 }
 
-ItemAvailability ItemAvailabilityFor(uint8_t chipId) {
+ItemAvailability ItemAvailabilityFor(const chip::ChipTraits& model) {
   ItemAvailability a;
-  a.ItemPresent.fill(1);
-  a.ItemBeepCapable.fill(1);
-  const std::optional<chip::ChipModelEntry> entry = chip::ChipModel(chipId);
-  if (!entry) return a;
-  switch (entry->model) {
-    case Model::ZR410:
-      ClearItems(a.ItemPresent, a.ItemBeepCapable, {8, 7}, true);
-      ClearItems(a.ItemPresent, a.ItemBeepCapable, {12, 13, 14}, false);
-      break;
-    case Model::ZR460:
-      ClearItems(a.ItemPresent, a.ItemBeepCapable, {1}, true);
-      a.ItemPresent[6] = 0;  // the rail is absent but its beep option stays offered
-      break;
-    case Model::ZR420:
-      break;
-    case Model::ZR430:
-      ClearItems(a.ItemPresent, a.ItemBeepCapable, {1, 8, 7, 6, 11, 14, 15}, true);
-      break;
+  for (int i = 0; i < kItemCount; ++i) {
+    a.ItemPresent[i] = model.ItemPresent(i) ? 1 : 0;
+    a.ItemBeepCapable[i] = model.ItemBeepCapable(i) ? 1 : 0;
   }
   return a;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "chip/chip_model.h"
 #include "items/settings_record.h"
 
 namespace vigilon::items {
@@ -21,15 +22,12 @@ inline constexpr MonitorItem kFirstFanItem = 9;
 inline constexpr MonitorItem kFirstTempItem = 12;
 inline constexpr MonitorItem kChassisItem = 15;
 
+// Where each item's reading, limits and beep bit live is the chip layer's register map.
 struct ItemInfo {
   MonitorItem index;
   const char* mainCaption;    // empty for the chassis item, which has only its status label
   const char* configCaption;  // caption in the monitoring configuration dialog
   const char* warningWindow;  // name of the item's warning dialog
-  uint8_t bank;               // where the reading lives
-  uint8_t reg;                // reading register (upper eight bits for sensors 1 and 2)
-  uint8_t lowReg;             // half-degree register of sensors 1 and 2, else 0
-  uint8_t mask;               // the reading's bits in `reg`
 };
 
 const std::array<ItemInfo, kItemCount>& ItemTable();
@@ -47,6 +45,11 @@ constexpr bool IsTrue(int16_t value) {
 }
 
 using ItemFlags = std::array<uint8_t, kItemCount>;
+
+// The fan low limits the up-down can set, as counts (its value is 255 - count): 254 is the
+// setting that accepts a stopped fan, and the count never reaches 0, which has no speed.
+inline constexpr int16_t kFanLimitCountLowest = 1;
+inline constexpr int16_t kFanLimitCountHighest = 254;
 
 // Every table of the items: created by start-up, handed down to whoever reads or edits limits.
 struct ItemTables {
@@ -85,9 +88,8 @@ struct ItemAvailability {
   ItemFlags ItemBeepCapable{};
 };
 
-// Which items exist on a chip and which offer a beep; an identifier outside the chip-model
-// table leaves every item present and beep-capable.
-ItemAvailability ItemAvailabilityFor(uint8_t chipId);
+// Which items exist on a chip model and which offer a beep.
+ItemAvailability ItemAvailabilityFor(const chip::ChipTraits& model);
 
 // Where an item is not present it is not monitored, and where it cannot beep it does not.
 void EnforceItemInvariants(ItemTables& tables);

@@ -2,9 +2,7 @@
 #include "items/settings_file.h"
 
 #include <cmath>
-#include <cstdio>
 
-#include "chip/chip_model.h"
 #include "items/conversions.h"
 #include "items/number_format.h"
 
@@ -15,9 +13,10 @@ namespace {
 // The interval the scroll bar can show.
 constexpr int16_t kPollIntervalMin = 1;
 constexpr int16_t kPollIntervalMax = 120;
-// The fan limit up-down runs 1..255 on the mirrored scale 255 - count.
-constexpr int16_t kFanLimitCountMin = 0;
-constexpr int16_t kFanLimitCountMax = 254;
+// The fan limit up-down runs on the mirrored scale 255 - count and stops at 254: a count of 0
+// has no finite speed, and the chip would take every fan for too slow.
+constexpr int16_t kFanLimitCountMin = kFanLimitCountLowest;
+constexpr int16_t kFanLimitCountMax = kFanLimitCountHighest;
 // The temperature slider spans -40..127 degrees; the high limit stays 5 degrees above its bottom.
 constexpr float kTempScaleBottom = -40;
 constexpr float kTempScaleTop = 127;
@@ -68,7 +67,7 @@ void ClampVoltLimit(float& volts, VoltScale scale, int item, float factor, const
   volts = now;
 }
 
-void RepairTables(ItemTables& t, uint8_t chipId, Repairs& repairs) {
+void RepairTables(ItemTables& t, const chip::ChipTraits& model, Repairs& repairs) {
   ItemTables d;
   LoadDefaultLimits(d);
   for (int i = 0; i < kVoltItemCount; ++i) {
@@ -81,7 +80,7 @@ void RepairTables(ItemTables& t, uint8_t chipId, Repairs& repairs) {
     repairs.Finite(t.VoltSliderMax[i], d.VoltSliderMax[i], Indexed("VoltSliderMax", i));
     repairs.Finite(t.VoltLowLimit[i], d.VoltLowLimit[i], Indexed("VoltLowLimit", i));
     repairs.Finite(t.VoltHighLimit[i], d.VoltHighLimit[i], Indexed("VoltHighLimit", i));
-    const VoltScale scale = VoltScaleFor(chipId, i);
+    const VoltScale scale = VoltScaleFor(model, i);
     ClampVoltLimit(t.VoltLowLimit[i], scale, i, factor, Indexed("VoltLowLimit", i), repairs);
     ClampVoltLimit(t.VoltHighLimit[i], scale, i, factor, Indexed("VoltHighLimit", i), repairs);
   }
@@ -119,22 +118,15 @@ void UseDefaults(ItemTables& tables) {
   StoreSettingsRecord(tables, tables.settingsRecord);
 }
 
-std::string ChipIdText(uint8_t chipId) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "0x%02X", chipId);
-  return buf;
-}
-
 }  // namespace
 
 std::optional<std::string> SettingsFilePath(const SettingsLocation& where) {
-  const auto entry = chip::ChipModel(where.chipId);
-  if (!entry) return std::nullopt;
-  return where.programFolder + where.separator + entry->settingsFile;
+  if (where.model == nullptr) return std::nullopt;
+  return where.programFolder + where.separator + where.model->settingsFile;
 }
 
 std::vector<std::string> ApplySettingsRecord(ItemTables& t, const SettingsRecord& r,
-                                             uint8_t chipId) {
+                                             const chip::ChipTraits& model) {
   t.settingsRecord = r;
   SinglesFromRecord(t.VoltSliderMin, r.VoltSliderMin, kVoltItemCount);
   SinglesFromRecord(t.VoltSliderMax, r.VoltSliderMax, kVoltItemCount);
@@ -157,7 +149,7 @@ std::vector<std::string> ApplySettingsRecord(ItemTables& t, const SettingsRecord
   t.TempInCelsius = r.TempInCelsius;
   t.PollInterval = r.PollInterval;
   Repairs repairs;
-  RepairTables(t, chipId, repairs);
+  RepairTables(t, model, repairs);
   return repairs.Take();
 }
 
@@ -211,7 +203,7 @@ SettingsLoadReport LoadSettingsFile(ItemTables& tables, SettingsFiles& files,
       break;
   }
   if (record) {
-    report.repairs = ApplySettingsRecord(tables, *record, where.chipId);
+    report.repairs = ApplySettingsRecord(tables, *record, *where.model);
   } else {
     UseDefaults(tables);
   }
@@ -222,8 +214,7 @@ std::optional<std::string> SaveSettingsFile(ItemTables& tables, SettingsFiles& f
                                             const SettingsLocation& where) {
   const std::optional<std::string> path = SettingsFilePath(where);
   if (!path) {
-    return "The settings could not be saved: there is no settings file for chip " +
-           ChipIdText(where.chipId) + ".";
+    return "The settings could not be saved: this chip model has no settings file.";
   }
   StoreSettingsRecord(tables, tables.settingsRecord);
   const SettingsBytes record = EncodeSettingsRecord(tables.settingsRecord);

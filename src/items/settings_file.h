@@ -52,10 +52,10 @@ std::unique_ptr<SettingsFiles> NewWin32SettingsFiles();
 struct SettingsLocation {
   std::string programFolder;  // without a trailing separator
   char separator = '\\';
-  uint8_t chipId = 0;
+  const chip::ChipTraits* model = nullptr;  // none: a chip outside the model table
 };
 
-// The program folder joined to the model's file name; nothing for a chip outside the model table.
+// The program folder joined to the model's file name; nothing without a model.
 std::optional<std::string> SettingsFilePath(const SettingsLocation& where);
 
 struct SettingsLoadReport {
@@ -75,7 +75,7 @@ struct SettingsLoadReport {
 // edited file can hold into range, and applies the availability invariants. The record is kept
 // in `tables` for the next save. ItemPresent and ItemBeepCapable must already be filled.
 std::vector<std::string> ApplySettingsRecord(ItemTables& tables, const SettingsRecord& record,
-                                             uint8_t chipId);
+                                             const chip::ChipTraits& model);
 // The working tables into a record: the used entries only; the others keep what `record` holds.
 void StoreSettingsRecord(const ItemTables& tables, SettingsRecord& record);
 

@@ -2,7 +2,7 @@
 // program's commands.
 #pragma once
 
-#include "monitor/run_state.h"
+#include "run/run_state.h"
 #include "ui/controls.h"
 
 namespace vigilon {

@@ -1,7 +1,7 @@
 // The two commands that write the settings file: Save, and the debug-only Make Data.
 #pragma once
 
-#include "monitor/run_state.h"
+#include "run/run_state.h"
 
 namespace vigilon::shell {
 

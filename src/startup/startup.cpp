@@ -5,26 +5,19 @@
 
 #include "chip/chip_features.h"
 #include "chip/chip_model.h"
+#include "chip/chip_registers.h"
 #include "items/settings_file.h"
 
 namespace vigilon::startup {
 
+using namespace chip::reg;
+
 namespace {
 constexpr uint16_t kSuperIoPorts[] = {0x2E, 0x4E};
-constexpr uint8_t kRegActivation = 0x30;
-constexpr uint8_t kRegBaseHigh = 0x60;
-constexpr uint8_t kRegBaseLow = 0x61;
-constexpr uint8_t kRegChipId = 0x58;
-constexpr uint8_t kRegFanControl = 0x4D;
-constexpr uint8_t kRegMonitorControl2 = 0x5D;
 constexpr const char* kHelpFileName = "zr410.hlp";  // one help file for every model
 
 void ShowFailure(RunState& run, const std::string& text) {
   run.platform.MsgBox(text, "", platform::MsgBoxButtons::Ok);
-}
-
-std::string InProgramFolder(RunState& run, const char* name) {
-  return run.platform.ProgramFolder() + run.platform.PathSeparator() + name;
 }
 }  // namespace
 
@@ -36,7 +29,7 @@ std::string UnsupportedChipMessage(uint8_t chipId) {
 }
 
 void SetItemAvailability(RunState& run) {
-  const items::ItemAvailability availability = items::ItemAvailabilityFor(run.ChipId);
+  const items::ItemAvailability availability = items::ItemAvailabilityFor(run.traits());
   run.items.ItemPresent = availability.ItemPresent;
   run.items.ItemBeepCapable = availability.ItemBeepCapable;
 }
@@ -59,10 +52,10 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
     }
   }
   if (c.SuperIoPort != 0) {
-    run.SuperIoActivation = c.ReadSuperIoReg(kRegActivation);
-    if (run.SuperIoActivation == 0) c.WriteSuperIoReg(kRegActivation, 1);
+    run.SuperIoActivation = c.ReadSuperIoReg(kSioActivation);
+    if (run.SuperIoActivation == 0) c.WriteSuperIoReg(kSioActivation, 1);
     const uint16_t base =
-        static_cast<uint16_t>(c.ReadSuperIoReg(kRegBaseHigh) * 256 + c.ReadSuperIoReg(kRegBaseLow));
+        static_cast<uint16_t>(c.ReadSuperIoReg(kSioBaseHigh) * 256 + c.ReadSuperIoReg(kSioBaseLow));
     c.MonitorPort = static_cast<uint16_t>((base & ~7u) + 5);
   } else {
     c.MonitorPort = 0;  // the driver routes ports 0 and 1 to the monitor
@@ -74,17 +67,18 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
   }
 
   run.VendorId = c.ReadVendorId();
-  if (run.VendorId != chip::kVendorIdNorvane) {
+  if (run.VendorId != kVendorIdNorvane) {
     ShowFailure(run, kMsgChipMissing);
     return StartupOutcome::ChipMissing;
   }
 
   c.SelectBank(0);
-  run.ChipId = c.ReadChipReg(kRegChipId);
-  if (!chip::ChipModel(run.ChipId)) {
+  run.ChipId = c.ReadChipReg(kChipId);
+  run.model = chip::ChipTraitsFor(run.ChipId);
+  if (run.model == nullptr) {
     // Nothing else in the program knows such a chip: stop before writing any of its
     // registers, and hand the monitor device back as it was found.
-    if (c.SuperIoPort != 0 && run.SuperIoActivation == 0) c.WriteSuperIoReg(kRegActivation, 0);
+    if (c.SuperIoPort != 0 && run.SuperIoActivation == 0) c.WriteSuperIoReg(kSioActivation, 0);
     ShowFailure(run, UnsupportedChipMessage(run.ChipId));
     return StartupOutcome::UnsupportedChip;
   }
@@ -102,12 +96,12 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
   }
 
   c.SelectBank(0);
-  c.UpdateChipReg(kRegFanControl, 0xFF, 0x80);
-  run.HelpFile = InProgramFolder(run, kHelpFileName);
+  c.UpdateChipReg(kFanControl, 0xFF, kFanControlStartup);
+  run.HelpFile = run.InProgramFolder(kHelpFileName);
 
-  run.smartFan = chip::LoadSmartFanTables(run.ChipId);
+  run.smartFan = chip::LoadSmartFanTables(run.traits());
 
-  c.UpdateChipReg(kRegMonitorControl2, 0xF7, 0x00);
+  c.UpdateChipReg(kControl2, static_cast<uint8_t>(~kControl2Bit3), 0x00);
 
   showMainWindow(run);
   return StartupOutcome::MainWindowShown;

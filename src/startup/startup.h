@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "monitor/run_state.h"
+#include "run/run_state.h"
 
 namespace vigilon::startup {
 
@@ -25,7 +25,7 @@ inline constexpr const char* kMsgChipMissing = "Norvane Hardware Monitor chip do
 // caller only ends the process. `showMainWindow` loads and shows the main window.
 StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMainWindow);
 
-// Fills ItemPresent and ItemBeepCapable from ChipId.
+// Fills ItemPresent and ItemBeepCapable from the chip model.
 void SetItemAvailability(RunState& run);
 
 // The message for a chip identifier outside the chip-model table.

@@ -49,17 +49,20 @@ std::ostream& operator<<(std::ostream& os, const BankWrite& w) {
 // The monitor at ports 0 and 1, as with no Super-I/O device.
 class Bench {
  public:
-  explicit Bench(sim::Model model) : sim_(Config(model)), io_(sim_), chip_(io_) {
+  explicit Bench(sim::Model model)
+      : traits(*ChipTraitsFor(sim::ModelChipId(model))),
+        sim_(Config(model)),
+        io_(sim_),
+        chip_(io_) {
     sim_.InitialBus(1, 0x5A, 0x92, 0x90);
     chip_.MonitorPort = 0;
-    chipId = sim::ModelChipId(model);
     sim_.ClearLog();
   }
   Bench(const Bench&) = delete;
 
   sim::ChipSim& sim() { return sim_; }
   ChipAccess& chip() { return chip_; }
-  uint8_t chipId;
+  const ChipTraits& traits;
 
   std::vector<RegOp> Traffic() const {
     std::vector<RegOp> ops;
@@ -124,14 +127,14 @@ TEST(Monitoring, StartAndStopKeepTheOtherBits) {
     b.sim().PokeReg(0, 0x40, 0x08);
     b.sim().PokeReg(0, 0x5D, 0x0A);
     b.sim().PokeReg(0, 0x4E, 0x85);
-    StartMonitoring(b.chip(), b.chipId);
+    StartMonitoring(b.chip(), b.traits);
     std::vector<RegOp> start{R(0x4E, 0x85), W(0x4E, 0x80), R(0x40, 0x08), W(0x40, 0x09)};
     if (MirrorsStart(model)) start.insert(start.end(), {R(0x5D, 0x0A), W(0x5D, 0x0B)});
     EXPECT_EQ(b.Traffic(), start);
 
     b.sim().ClearLog();
     std::size_t accessesWhenEventsRan = 0;
-    StopMonitoring(b.chip(), b.chipId, [&] { accessesWhenEventsRan = b.sim().Log().size(); });
+    StopMonitoring(b.chip(), b.traits, [&] { accessesWhenEventsRan = b.sim().Log().size(); });
     std::vector<BankWrite> stop{{0, 0x40, 0x08}};
     if (MirrorsStart(model)) stop.push_back({0, 0x5D, 0x0A});
     EXPECT_EQ(b.Writes(0), stop);
@@ -208,7 +211,7 @@ TEST(ApplyBeepSettings, EveryItemHasItsBit) {
     SCOPED_TRACE(c.item);
     Bench b(sim::Model::ZR420);
     b.sim().PokeReg(4, 0x53, 0x00);
-    ApplyBeepSettings(b.chip(), b.chipId, Only(c.item), Only(c.item));
+    ApplyBeepSettings(b.chip(), b.traits, Only(c.item), Only(c.item));
     const uint8_t b56 = c.reg == 0x56 ? c.mask : 0;
     const uint8_t b57 = static_cast<uint8_t>(0x80 | (c.reg == 0x57 ? c.mask : 0));
     const uint8_t b53 = c.reg == 0x53 ? c.mask : 0;
@@ -227,7 +230,7 @@ TEST(ApplyBeepSettings, AllAndNothingPerModel) {
     SCOPED_TRACE(sim::ModelName(model));
     Bench b(model);
     b.sim().PokeReg(4, 0x53, 0xF0);  // bits the beep programming does not own
-    ApplyBeepSettings(b.chip(), b.chipId, all, all);
+    ApplyBeepSettings(b.chip(), b.traits, all, all);
     std::vector<BankWrite> expected{{0, 0x56, 0xFF}, {0, 0x57, 0xBF}};
     if (HasBank4Bits(model)) expected.push_back({4, 0x53, 0xF3});
     EXPECT_EQ(b.Writes(0), expected);
@@ -240,7 +243,7 @@ TEST(ApplyBeepSettings, AllAndNothingPerModel) {
     for (const auto& [enabled, beep] :
          {std::pair{none, all}, std::pair{all, none}, std::pair{twos, all}, std::pair{all, twos}}) {
       b.sim().ClearLog();
-      ApplyBeepSettings(b.chip(), b.chipId, enabled, beep);
+      ApplyBeepSettings(b.chip(), b.traits, enabled, beep);
       std::vector<BankWrite> off{{0, 0x56, 0x00}, {0, 0x57, 0x80}};
       if (HasBank4Bits(model)) off.push_back({4, 0x53, 0xF0});
       EXPECT_EQ(b.Writes(4), off);
@@ -252,7 +255,7 @@ TEST(ApplyBeepSettings, FirstModelNeverTouchesBankFour) {
   Bench b(sim::Model::ZR410);
   ItemFlagBytes all{};
   all.fill(1);
-  ApplyBeepSettings(b.chip(), b.chipId, all, all);
+  ApplyBeepSettings(b.chip(), b.traits, all, all);
   for (const RegOp& op : b.Traffic()) {
     if (op.reg == 0x4E && op.kind == 'W') {
       EXPECT_EQ(op.value & 0x07, 0);
@@ -267,7 +270,7 @@ TEST(SetFanStatus, SwitchesTheFanInputsOnPerModel) {
     b.sim().PokeReg(0, 0x4C, 0x00);
     b.sim().PokeReg(0, 0x4D, 0x00);
     b.sim().PokeReg(0, 0x5C, 0x00);
-    Set_Fan_Status(b.chip(), b.chipId);
+    Set_Fan_Status(b.chip(), b.traits);
     std::vector<BankWrite> expected;
     if (model == sim::Model::ZR430) {
       expected = {{0, 0x4C, 0x80}, {0, 0x4D, 0x01}, {0, 0x4D, 0x05}, {0, 0x5C, 0x08}};
@@ -278,7 +281,7 @@ TEST(SetFanStatus, SwitchesTheFanInputsOnPerModel) {
 
     // Everything already set: only the bank select is written.
     b.sim().ClearLog();
-    Set_Fan_Status(b.chip(), b.chipId);
+    Set_Fan_Status(b.chip(), b.traits);
     EXPECT_EQ(b.Writes(0), std::vector<BankWrite>{});
     for (const RegOp& op : b.Traffic()) {
       if (op.kind == 'W') {
@@ -293,7 +296,7 @@ TEST(SetFanStatus, ThirdModelTakesTheThirdFanOffRegister4D) {
   b.sim().PokeReg(0, 0x4C, 0x80);
   b.sim().PokeReg(0, 0x4D, 0x35);
   b.sim().PokeReg(0, 0x5C, 0x08);
-  Set_Fan_Status(b.chip(), b.chipId);
+  Set_Fan_Status(b.chip(), b.traits);
   EXPECT_EQ(b.Writes(0), (std::vector<BankWrite>{{0, 0x4D, 0x05}}));
   EXPECT_EQ(b.sim().Reg(0, 0x4D), 0x05);
 }
@@ -341,7 +344,7 @@ TEST(WriteFanPwm, DutyRegisterPerModelAndSelector) {
       SCOPED_TRACE(testing::Message() << sim::ModelName(c.model) << " selector " << selector);
       Bench b(c.model);
       b.sim().PokeReg(0, 0x4E, 0x05);
-      WriteFanPwm(b.chip(), b.chipId, selector, 0x42);
+      WriteFanPwm(b.chip(), b.traits, selector, 0x42);
       std::vector<BankWrite> expected;
       if (selector >= 1 && selector <= 4 && c.reg[selector - 1])
         expected.push_back({0, *c.reg[selector - 1], 0x42});
@@ -369,8 +372,8 @@ TEST(SetFanDuty, OnlyMonitoredFansWithADutyRegister) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << sim::ModelName(c.model) << " fan " << c.fan);
     Bench b(c.model);
-    const SmartFanTables tables = LoadSmartFanTables(b.chipId);
-    SetFanDuty(b.chip(), b.chipId, tables, fansOn, c.fan, 0xFF);
+    const SmartFanTables tables = LoadSmartFanTables(b.traits);
+    SetFanDuty(b.chip(), b.traits, tables, fansOn, c.fan, 0xFF);
     std::vector<BankWrite> expected;
     if (c.reg) expected.push_back({0, *c.reg, 0xFF});
     EXPECT_EQ(b.Writes(0), expected);
@@ -380,7 +383,7 @@ TEST(SetFanDuty, OnlyMonitoredFansWithADutyRegister) {
     b.sim().ClearLog();
     ItemFlagBytes off = fansOn;
     off[8 + c.fan] = 2;
-    SetFanDuty(b.chip(), b.chipId, tables, off, c.fan, 0xFF);
+    SetFanDuty(b.chip(), b.traits, tables, off, c.fan, 0xFF);
     EXPECT_TRUE(b.sim().Log().empty());
   }
 }
@@ -389,7 +392,7 @@ TEST(SetFanDuty, NoDutyRegisterMeansOnlyBankSelects) {
   Bench b(sim::Model::ZR430);
   ItemFlagBytes on{};
   on.fill(1);
-  SetFanDuty(b.chip(), b.chipId, LoadSmartFanTables(b.chipId), on, 3, 0x80);
+  SetFanDuty(b.chip(), b.traits, LoadSmartFanTables(b.traits), on, 3, 0x80);
   EXPECT_TRUE(b.OnlyBankSelects());
   EXPECT_EQ(b.Traffic().size(), 4u);  // SetFanDuty's own select, then WriteFanPwm's
 }
@@ -425,7 +428,7 @@ TEST(LoadSmartFanTables, PerModel) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(int(c.chipId));
-    const SmartFanTables t = LoadSmartFanTables(c.chipId);
+    const SmartFanTables t = LoadSmartFanTables(*ChipTraitsFor(c.chipId));
     EXPECT_TRUE(same(channel(t, 0), zero));
     for (int ch = 1; ch <= 3; ++ch)
       EXPECT_TRUE(same(channel(t, ch), c.set ? (*c.set)[ch - 1] : zero)) << "channel " << ch;

@@ -21,7 +21,7 @@ void Require(bool ok) {
 
 ItemTables TablesFor(uint8_t chipId) {
   ItemTables t;
-  const ItemAvailability a = ItemAvailabilityFor(chipId);
+  const ItemAvailability a = ItemAvailabilityFor(*vigilon::chip::ChipTraitsFor(chipId));
   t.ItemPresent = a.ItemPresent;
   t.ItemBeepCapable = a.ItemBeepCapable;
   return t;
@@ -30,7 +30,7 @@ ItemTables TablesFor(uint8_t chipId) {
 // What the limit rows and readings do with the tables.
 void UseTables(const ItemTables& t, uint8_t chipId) {
   for (int i = 0; i < kVoltItemCount; ++i) {
-    const VoltScale scale = VoltScaleFor(chipId, i);
+    const VoltScale scale = VoltScaleFor(*vigilon::chip::ChipTraitsFor(chipId), i);
     const ScaleRange range = RegisterScaleRange(scale);
     for (float v : {t.VoltSliderMin[i], t.VoltSliderMax[i]}) {
       const int32_t s = VoltsToScale(scale, i, v, t.VoltFactor[i]);
@@ -45,7 +45,8 @@ void UseTables(const ItemTables& t, uint8_t chipId) {
   }
   for (int f = 0; f < kFanCount; ++f) {
     Require(t.FanDivisor[f] >= 1);
-    Require(t.FanLimitCount[f] >= 0 && t.FanLimitCount[f] <= 254);
+    Require(t.FanLimitCount[f] >= kFanLimitCountLowest &&
+            t.FanLimitCount[f] <= kFanLimitCountHighest);
     FormatWithSign(FanLimitRpm(t.FanLimitCount[f], t.FanDivisor[f]));
     if (auto rpm = FanRpm(static_cast<uint8_t>(t.FanLimitCount[f]), t.FanDivisor[f]))
       FormatThousands(*rpm);
@@ -64,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   constexpr uint8_t kChipIds[] = {0x10, 0x11, 0x30, 0x40, 0x21};
   const uint8_t chipId = kChipIds[data[0] % sizeof kChipIds];
-  const SettingsLocation where{"C:\\Vigilon", '\\', chipId};
+  const SettingsLocation where{"C:\\Vigilon", '\\', vigilon::chip::ChipTraitsFor(chipId)};
   const std::string path = *SettingsFilePath(where);
 
   MemoryFiles files;

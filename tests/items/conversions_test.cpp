@@ -53,9 +53,9 @@ TEST(NegativeRails, ModelDecidesTheScale) {
                         {0x30, 5, VoltScale::Offset},
                         {0x40, 6, VoltScale::Offset},
                         {0x21, 5, VoltScale::Offset},
-                        {0x21, 7, VoltScale::Count},
-                        {0x99, 5, VoltScale::Offset}}) {
-    EXPECT_EQ(VoltScaleFor(c.chipId, c.item), c.scale) << int(c.chipId) << " item " << c.item;
+                        {0x21, 7, VoltScale::Count}}) {
+    EXPECT_EQ(VoltScaleFor(*chip::ChipTraitsFor(c.chipId), c.item), c.scale)
+        << int(c.chipId) << " item " << c.item;
   }
 }
 

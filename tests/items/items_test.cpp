@@ -31,16 +31,15 @@ TEST(ItemAvailability, PerModel) {
       {0x30, AllBut({}), AllBut({})},
       {0x40, AllBut({1, 6, 7, 8, 11, 14, 15}), AllBut({1, 6, 7, 8, 11, 14, 15})},
       {0x21, AllBut({1, 6}), AllBut({1})},
-      {0x77, AllBut({}), AllBut({})},
   };
   for (const Case& c : cases) {
-    const ItemAvailability a = ItemAvailabilityFor(c.chipId);
+    const ItemAvailability a = ItemAvailabilityFor(*chip::ChipTraitsFor(c.chipId));
     EXPECT_EQ(a.ItemPresent, c.present) << std::hex << int(c.chipId);
     EXPECT_EQ(a.ItemBeepCapable, c.beepCapable) << std::hex << int(c.chipId);
   }
 }
 
-TEST(ItemTable, IndexAndReadingRegisters) {
+TEST(ItemTable, IndexAndCaptions) {
   const auto& table = ItemTable();
   for (int i = 0; i < kItemCount; ++i) EXPECT_EQ(table[i].index, i);
   // The spellings differ between the main window and the configuration dialog.
@@ -49,16 +48,11 @@ TEST(ItemTable, IndexAndReadingRegisters) {
   EXPECT_STREQ(table[1].configCaption, "VCoreB");
   EXPECT_STREQ(table[15].configCaption, "Chassis Open");
   EXPECT_STREQ(table[10].warningWindow, "frmFan2");
-  EXPECT_EQ(table[8].bank, 5);
-  EXPECT_EQ(table[8].reg, 0x51);
-  EXPECT_EQ(table[14].bank, 2);
-  EXPECT_EQ(table[14].lowReg, 0x51);
-  EXPECT_EQ(table[15].mask, 0x10);
 }
 
 ItemTables DefaultsFor(uint8_t chipId) {
   ItemTables t;
-  const ItemAvailability a = ItemAvailabilityFor(chipId);
+  const ItemAvailability a = ItemAvailabilityFor(*chip::ChipTraitsFor(chipId));
   t.ItemPresent = a.ItemPresent;
   t.ItemBeepCapable = a.ItemBeepCapable;
   LoadDefaultLimits(t);

@@ -9,8 +9,8 @@
 #include <limits>
 
 #include "items/conversions.h"
-#include "support/memory_files.h"
 #include "settings_test_support.h"
+#include "support/memory_files.h"
 
 namespace vigilon::items {
 namespace {
@@ -22,16 +22,21 @@ constexpr uint8_t kZr420 = 0x30;
 constexpr uint8_t kZr430 = 0x40;
 constexpr uint8_t kZr460 = 0x21;
 
+// A chip outside the model table has every item, as far as the tables go.
 ItemTables TablesFor(uint8_t chipId) {
   ItemTables t;
-  const ItemAvailability a = ItemAvailabilityFor(chipId);
-  t.ItemPresent = a.ItemPresent;
-  t.ItemBeepCapable = a.ItemBeepCapable;
+  t.ItemPresent.fill(1);
+  t.ItemBeepCapable.fill(1);
+  if (const chip::ChipTraits* model = chip::ChipTraitsFor(chipId)) {
+    const ItemAvailability a = ItemAvailabilityFor(*model);
+    t.ItemPresent = a.ItemPresent;
+    t.ItemBeepCapable = a.ItemBeepCapable;
+  }
   return t;
 }
 
 SettingsLocation At(uint8_t chipId) {
-  return {"C:\\Vigilon", '\\', chipId};
+  return {"C:\\Vigilon", '\\', chip::ChipTraitsFor(chipId)};
 }
 
 std::vector<uint8_t> DefaultsImage() {
@@ -71,15 +76,16 @@ TEST(SettingsFilePath, PerModelAndSeparator) {
     const char* path;
   };
   const Case cases[] = {
-      {{"C:\\Program Files\\Vigilon", '\\', 0x10}, "C:\\Program Files\\Vigilon\\zr410.dat"},
-      {{"C:\\V", '\\', 0x11}, "C:\\V\\zr410.dat"},
-      {{"C:\\V", '\\', 0x30}, "C:\\V\\zr420.dat"},
-      {{"C:\\V", '\\', 0x40}, "C:\\V\\zr430.dat"},
-      {{"C:\\V", '\\', 0x21}, "C:\\V\\ZR460.dat"},
-      {{"/opt/vigilon", '/', 0x30}, "/opt/vigilon/zr420.dat"},
+      {{"C:\\Program Files\\Vigilon", '\\', chip::ChipTraitsFor(0x10)},
+       "C:\\Program Files\\Vigilon\\zr410.dat"},
+      {{"C:\\V", '\\', chip::ChipTraitsFor(0x11)}, "C:\\V\\zr410.dat"},
+      {{"C:\\V", '\\', chip::ChipTraitsFor(0x30)}, "C:\\V\\zr420.dat"},
+      {{"C:\\V", '\\', chip::ChipTraitsFor(0x40)}, "C:\\V\\zr430.dat"},
+      {{"C:\\V", '\\', chip::ChipTraitsFor(0x21)}, "C:\\V\\ZR460.dat"},
+      {{"/opt/vigilon", '/', chip::ChipTraitsFor(0x30)}, "/opt/vigilon/zr420.dat"},
   };
   for (const Case& c : cases) EXPECT_EQ(SettingsFilePath(c.where), c.path);
-  EXPECT_FALSE(SettingsFilePath({"C:\\V", '\\', 0x22}).has_value());
+  EXPECT_FALSE(SettingsFilePath({"C:\\V", '\\', nullptr}).has_value());
 }
 
 TEST(LoadSettingsFile, FallsBackToTheModelDefaults) {
@@ -325,7 +331,7 @@ TEST(SaveSettingsFile, AFailedSaveLeavesTheFileAndSaysWhy) {
   // A chip without a settings file name has nowhere to save.
   const auto noModel = SaveSettingsFile(t, files, At(0x99));
   ASSERT_TRUE(noModel.has_value());
-  EXPECT_NE(noModel->find("0x99"), std::string::npos);
+  EXPECT_NE(noModel->find("no settings file"), std::string::npos);
   EXPECT_EQ(files.replaceCalls, 1);
 }
 
@@ -409,7 +415,10 @@ TEST(LoadSettingsFile, BringsEditedValuesIntoRange) {
        [&](const ItemTables& t) { EXPECT_EQ(t.FanLimitCount[1], 254); }},
       {{"negative fan limit", kOffFanLimitCount + 4, 0xFFFF, 2},
        kZr420,
-       [&](const ItemTables& t) { EXPECT_EQ(t.FanLimitCount[2], 0); }},
+       [&](const ItemTables& t) { EXPECT_EQ(t.FanLimitCount[2], 1); }},
+      {{"fan limit 0 has no speed", kOffFanLimitCount + 4, 0, 2},
+       kZr420,
+       [&](const ItemTables& t) { EXPECT_EQ(t.FanLimitCount[2], 1); }},
       {{"NaN temperature limit", kOffTempLimit, kNaN, 4},
        kZr420,
        [&](const ItemTables& t) { EXPECT_EQ(t.TempLimit[0], 65.0f); }},

@@ -119,9 +119,9 @@ TEST_P(SettingsFilesOnDisk, AFailedReplaceKeepsTheOldState) {
 }
 
 TEST_P(SettingsFilesOnDisk, SaveAndLoadThroughTheRealFile) {
-  const SettingsLocation where{Folder(), kSeparator, 0x21};
+  const SettingsLocation where{Folder(), kSeparator, chip::ChipTraitsFor(0x21)};
   ItemTables t;
-  const ItemAvailability a = ItemAvailabilityFor(0x21);
+  const ItemAvailability a = ItemAvailabilityFor(*chip::ChipTraitsFor(0x21));
   t.ItemPresent = a.ItemPresent;
   t.ItemBeepCapable = a.ItemBeepCapable;
   EXPECT_EQ(LoadSettingsFile(t, *files_, where).source,

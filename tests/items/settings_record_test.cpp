@@ -16,7 +16,7 @@ using namespace test_data;
 
 TEST(SettingsRecord, DefaultsEncodeToTheKnownImage) {
   ItemTables t;
-  const ItemAvailability a = ItemAvailabilityFor(0x30);
+  const ItemAvailability a = ItemAvailabilityFor(*chip::ChipTraitsFor(0x30));
   t.ItemPresent = a.ItemPresent;
   t.ItemBeepCapable = a.ItemBeepCapable;
   LoadDefaultLimits(t);

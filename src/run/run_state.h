@@ -1,0 +1,75 @@
+// The one state object of a run: created by start-up and handed down to every window. Windows
+// sit above it as siblings; where a lower window must reach a higher one, it calls a hook the
+// higher window installed here.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "chip/chip_access.h"
+#include "chip/chip_features.h"
+#include "chip/chip_model.h"
+#include "items/items.h"
+#include "items/settings_file.h"
+#include "platform/platform.h"
+
+namespace vigilon {
+
+struct RunState {
+  RunState(chip::PortIo& io, platform::Platform& platform, items::SettingsFiles& files)
+      : chip(io), platform(platform), files(files) {}
+  RunState(const RunState&) = delete;
+  RunState& operator=(const RunState&) = delete;
+
+  chip::ChipAccess chip;  // holds SuperIoPort and MonitorPort
+  platform::Platform& platform;
+  items::SettingsFiles& files;
+
+  // Chip identification, fixed after start.
+  uint8_t SuperIoActivation = 0;  // logical device 0x0B register 0x30 as found, restored at exit
+  uint32_t VendorId = 0;
+  uint8_t ChipId = 0;
+  // The model's traits row, resolved once from ChipId. Start-up goes no further without one, so
+  // every window may rely on it.
+  const chip::ChipTraits* model = nullptr;
+  const chip::ChipTraits& traits() const { return *model; }
+
+  // Item flags (ItemPresent and ItemBeepCapable included), limit tables and settings.
+  items::ItemTables items;
+  // The smart-fan thresholds and fan-drive selectors of the chip model, and the fan-limit guard.
+  chip::SmartFanTables smartFan;
+
+  bool MonitorSuspended = false;
+  // False while the main window sets its rows up: the limit handlers then leave the chip alone.
+  bool PanelReady = false;
+  // Bad readings per item since its last good one or its last dialog.
+  std::array<int16_t, items::kItemCount> ItemWarnCount{};
+  std::string HelpFile;  // the application's help file, in the program's folder
+
+  // Reaching up. Each is installed by the window that owns the thing; unset, the call does
+  // nothing (that window is not there, as in tests of a lower window on its own).
+  struct Hooks {
+    std::function<void()> RefreshPanelEnable;  // the main window's rows follow ItemEnabled
+    std::function<void(int item)> CloseWarning;
+    // The configuration dialog (created, not shown, if need be) takes an item's Enable away.
+    std::function<void(int item)> DisableInConfig;
+    std::function<void(const std::string& text)> SetCaseOpenCaption;
+  } hooks;
+
+  void RefreshPanelEnable() {
+    if (hooks.RefreshPanelEnable) hooks.RefreshPanelEnable();
+  }
+
+  // Where this model's settings file lives.
+  items::SettingsLocation SettingsLocation() {
+    return {platform.ProgramFolder(), platform.PathSeparator(), model};
+  }
+  // A file of the program's folder, as the windows name them ("\eye.ico").
+  std::string InProgramFolder(const char* name) {
+    return platform.ProgramFolder() + platform.PathSeparator() + name;
+  }
+};
+
+}  // namespace vigilon
