@@ -7,7 +7,10 @@
 namespace vigilon::platform {
 
 namespace {
-std::string Lower(std::string s) {
+// As on Windows: names compare without regard to case, and a leading separator only says
+// "in the program folder".
+std::string Normalized(std::string s) {
+  if (!s.empty() && (s.front() == '\\' || s.front() == '/')) s.erase(0, 1);
   std::transform(s.begin(), s.end(), s.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return s;
@@ -17,6 +20,11 @@ std::string Lower(std::string s) {
 MsgBoxAnswer FakePlatform::MsgBox(const std::string& text, const std::string& caption,
                                   MsgBoxButtons buttons) {
   msgBoxes.push_back({text, caption, buttons});
+  if (whileMsgBoxShown) {
+    // Copied: the hook may replace itself.
+    const auto hook = whileMsgBoxShown;
+    hook(text);
+  }
   if (!msgBoxAnswers.empty()) {
     const MsgBoxAnswer answer = msgBoxAnswers.front();
     msgBoxAnswers.pop_front();
@@ -26,9 +34,9 @@ MsgBoxAnswer FakePlatform::MsgBox(const std::string& text, const std::string& ca
 }
 
 bool FakePlatform::FileExistsInProgramFolder(const std::string& name) {
-  const std::string wanted = Lower(name);
+  const std::string wanted = Normalized(name);
   return std::any_of(files.begin(), files.end(),
-                     [&](const std::string& f) { return Lower(f) == wanted; });
+                     [&](const std::string& f) { return Normalized(f) == wanted; });
 }
 
 bool FakePlatform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
@@ -37,15 +45,15 @@ bool FakePlatform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
 }
 
 bool FakePlatform::ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) {
-  notifyCalls.push_back({op, record});
+  if (recordCalls) notifyCalls.push_back({op, record});
   return true;
 }
 
 IconHandle FakePlatform::LoadIconFile(const std::string& name) {
-  iconLoads.push_back(name);
+  if (recordCalls) iconLoads.push_back(name);
   if (!FileExistsInProgramFolder(name)) return 0;
   const IconHandle icon = nextIcon_++;
-  liveIcons[icon] = name;
+  if (recordCalls) liveIcons[icon] = name;
   return icon;
 }
 

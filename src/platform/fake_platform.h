@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -30,8 +31,11 @@ class FakePlatform : public Platform {
 
   // Scripted state.
   std::deque<MsgBoxAnswer> msgBoxAnswers;  // empty: Ok, or Yes for a Yes/No box
+  // Runs while a box is up, before it is answered: on Windows timers keep firing under a
+  // message box, so a test advances virtual time here.
+  std::function<void(const std::string& text)> whileMsgBoxShown;
   std::string folder = "/vigilon";
-  std::set<std::string> files;  // names present in the program folder
+  std::set<std::string> files;  // names present in the program folder, without a separator
   bool otherInstance = false;
   bool exitWindowsResult = true;
 
@@ -41,7 +45,8 @@ class FakePlatform : public Platform {
   std::vector<HelpCall> helpCalls;
   std::vector<uint32_t> sleeps;
   std::vector<std::pair<uint32_t, uint32_t>> exitWindowsCalls;
-  std::vector<std::string> iconLoads;
+  std::vector<std::string> iconLoads;  // the names as asked for
+  bool recordCalls = true;  // false: nothing is recorded (for measuring the program's own heap)
   std::map<IconHandle, std::string> liveIcons;  // loaded and not yet destroyed
 
   MsgBoxAnswer MsgBox(const std::string& text, const std::string& caption,
@@ -50,7 +55,9 @@ class FakePlatform : public Platform {
   char PathSeparator() const override { return '/'; }
   bool FileExistsInProgramFolder(const std::string& name) override;
   bool AnotherInstanceRunning() override { return otherInstance; }
-  void Sleep(uint32_t milliseconds) override { sleeps.push_back(milliseconds); }
+  void Sleep(uint32_t milliseconds) override {
+    if (recordCalls) sleeps.push_back(milliseconds);
+  }
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
   bool ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) override;
   IconHandle LoadIconFile(const std::string& name) override;

@@ -126,7 +126,8 @@ void Control::Changed(Prop prop) {
 }
 
 bool Control::EventsLive() const {
-  return form_ == nullptr || (!form_->tornDown() && !form_->runtime().ended());
+  // Values given while the form is being built are design values: events start with the load.
+  return form_ == nullptr || (form_->eventsLive() && !form_->runtime().ended());
 }
 
 // ---- Label ----
@@ -138,9 +139,11 @@ void Label::Configure(const ControlArgs& args) {
   if (args.foreColor) foreColor_ = *args.foreColor;
 }
 
-void Label::SetCaption(std::string caption) {
+void Label::SetCaption(std::string_view caption) {
+  // Compared before anything is copied: the polling cycle rewrites captions every few seconds
+  // and mostly with the text they already show.
   if (caption == caption_) return;
-  caption_ = std::move(caption);
+  caption_.assign(caption);
   Changed(Prop::Caption);
   Raise(onChange);
 }
@@ -393,9 +396,9 @@ void TextBox::Configure(const ControlArgs& args) {
   multiLine_ = args.multiLine;
 }
 
-void TextBox::SetText(std::string text) {
+void TextBox::SetText(std::string_view text) {
   if (text == text_) return;
-  text_ = std::move(text);
+  text_.assign(text);
   Changed(Prop::Caption);
   Raise(onChange);
 }
@@ -596,6 +599,10 @@ void Form::Create(std::initializer_list<ControlSpec> table) {
   for (const ControlSpec& spec : table) Create(spec.control, spec.args);
 }
 
+void Form::Create(const std::vector<ControlSpec>& table) {
+  for (const ControlSpec& spec : table) Create(spec.control, spec.args);
+}
+
 void Form::Forget(Control* control) {
   controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
 }
@@ -605,6 +612,10 @@ void Form::Load() {
   peer_ = runtime_.CreateFormPeer(*this);
   if (peer_) peer_->CreateControlPeers();
   state_ = State::Loaded;
+  // The design icon, before anything can show the window or put it in the notification area.
+  if (!args_.icon.empty()) {
+    if (const platform::IconHandle icon = platform().LoadIconFile(args_.icon)) SetIcon(icon);
+  }
   runtime_.FormLoaded(*this);
   for (Control* control : controls_) {
     if (auto* timer = dynamic_cast<Timer*>(control)) runtime_.TimerChanged(*timer);

@@ -266,7 +266,7 @@ class Label : public Control {
  public:
   Kind kind() const override { return Kind::Label; }
   const std::string& caption() const { return caption_; }
-  void SetCaption(std::string caption);
+  void SetCaption(std::string_view caption);
   Color backColor() const { return backColor_; }
   void SetBackColor(Color color);
   Color foreColor() const { return foreColor_; }
@@ -433,7 +433,7 @@ class TextBox : public Control {
  public:
   Kind kind() const override { return Kind::TextBox; }
   const std::string& text() const { return text_; }
-  void SetText(std::string text);  // a change raises onChange; typing arrives here too
+  void SetText(std::string_view text);  // a change raises onChange; typing arrives here too
   bool multiLine() const { return multiLine_; }
   std::function<void()> onChange;
 
@@ -549,17 +549,42 @@ class CommonDialog : public Control {
   void ShowHelp();  // Platform::ShowHelp with the three properties
 };
 
+// Where a form's window first appears.
+enum class Placement : uint8_t {
+  Default,       // where the system puts new windows
+  CenterScreen,  // centred on the screen's work area, `cascade` steps down and to the right
+};
+
 struct FormArgs {
   FormArgs(std::string formName, std::string title, int width = 4800, int height = 3600)
       : name(std::move(formName)),
         caption(std::move(title)),
         clientWidth(width),
         clientHeight(height) {}
+  FormArgs& Icon(std::string file) {
+    icon = std::move(file);
+    return *this;
+  }
+  FormArgs& Centered(int cascadeSteps = 0) {
+    placement = Placement::CenterScreen;
+    cascade = cascadeSteps;
+    return *this;
+  }
+  FormArgs& AsDialog() {
+    dialog = true;
+    return *this;
+  }
   std::string name;        // "frmvigilon"
   std::string caption;     // title bar
   int clientWidth = 4800;  // twips
   int clientHeight = 3600;
   Font font;
+  std::string icon;  // the design icon, a file of the program folder; empty: the program's own
+  Placement placement = Placement::Default;
+  int cascade = 0;
+  // A dialog: a fixed border without a minimise box, and brought in front of other programs'
+  // windows when it is shown, so that a warning is seen.
+  bool dialog = false;
 };
 
 // One control and its creation arguments: a row of a form's creation table.
@@ -600,6 +625,8 @@ class Form {
   bool Unload(UnloadMode mode = UnloadMode::Code);
   // True from the end of Form_Unload on: events are no longer delivered.
   bool tornDown() const { return state_ == State::TornDown; }
+  // Events flow from the load until the form is torn down; never while it is being built.
+  bool eventsLive() const { return state_ == State::Loaded || state_ == State::Unloading; }
   // Tears the form down without asking or telling its handlers (program end). A derived
   // form's members are gone by the time ~Form runs, so its owner calls this first.
   void Discard();
@@ -649,6 +676,7 @@ class Form {
  protected:
   void Create(Control& control, ControlArgs args);
   void Create(std::initializer_list<ControlSpec> table);
+  void Create(const std::vector<ControlSpec>& table);
 
   // The window's handlers.
   virtual void Form_Load() {}

@@ -193,6 +193,27 @@ HWND WaitForWindow(const Process& process, std::string_view title,
   return found;
 }
 
+std::string FormName(HWND window) {
+  const auto atom =
+      static_cast<ATOM>(reinterpret_cast<uintptr_t>(GetPropA(window, "VigilonFormName")));
+  if (atom == 0) return {};
+  char name[256] = {};
+  const UINT length = GlobalGetAtomNameA(atom, name, sizeof name);
+  return std::string(name, length);
+}
+
+HWND WaitForForm(const Process& process, std::string_view formName,
+                 std::chrono::milliseconds timeout) {
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        found = FindTopLevel(process.pid(), [&](HWND w) { return FormName(w) == formName; });
+        return found != nullptr;
+      },
+      timeout);
+  return found;
+}
+
 HWND WaitForMessageBox(const Process& process, std::chrono::milliseconds timeout) {
   HWND found = nullptr;
   WaitUntil(

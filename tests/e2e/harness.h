@@ -61,6 +61,11 @@ class Process {
 // A visible top-level window of the process whose title is exactly `title`.
 HWND WaitForWindow(const Process& process, std::string_view title,
                    std::chrono::milliseconds timeout = std::chrono::seconds(30));
+// The program's name of a form's window ("frmFan2"), or empty for a window that is no form.
+std::string FormName(HWND window);
+// A visible top-level window of the process that shows the form of this name.
+HWND WaitForForm(const Process& process, std::string_view formName,
+                 std::chrono::milliseconds timeout = std::chrono::seconds(30));
 // A visible message box (dialog class #32770) of the process.
 HWND WaitForMessageBox(const Process& process,
                        std::chrono::milliseconds timeout = std::chrono::seconds(30));

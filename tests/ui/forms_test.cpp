@@ -217,6 +217,59 @@ TEST_F(FormsTest, IconsAreOwnedByTheForm) {
   EXPECT_TRUE(fake.liveIcons.empty()) << "and the last one with the form";
 }
 
+TEST(FormDesignTest, ValuesGivenWhileBuildingAreDesignValuesAndIconIsThereFromTheLoad) {
+  // Assignments in the constructor are the designer's values: no handler runs for them, and
+  // the form's own load is the first event.
+  class Designed : public Form {
+   public:
+    Designed(Runtime& runtime, Log& log)
+        : Form(runtime, FormArgs("frmDesigned", "Designed").Icon("\\eye.ico")), log_(log) {
+      Create({{updLimit, Args("updLimit")}, {chkBox, Args("chkBox")}});
+      updLimit.onChange = [this] { log_.push_back("upd " + std::to_string(updLimit.value())); };
+      chkBox.onClick = [this] { log_.push_back("chk " + std::to_string(chkBox.value())); };
+      updLimit.SetMax(255);
+      updLimit.SetValue(171);
+      chkBox.SetValue(1);
+    }
+    ~Designed() override { Discard(); }
+    UpDown updLimit;
+    CheckBox chkBox;
+
+   protected:
+    void Form_Load() override {
+      log_.push_back("load, icon " + std::to_string(icon() != 0));
+      chkBox.SetValue(0);
+    }
+
+   private:
+    Log& log_;
+  };
+  platform::FakePlatform fake;
+  fake.files = {"EYE.ICO"};
+  HeadlessRuntime runtime(fake);
+  Log log;
+  FormSlot<Designed, Log&> form(runtime, log);
+  form.Get();
+  EXPECT_EQ(log, (Log{"load, icon 1", "chk 0"}));
+  EXPECT_EQ(form->updLimit.value(), 171) << "the design value itself is kept";
+  form->updLimit.ArrowUp();
+  EXPECT_EQ(log.back(), "upd 172");
+  EXPECT_EQ(fake.liveIcons.size(), 1u);
+  form.Unload();
+  EXPECT_TRUE(fake.liveIcons.empty());
+}
+
+TEST(FakePlatformTest, ProgramFolderNamesWithOrWithoutSeparatorFindTheSameFile) {
+  platform::FakePlatform fake;
+  fake.files = {"Debug for TALV.TAG", "eye2.ico"};
+  EXPECT_TRUE(fake.FileExistsInProgramFolder("\\debug for talv.tag"));
+  EXPECT_TRUE(fake.FileExistsInProgramFolder("/eye2.ico"));
+  EXPECT_TRUE(fake.FileExistsInProgramFolder("EYE2.ICO"));
+  EXPECT_FALSE(fake.FileExistsInProgramFolder("\\eye1.ico"));
+  EXPECT_NE(fake.LoadIconFile("\\eye2.ico"), 0u);
+  EXPECT_EQ(fake.LoadIconFile("\\eye1.ico"), 0u);
+}
+
 TEST_F(FormsTest, CaptionPointerRefreshAndHandle) {
   DialogForm& form = dialog.Get();
   EXPECT_EQ(form.caption(), "Dialog");

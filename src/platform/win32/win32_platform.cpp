@@ -31,7 +31,10 @@ MsgBoxAnswer Win32Platform::MsgBox(const std::string& text, const std::string& c
                                    MsgBoxButtons buttons) {
   const UINT type = buttons == MsgBoxButtons::YesNo ? MB_YESNO : MB_OK;
   const char* title = caption.empty() ? kApplicationTitle : caption.c_str();
-  const int answer = MessageBoxA(nullptr, text.c_str(), title, type | MB_SETFOREGROUND);
+  // Task-modal: every window of the program waits for the answer, so a second click cannot
+  // open a second box beneath the first. Timers still run under it.
+  const int answer =
+      MessageBoxA(nullptr, text.c_str(), title, type | MB_TASKMODAL | MB_SETFOREGROUND);
   switch (answer) {
     case IDYES:
       return MsgBoxAnswer::Yes;

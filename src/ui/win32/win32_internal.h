@@ -26,6 +26,9 @@ inline constexpr wchar_t kFrameClass[] = L"VigilonFrame";
 inline constexpr wchar_t kSinkClass[] = L"VigilonTimerSink";
 // The window property that leads from a child control's window to its peer.
 inline constexpr wchar_t kPeerProperty[] = L"VigilonPeer";
+// The window property that names a form's window: a global atom of the form's name, so that
+// another process tells apart windows that share a title.
+inline constexpr wchar_t kFormNameProperty[] = L"VigilonFormName";
 
 std::wstring Widen(std::string_view utf8);
 std::string Narrow(std::wstring_view wide);
@@ -126,7 +129,11 @@ class FormWindow final : public Window, public FormPeer {
 
  private:
   void FitClientArea();
+  void PlaceFirstTime();
+  DWORD Style() const;
   Form& form_;
+  ATOM nameAtom_ = 0;
+  bool placed_ = false;
   int dpi_ = 96;
   HMENU menuBar_ = nullptr;
   bool closeFromMenu_ = false;

@@ -133,6 +133,8 @@ class TimerSink final : public Window {
 namespace {
 constexpr DWORD kFormStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | WS_CLIPCHILDREN;
+constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME;
 
 PowerNotice NoticeOf(WPARAM event, bool& known) {
   known = true;
@@ -157,14 +159,43 @@ PowerNotice NoticeOf(WPARAM event, bool& known) {
 }  // namespace
 
 FormWindow::FormWindow(Win32Runtime& runtime, Form& form) : Window(runtime), form_(form) {
-  CreateNative(0, kFormClass, Widen(form.caption()), kFormStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-               CW_USEDEFAULT, CW_USEDEFAULT, nullptr, 0);
+  CreateNative(form.args().dialog ? kDialogExStyle : 0, kFormClass, Widen(form.caption()), Style(),
+               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, 0);
   // The size follows from the client area in twips, once the window's DPI is known.
   dpi_ = runtime.impl().WindowDpi(hwnd());
   FitClientArea();
+  nameAtom_ = GlobalAddAtomW(Widen(form.name()).c_str());
+  if (nameAtom_ != 0) {
+    SetPropW(hwnd(), kFormNameProperty,
+             reinterpret_cast<HANDLE>(static_cast<uintptr_t>(nameAtom_)));
+  }
+}
+
+DWORD FormWindow::Style() const {
+  return form_.args().dialog ? kDialogStyle : kFormStyle;
+}
+
+void FormWindow::PlaceFirstTime() {
+  if (placed_) return;
+  placed_ = true;
+  if (form_.args().placement != Placement::CenterScreen) return;
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  RECT window{};
+  GetWindowRect(hwnd(), &window);
+  const int width = window.right - window.left;
+  const int height = window.bottom - window.top;
+  // Several warnings at once stand in a cascade rather than hide each other exactly.
+  const int step = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME);
+  const int shift = step * (form_.args().cascade % 8);
+  const int x = work.left + std::max<LONG>(0, (work.right - work.left - width) / 2) + shift;
+  const int y = work.top + std::max<LONG>(0, (work.bottom - work.top - height) / 2) + shift;
+  SetWindowPos(hwnd(), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 FormWindow::~FormWindow() {
+  if (hwnd() != nullptr) RemovePropW(hwnd(), kFormNameProperty);
+  if (nameAtom_ != 0) GlobalDeleteAtom(nameAtom_);
   HMENU bar = menuBar_;
   if (hwnd() != nullptr && bar != nullptr) SetMenu(hwnd(), nullptr);
   DestroyNative();
@@ -205,7 +236,8 @@ HWND FormWindow::ContainerOf(const Control& control) const {
 
 void FormWindow::FitClientArea() {
   RECT rect{0, 0, Px(form_.args().clientWidth), Px(form_.args().clientHeight)};
-  AdjustWindowRectEx(&rect, kFormStyle, menuBar_ != nullptr ? TRUE : FALSE, 0);
+  AdjustWindowRectEx(&rect, Style(), menuBar_ != nullptr ? TRUE : FALSE,
+                     form_.args().dialog ? kDialogExStyle : 0);
   SetWindowPos(hwnd(), nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -249,7 +281,14 @@ void FormWindow::SyncIcon() {
 
 void FormWindow::SyncVisible() {
   if (form_.visible()) {
+    PlaceFirstTime();
     ShowWindow(hwnd(), SW_SHOWNORMAL);
+    if (form_.args().dialog) {
+      // The system may refuse the foreground to a program in the background; raised through the
+      // topmost band and straight back, a warning still lies above the other programs' windows.
+      SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+      SetWindowPos(hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    }
     SetForegroundWindow(hwnd());
   } else {
     ShowWindow(hwnd(), SW_HIDE);
