@@ -29,7 +29,7 @@ constexpr std::array<SmartFanThresholds, 3> kThresholdsSet2{{
 // The settings file names keep the spelling the program has always used ("ZR460.dat").
 constexpr std::array<ChipTraits, 4> kModels{{
     {Model::ZR410, "ZR410", "zr410.dat", /*mirrorsStartBit=*/false, /*extraBeepBits=*/false,
-     /*fan3Routed=*/false, NegativeRails::Negated, Items({7, 8}), Items({7, 8, 12, 13, 14}),
+     /*fan3Routed=*/false, /*vcoreLayout=*/false, NegativeRails::Negated, Items({7, 8}), Items({7, 8, 12, 13, 14}),
      /*dutyRegister=*/{0, 0, 0, 0x5E, 0x5F}, /*fanPwmSelect=*/{0, 0, 0, 0},
      /*smartFanFan=*/{0, 0, 0, 0}, /*smartFanSensor=*/{kNoSensor, kNoSensor, kNoSensor, kNoSensor},
      SmartFanKind::OutputBits, kNoThresholds},

@@ -34,6 +34,9 @@ struct ChipTraits {
   bool mirrorsStartBit;      // register 0x5D bit 0 follows the monitoring start bit
   bool extraBeepBits;        // bank 4 register 0x53 bits 0, 1 carry the beeps of items 7, 8
   bool fan3Routed;           // 0x4C bit 7 set first; fan 3 through 0x5C bit 3, not 0x4D
+  // The core rail is called "Vcore" (captions and its warning), and with no second core rail
+  // the voltage rows below it move up one place.
+  bool vcoreLayout;
   NegativeRails negativeRails;
   uint16_t absentItems;    // one bit per item the chip does not have
   uint16_t beeplessItems;  // one bit per item whose beep option is not offered
