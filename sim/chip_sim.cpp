@@ -176,7 +176,7 @@ constexpr std::array<BitRef, kItems> kBeepBits{{
 enum class RegKind : uint8_t {
   Plain,         // stored under the write mask
   Reading,       // refreshed by the chip; program writes are ignored
-  Status,        // computed from the current alarms on every read; not cleared by reading
+  Status,        // latched alarms, cleared by reading (the chassis bit: by its clear request)
   VendorId,      // byte of the vendor id chosen by bank-select bit 7
   ChipId,        // the model's identifier
   ChassisClear,  // bit 7 written as 1 clears the chassis latch (switch closed); reads back 0
@@ -207,15 +207,17 @@ RegRule RuleFor(int bank, uint8_t index) {
   return {static_cast<uint8_t>(bank), index, index, RegKind::Plain, 0xFF};
 }
 
-// Power-up contents besides zero. Limits start where nothing alarms; duty registers at full,
-// fan divisors 2; the fan control bits (0x4D) start clear, so no fan counts until enabled.
+// Contents besides zero when the program first meets the chip, as the board's firmware leaves
+// it: monitoring started, the three fan inputs counting (0x4D bits 0, 2, 4) at divisor 2, duty
+// registers at full, limits where nothing alarms.
 struct PowerUpValue {
   uint8_t bank;
   uint8_t index;
   uint8_t value;
 };
-constexpr std::array<PowerUpValue, 14> kPowerUp{{
+constexpr std::array<PowerUpValue, 15> kPowerUp{{
     {0, kRegConfig, kStartBit},
+    {0, kRegFanControl, 0x15},
     {0, kRegVidLow, 0x50},
     {0, 0x4B, 0x40},
     {0, kRegBeep2, kBeepGlobal},
@@ -318,6 +320,9 @@ struct ChipSim::State {
 
   bool busReady = false;
   bool chassisLatched = false;
+  // Alarms of 0x41 and 0x42 seen at a conversion since the register was last read; the
+  // chassis bit is not among them (it follows chassisLatched).
+  std::array<uint8_t, 2> statusLatch{};
   std::array<bool, 3> tempAlarm{};  // held between the high limit and the hysteresis
 
   uint8_t DeviceReg(uint8_t device, uint8_t index) const {
@@ -424,8 +429,15 @@ uint8_t ChipSim::ReadPort(uint16_t port) {
   const auto monitor = MonitorIndexPort();
   if (!monitor) return 0xFF;
   if (port == *monitor) return state_->monitorIndex;
-  if (port == *monitor + 1) return ReadMonitor(state_->monitorIndex);
-  return 0xFF;
+  if (port != *monitor + 1) return 0xFF;
+  const uint8_t index = state_->monitorIndex;
+  const uint8_t value = ReadMonitor(index);
+  if ((state_->bankSelect & kBankMask) == 0 && (index == kRegStatus1 || index == kRegStatus2)) {
+    // Reading hands the latched alarms over; a condition that goes on latches again at the
+    // next conversion.
+    state_->statusLatch[index == kRegStatus1 ? 0 : 1] = 0;
+  }
+  return value;
 }
 
 void ChipSim::WritePort(uint16_t port, uint8_t value) {
@@ -509,18 +521,22 @@ void ChipSim::WriteMonitor(uint8_t index, uint8_t value) {
   }
 }
 
+uint8_t ChipSim::CurrentStatus(uint8_t index) const {
+  uint8_t status = 0;
+  const uint8_t mirrored = index == kRegStatus1 ? kRegBeep1 : kRegBeep2;
+  for (int item = 0; item < kItems; ++item)
+    if (kBeepBits[item].bank == 0 && kBeepBits[item].reg == mirrored && ItemAlarm(item))
+      status = static_cast<uint8_t>(status | (1u << kBeepBits[item].bit));
+  return status;
+}
+
 uint8_t ChipSim::Reg(int bank, uint8_t index) const {
   if (index == kRegBankSelect) return state_->bankSelect;
   if (bank < 0 || bank >= kBanks) return 0xFF;
   switch (RuleFor(bank, index).kind) {
-    case RegKind::Status: {
-      uint8_t status = 0;
-      const uint8_t mirrored = index == kRegStatus1 ? kRegBeep1 : kRegBeep2;
-      for (int item = 0; item < kItems; ++item)
-        if (kBeepBits[item].bank == 0 && kBeepBits[item].reg == mirrored && ItemAlarm(item))
-          status = static_cast<uint8_t>(status | (1u << kBeepBits[item].bit));
-      return status;
-    }
+    case RegKind::Status:
+      return static_cast<uint8_t>(CurrentStatus(index) |
+                                  state_->statusLatch[index == kRegStatus1 ? 0 : 1]);
     case RegKind::VendorId: {
       const uint16_t vendor = config_.vendorId.value_or(kDefaultVendorId);
       return static_cast<uint8_t>((state_->bankSelect & kVendorHighHalf) ? vendor >> 8
@@ -628,6 +644,14 @@ void ChipSim::Refresh() {
       s.tempAlarm[t] = false;
     }
   }
+  LatchStatus();
+}
+
+void ChipSim::LatchStatus() {
+  if (!(state_->regs[0][kRegConfig] & kStartBit)) return;  // no conversions, nothing new
+  constexpr uint8_t kChassisBit = 0x10;
+  state_->statusLatch[0] |= CurrentStatus(kRegStatus1);
+  state_->statusLatch[1] |= static_cast<uint8_t>(CurrentStatus(kRegStatus2) & ~kChassisBit);
 }
 
 bool ChipSim::ItemAlarm(int item) const {

@@ -59,9 +59,14 @@ struct PortAccess {
 //   (set at power-up); with it clear they keep their last values.
 // - Fan f's control bits in bank 0 0x4D: bit 2f+1 runs the fan at full speed, else bit 2f runs
 //   it at rpm x duty/255 from the model's duty register for that fan (full speed if it has
-//   none), else the fan is off (count 255). Power-up: 0x4D clear, duty registers 0xFF.
-// - Status registers 0x41/0x42 show the current alarms in the bit layout of the beep enables
-//   0x56/0x57 (chassis: 0x42 bit 4); reading them clears nothing. Items 7 and 8 have no bit.
+//   none), else the fan is off (count 255). Power-up: 0x4D = 0x15 (the firmware has the fan
+//   inputs counting), duty registers 0xFF.
+// - Status registers 0x41/0x42 use the bit layout of the beep enables 0x56/0x57 (chassis: 0x42
+//   bit 4; items 7 and 8 have no bit). A bit is set while its alarm lasts and latches at every
+//   conversion (port write) while monitoring runs; reading the register through the ports
+//   clears what latched, so an alarm that has ended shows once more and then no longer. The
+//   chassis bit is the intrusion latch itself: reading leaves it, only a write of 0x46 bit 7
+//   with the case closed clears it.
 // - Limits power up where nothing alarms; inputs a model lacks read idle and never alarm.
 class ChipSim {
  public:
@@ -118,6 +123,8 @@ class ChipSim {
   uint8_t ReadSuperIo(uint8_t index) const;
   void WriteSuperIo(uint8_t index, uint8_t value);
   uint8_t ReadMonitor(uint8_t index) const;
+  uint8_t CurrentStatus(uint8_t index) const;  // the status bits of the alarms lasting now
+  void LatchStatus();
   void WriteMonitor(uint8_t index, uint8_t value);
   // Brings readings (while monitoring is started), VID pins, the chassis latch and the
   // temperature alarms up to date with the sensor inputs and the registers.

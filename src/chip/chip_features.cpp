@@ -105,11 +105,13 @@ void SetFanOutput(ChipAccess& chip, int16_t fan, int16_t first, int16_t second) 
   }
 }
 
-void WriteFanPwm(ChipAccess& chip, const ChipTraits& traits, int16_t selector, int16_t value) {
+bool WriteFanPwm(ChipAccess& chip, const ChipTraits& traits, int16_t selector, int16_t value) {
   chip.SelectBank(0);
-  if (selector < 1 || selector > 4) return;
+  if (selector < 1 || selector > 4) return false;
   const uint8_t reg = traits.dutyRegister[static_cast<std::size_t>(selector)];
-  if (reg != 0) chip.WriteChipReg(reg, static_cast<uint8_t>(value));
+  if (reg == 0) return false;
+  chip.WriteChipReg(reg, static_cast<uint8_t>(value));
+  return true;
 }
 
 SmartFanTables LoadSmartFanTables(const ChipTraits& traits) {
@@ -130,11 +132,25 @@ SmartFanTables LoadSmartFanTables(const ChipTraits& traits) {
   return t;
 }
 
-void SetFanDuty(ChipAccess& chip, const ChipTraits& traits, const SmartFanTables& tables,
+void SetFanDuty(ChipAccess& chip, const ChipTraits& traits, SmartFanTables& tables,
                 const ItemFlagBytes& enabled, int16_t fan, int16_t value) {
   if (fan < 1 || fan > 3 || enabled[8 + fan] != 1) return;
   chip.SelectBank(0);
-  WriteFanPwm(chip, traits, tables.FanPwmSelect[fan], value);
+  if (WriteFanPwm(chip, traits, tables.FanPwmSelect[fan], value))
+    tables.DutyStoppedByProgram[fan] = (value & 0xFF) == 0;
+}
+
+void RestoreStoppedFans(ChipAccess& chip, const ChipTraits& traits, SmartFanTables& tables) {
+  constexpr int16_t kFullDuty = 255;
+  for (int16_t fan = 1; fan <= 3; ++fan) {
+    if (!tables.DutyStoppedByProgram[fan]) continue;
+    WriteFanPwm(chip, traits, tables.FanPwmSelect[fan], kFullDuty);
+    tables.DutyStoppedByProgram[fan] = false;
+  }
+  if (tables.OutputsStoppedByProgram) {
+    SetFanOutput(chip, 3, 0, 1);  // full speed, as the program switches it on
+    tables.OutputsStoppedByProgram = false;
+  }
 }
 
 }  // namespace vigilon::chip

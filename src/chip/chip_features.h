@@ -38,8 +38,9 @@ void Set_Fan_Status(ChipAccess& chip, const ChipTraits& traits);
 // Drives fan `fan`'s (1-3) two control bits in register 0x4D; a flag is on only when it is 1.
 void SetFanOutput(ChipAccess& chip, int16_t fan, int16_t first, int16_t second);
 
-// Writes a duty value to the register the selector (1-4) names on this model, if any.
-void WriteFanPwm(ChipAccess& chip, const ChipTraits& traits, int16_t selector, int16_t value);
+// Writes a duty value to the register the selector (1-4) names on this model, if any; true when
+// a register was written.
+bool WriteFanPwm(ChipAccess& chip, const ChipTraits& traits, int16_t selector, int16_t value);
 
 struct SmartFanTables {
   // Index 1-3 used throughout; index 0 stays 0.
@@ -54,12 +55,22 @@ struct SmartFanTables {
   std::array<int16_t, 4> SmartFanFall3{};
   std::array<int16_t, 4> SmartFanState{};  // per fan, 0-3 used
   bool FanLimitArmed = true;  // false only while the program itself sets a fan-limit control
+  // Fans the program itself has stopped, so that no way out of the program leaves them so:
+  // per fan number, its duty written as 0; and the first model's fan 3 switched off by its
+  // output bits.
+  std::array<bool, 4> DutyStoppedByProgram{};
+  bool OutputsStoppedByProgram = false;
 };
 
 SmartFanTables LoadSmartFanTables(const ChipTraits& traits);
 
 // Sets fan `fan`'s (1-3) duty when its item (8 + fan) is monitored; otherwise touches nothing.
-void SetFanDuty(ChipAccess& chip, const ChipTraits& traits, const SmartFanTables& tables,
+// Remembers in `tables` whether the program has left the fan stopped.
+void SetFanDuty(ChipAccess& chip, const ChipTraits& traits, SmartFanTables& tables,
                 const ItemFlagBytes& enabled, int16_t fan, int16_t value);
+
+// Every fan the program itself stopped runs at full duty again, whatever its item's flags: the
+// one thing every way out of the program does first.
+void RestoreStoppedFans(ChipAccess& chip, const ChipTraits& traits, SmartFanTables& tables);
 
 }  // namespace vigilon::chip

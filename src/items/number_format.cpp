@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <string_view>
 
 namespace vigilon::items {
 
@@ -21,13 +22,17 @@ Rounded RoundDecimal(double value, int significant, int decimals) {
   std::array<char, 64> buf{};
   const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), std::fabs(value),
                                  std::chars_format::scientific, significant - 1);
-  const std::string text(buf.data(), res.ptr);
-  // d.ddddde[+-]xx
+  // d.ddddde[+-]xx, read in place: the monitoring cycle formats every reading, and a copy of
+  // this text would not fit a string's own buffer.
+  const std::string_view text(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
   std::string digits;
   std::size_t pos = 0;
   for (; pos < text.size() && text[pos] != 'e'; ++pos)
     if (text[pos] != '.') digits += text[pos];
-  const int exponent = std::atoi(text.c_str() + pos + 1);
+  int exponent = 0;
+  const char* e = text.data() + pos + 1;
+  if (*e == '+') ++e;  // from_chars takes a minus sign only
+  std::from_chars(e, text.data() + text.size(), exponent);
 
   // Digits whose place value is at least 10^-decimals.
   const int keep = exponent + decimals + 1;

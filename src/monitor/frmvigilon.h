@@ -1,9 +1,13 @@
-// The main window: the readings against their limits, the timers that drive monitoring and the
-// program's commands.
+// The main window: the readings against their limits, the timers that drive monitoring, the
+// polling cycle with its processing steps, and the program's commands.
 #pragma once
 
+#include "config/config_dialog.h"
+#include "limits/limit_panel.h"
 #include "run/run_state.h"
+#include "shell/frmAbout.h"
 #include "ui/controls.h"
+#include "warnings/warning_dialogs.h"
 
 namespace vigilon {
 
@@ -12,12 +16,89 @@ inline constexpr const char* kMainWindowTitle = "Norvane Vigilon Ver 2.50";
 class frmvigilon : public ui::Form {
  public:
   frmvigilon(ui::Runtime& runtime, RunState& run);
+  ~frmvigilon() override;
+
+  // One monitoring cycle.
+  void PollSensors();
+  void ProcessVoltage();
+  void ProcessTemperature();
+  void ProcessSmartFan();
+  void ProcessCaseOpen();
+  void ProcessFan();
+  void UpdateCaseOpenLabel();
+
+  void ShowWarning(int item);
+  void CloseWarning(int item);
+  // Rows follow ItemEnabled; the unit's scale-end labels follow the rows at once.
+  void RefreshPanelEnable();
+
+  limits::LimitPanel& panel() { return panel_; }
+  warnings::WarningDialogs& warnings() { return warnings_; }
+  config::ConfigDialog& configDialog() { return config_; }
+  ui::FormSlot<shell::frmAbout>& about() { return about_; }
+
+  // The commands, one implementation each; the buttons and the tray pop-up call these.
+  void mExit_Click();
+  void mDefault_Click();
+  void mSave_Click();
+  void mConfigure_Click();
+  void mAbout_Click();
+  void IconMenuRestore_Click();
+  void IconMenuExit_Click();
+  // The window part of the defaults: the tables, then the interval shown.
+  void LoadDefaultLimits();
+
+  // ---- Controls of the window itself (the rows are the panel's) ----
+  ui::Label Label10, Label11;
+  ui::HScrollBar HScroll1;
+  ui::TextBox Text1, Text2;
+  ui::OptionButton Option1, Option2;
+  ui::Image Image1, Image2;
+  ui::CommandButton Command1, Command2, Command3, Command4, Command5, Command6, Command7;
+  ui::Menu mFile, mDefault, mSave, mExit, mConfigure, mAbout;
+  ui::Menu iconMenu, IconMenuRestore, IconMenuExit;
+  ui::Timer SecCount, ActiveTimer, DelayForSTR, DelayFanBeepForSTR;
+  ui::SysInfo SysInfo1;
+  ui::CommonDialog cdgHelp;
+
+  // The power moments.
+  void SysInfo1_PowerQuerySuspend(bool& cancel);
+  void SysInfo1_PowerResume();
 
  protected:
   void Form_Load() override;
+  void Form_QueryUnload(bool& cancel, ui::UnloadMode mode) override;
+  void Form_Unload() override;
+  void Form_MouseMove(int button, int shift, int x, int y) override;
+  void Form_TaskbarCreated() override;
 
  private:
+  void WireCommands();
+  void WirePower();
+  void DelayForSTR_Timer();
+  void DelayFanBeepForSTR_Timer();
+  void SecCount_Timer();
+  void ActiveTimer_Timer();
+  void HScroll1_Change();
+  void Option1_Click();
+  void Option2_Click();
+  void SetUnit(bool celsius);
+  void SelectUnitButtons();
+  // Loads an eye icon from the program folder as the window's and the tray entry's icon; a
+  // file that cannot be loaded keeps the icon shown.
+  void SetEyeIcon(const char* file);
+  void SetStatus(ui::Label& label, bool inLimits, int item);
+  void SmartFanByOutputBits();
+  void SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_t scale);
+  void SwitchFanOff(int16_t fan);
+  void SwitchFanOn(int16_t fan);
+
   RunState& run_;
+  limits::LimitPanel panel_;
+  warnings::WarningDialogs warnings_;
+  config::ConfigDialog config_;
+  ui::FormSlot<shell::frmAbout> about_;
+  int16_t PollSecondCount = 0;
 };
 
 }  // namespace vigilon

@@ -47,6 +47,9 @@ struct RunState {
   // Bad readings per item since its last good one or its last dialog.
   std::array<int16_t, items::kItemCount> ItemWarnCount{};
   std::string HelpFile;  // the application's help file, in the program's folder
+  // The one notification-area record: filled when the window hides to the tray; the polling
+  // cycle only replaces its icon.
+  platform::NotifyIconRecord TrayIconData{};
 
   // Reaching up. Each is installed by the window that owns the thing; unset, the call does
   // nothing (that window is not there, as in tests of a lower window on its own).

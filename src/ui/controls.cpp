@@ -528,6 +528,7 @@ bool SysInfo::Notice(PowerNotice notice) {
       // moment the system asks to suspend.
       if (powerState_ == PowerState::Suspending) return false;
       powerState_ = PowerState::Suspending;
+      wakeNotices_ = 0;
       const bool cancel = RaiseQuerySuspend();
       if (cancel) powerState_ = PowerState::Running;
       return cancel;
@@ -537,15 +538,24 @@ bool SysInfo::Notice(PowerNotice notice) {
       if (powerState_ == PowerState::Suspending) powerState_ = PowerState::Running;
       return false;
     case PowerNotice::ResumeSuspend:
-    case PowerNotice::ResumeAutomatic:
-      // Both arrive after one resume when a user is present; report the first only.
-      if (powerState_ == PowerState::Resumed) return false;
+    case PowerNotice::ResumeAutomatic: {
+      // One wake brings the automatic notice and, with a user present, the user's one too, in
+      // either order: the second kind belongs to the same wake. A kind seen again is a new wake,
+      // suspend notice or not.
+      const uint8_t kind = notice == PowerNotice::ResumeAutomatic ? 1 : 2;
+      if (powerState_ == PowerState::Resumed && (wakeNotices_ & kind) == 0) {
+        wakeNotices_ |= kind;
+        return false;
+      }
       powerState_ = PowerState::Resumed;
+      wakeNotices_ = kind;
       RaiseResume();
       return false;
+    }
     case PowerNotice::ResumeCritical:
       // A critical suspend announces nothing beforehand, so this is always a new resume.
       powerState_ = PowerState::Resumed;
+      wakeNotices_ = 3;
       RaiseResume();
       return false;
   }
@@ -662,9 +672,23 @@ void Form::Teardown(bool unloaded) {
 }
 
 void Form::Show() {
-  if (state_ != State::Loaded || visible_) return;
+  if (state_ != State::Loaded) return;
+  frontStamp_ = runtime_.NextFrontStamp();
+  if (visible_) {
+    // Shown again while it is open (a second About, say): the user wants to see it.
+    if (peer_) peer_->BringToFront();
+    return;
+  }
   visible_ = true;
   if (peer_) peer_->SyncVisible();
+}
+
+bool Form::QueryClose(UnloadMode mode) {
+  if (state_ != State::Loaded) return true;
+  Runtime::EventScope scope(runtime_);
+  bool cancel = false;
+  Form_QueryUnload(cancel, mode);
+  return !cancel;
 }
 
 void Form::Hide() {

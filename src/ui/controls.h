@@ -537,6 +537,7 @@ class SysInfo : public Control {
  private:
   enum class PowerState : uint8_t { Running, Suspending, Resumed };
   PowerState powerState_ = PowerState::Running;
+  uint8_t wakeNotices_ = 0;  // the resume notices seen of the current wake: 1 automatic, 2 user
 };
 
 // The common dialog's help request.
@@ -631,8 +632,11 @@ class Form {
   // form's members are gone by the time ~Form runs, so its owner calls this first.
   void Discard();
 
-  void Show();  // modeless
+  // Modeless; a form shown already comes to the front.
+  void Show();
   void Hide();
+  // Which form was shown last: the largest is the front-most.
+  uint32_t frontStamp() const { return frontStamp_; }
   bool visible() const { return visible_; }
   const std::string& caption() const { return caption_; }
   void SetCaption(std::string caption);
@@ -666,6 +670,9 @@ class Form {
 
   // Native side: user input. The close box asks with unload mode 0.
   bool RequestClose(UnloadMode mode) { return Unload(mode); }
+  // Only asks (Form_QueryUnload): whether the form would let itself be closed now. The end of
+  // a Windows session asks first and closes only when the session really ends.
+  bool QueryClose(UnloadMode mode);
   void DeliverMouseMove(int button, int shift, int x, int y);
   void DeliverTaskbarCreated();  // the notification area was rebuilt
   // Hands a power notice to the form's SysInfo controls; returns the cancel answer.
@@ -705,6 +712,7 @@ class Form {
   MousePointer mousePointer_ = MousePointer::Default;
   uint32_t refreshCount_ = 0;
   uint32_t fakeHandle_ = 0;
+  uint32_t frontStamp_ = 0;
   uint32_t zCounter_ = 0;
   friend class Control;
   void Forget(Control* control);

@@ -35,7 +35,8 @@ void Runtime::FormUnloaded(Form& form, bool unloaded) {
   auto it = std::find(forms_.begin(), forms_.end(), &form);
   if (it == forms_.end()) return;
   forms_.erase(it);
-  if (forms_.empty() && unloaded) OnLastFormUnloaded();
+  // The program ends when its last form goes, headless or not.
+  if (forms_.empty() && unloaded) End();
 }
 
 void Runtime::Bury(std::unique_ptr<Form> form) {

@@ -46,6 +46,7 @@ class FormPeer {
   virtual void SyncCaption() = 0;
   virtual void SyncIcon() = 0;
   virtual void SyncVisible() = 0;
+  virtual void BringToFront() = 0;
   virtual void SyncMousePointer() = 0;
   virtual void SyncMenus() = 0;
   virtual void Refresh() = 0;
@@ -96,6 +97,8 @@ class Runtime {
   virtual Menu* TrackPopup(Form& form, Menu& menu) = 0;
   // A stand-in window handle for forms without a native window.
   uint32_t NextFakeHandle() { return nextFakeHandle_ += 4; }
+  // Orders the forms brought to the front: the largest stamp is the front-most.
+  uint32_t NextFrontStamp() { return ++frontStamp_; }
   void FormLoaded(Form& form);
   // `unloaded` false: discarded at the program's end, which ends nothing further.
   void FormUnloaded(Form& form, bool unloaded);
@@ -104,7 +107,6 @@ class Runtime {
  protected:
   void FlushGraveyard();
   virtual void OnEnd() {}
-  virtual void OnLastFormUnloaded() {}
 
  private:
   platform::Platform& platform_;
@@ -112,6 +114,7 @@ class Runtime {
   int eventDepth_ = 0;
   std::vector<Form*> forms_;
   uint32_t nextFakeHandle_ = 0x10000;
+  uint32_t frontStamp_ = 0;
   std::vector<std::unique_ptr<Form>> graveyard_;
 };
 

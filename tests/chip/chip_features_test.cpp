@@ -372,7 +372,7 @@ TEST(SetFanDuty, OnlyMonitoredFansWithADutyRegister) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << sim::ModelName(c.model) << " fan " << c.fan);
     Bench b(c.model);
-    const SmartFanTables tables = LoadSmartFanTables(b.traits);
+    SmartFanTables tables = LoadSmartFanTables(b.traits);
     SetFanDuty(b.chip(), b.traits, tables, fansOn, c.fan, 0xFF);
     std::vector<BankWrite> expected;
     if (c.reg) expected.push_back({0, *c.reg, 0xFF});
@@ -392,9 +392,39 @@ TEST(SetFanDuty, NoDutyRegisterMeansOnlyBankSelects) {
   Bench b(sim::Model::ZR430);
   ItemFlagBytes on{};
   on.fill(1);
-  SetFanDuty(b.chip(), b.traits, LoadSmartFanTables(b.traits), on, 3, 0x80);
+  SmartFanTables tables = LoadSmartFanTables(b.traits);
+  SetFanDuty(b.chip(), b.traits, tables, on, 3, 0x80);
   EXPECT_TRUE(b.OnlyBankSelects());
   EXPECT_EQ(b.Traffic().size(), 4u);  // SetFanDuty's own select, then WriteFanPwm's
+}
+
+TEST(RestoreStoppedFans, OnlyTheFansTheProgramStoppedWhateverTheirFlagsNow) {
+  Bench b(sim::Model::ZR420);
+  ItemFlagBytes on{};
+  on.fill(1);
+  SmartFanTables tables = LoadSmartFanTables(b.traits);
+  SetFanDuty(b.chip(), b.traits, tables, on, 1, 0);  // 0x5B
+  SetFanDuty(b.chip(), b.traits, tables, on, 2, 0);  // no duty register: nothing stopped
+  SetFanDuty(b.chip(), b.traits, tables, on, 3, 0);  // 0x5F
+  SetFanDuty(b.chip(), b.traits, tables, on, 3, 255);
+  SetFanDuty(b.chip(), b.traits, tables, on, 3, 0);
+  EXPECT_EQ(b.sim().Reg(0, 0x5B), 0);
+  EXPECT_EQ(b.sim().Reg(0, 0x5F), 0);
+  b.sim().PokeReg(0, 0x5E, 0x40);  // someone else's duty
+  b.sim().ClearLog();
+  RestoreStoppedFans(b.chip(), b.traits, tables);
+  EXPECT_EQ(b.Writes(0), (std::vector<BankWrite>{{0, 0x5B, 0xFF}, {0, 0x5F, 0xFF}}));
+  b.sim().ClearLog();
+  RestoreStoppedFans(b.chip(), b.traits, tables);
+  EXPECT_TRUE(b.sim().Log().empty()) << "once restored, nothing is left to do";
+
+  // The first model's fan 3 switched off by its output bits comes back at full speed.
+  Bench first(sim::Model::ZR410);
+  SmartFanTables none = LoadSmartFanTables(first.traits);
+  SetFanOutput(first.chip(), 3, 0, 0);
+  none.OutputsStoppedByProgram = true;
+  RestoreStoppedFans(first.chip(), first.traits, none);
+  EXPECT_EQ(first.sim().Reg(0, 0x4D) & 0x30, 0x20);
 }
 
 TEST(LoadSmartFanTables, PerModel) {

@@ -189,6 +189,43 @@ TEST(ChassisLatch, SetWhenOpenedClearedOnlyOnceClosed) {
   EXPECT_EQ(c.bus.Read(0, 0x46), 0x01) << "bit 7 reads back 0, the other bits stay";
 }
 
+TEST(StatusRegisters, AnEndedAlarmShowsUntilReadThenClears) {
+  DefaultChip c;
+  c.bus.Write(0, 0x2F, 100);  // +3.3V high limit below its reading: item 2 alarms
+  EXPECT_TRUE(c.chip.ItemAlarm(2));
+  c.bus.Write(0, 0x2F, 0xFF);  // in limits again
+  EXPECT_FALSE(c.chip.ItemAlarm(2));
+  EXPECT_EQ(c.chip.Reg(0, 0x41) & 0x04, 0x04) << "the view does not clear";
+  EXPECT_TRUE(StatusBit(c, 0x41, 2)) << "latched at the conversion";
+  EXPECT_FALSE(StatusBit(c, 0x41, 2)) << "the read cleared it";
+
+  // An alarm that goes on is seen at every read.
+  c.bus.Write(0, 0x33, 10);  // +12V high limit: item 4, 0x42 bit 0
+  EXPECT_TRUE(StatusBit(c, 0x42, 0));
+  EXPECT_TRUE(StatusBit(c, 0x42, 0));
+
+  // Reading 0x42 clears its latched bits, but not the chassis latch.
+  Config config;
+  config.sensors.chassisOpen = true;
+  c.chip.Reconfigure(config);
+  c.bus.Write(0, 0x33, 0xFF);
+  EXPECT_EQ(c.bus.Read(0, 0x42) & 0x11, 0x11);
+  EXPECT_EQ(c.bus.Read(0, 0x42) & 0x11, 0x10);
+  // Reading another bank's register at the same index clears nothing.
+  c.bus.Write(0, 0x2F, 100);
+  c.bus.Write(0, 0x2F, 0xFF);
+  c.bus.Read(1, 0x41);
+  EXPECT_TRUE(StatusBit(c, 0x41, 2));
+}
+
+TEST(StatusRegisters, NothingLatchesWhileMonitoringIsStopped) {
+  DefaultChip c;
+  c.bus.ClearBits(0, 0x40, 0x01);
+  c.bus.Write(0, 0x2F, 100);
+  c.bus.Write(0, 0x2F, 0xFF);
+  EXPECT_FALSE(StatusBit(c, 0x41, 2));
+}
+
 TEST(ChassisLatch, ModelWithoutSwitchNeverLatches) {
   Config config;
   config.model = Model::ZR430;

@@ -125,12 +125,15 @@ TEST(SensorConversion, FanDutyRegistersPerModel) {
   }
 }
 
-TEST(SensorConversion, FanInputsAreOffUntilEnabled) {
+TEST(SensorConversion, FanInputsCountAsTheFirmwareLeftThemUntilSwitchedOff) {
   DefaultChip chip;
+  EXPECT_EQ(chip.bus.Read(0, 0x28), 225) << "3000 rpm, divisor 2";
+  EXPECT_EQ(chip.bus.Read(0, 0x29), 150) << "4500 rpm, divisor 2";
+  chip.bus.ClearBits(0, 0x4D, 0x15);
   for (uint8_t reg : {0x28, 0x29, 0x2A}) EXPECT_EQ(chip.bus.Read(0, reg), 255) << int(reg);
   chip.bus.SetBits(0, 0x4D, 0x04);  // fan 1 only
   EXPECT_EQ(chip.bus.Read(0, 0x28), 255);
-  EXPECT_EQ(chip.bus.Read(0, 0x29), 150) << "4500 rpm, divisor 2";
+  EXPECT_EQ(chip.bus.Read(0, 0x29), 150);
   EXPECT_EQ(chip.bus.Read(0, 0x2A), 255);
 }
 

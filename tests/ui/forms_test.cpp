@@ -58,13 +58,49 @@ class DialogForm : public Form {
   Log& log_;
 };
 
+// A main window that stays loaded, so that closing a dialog does not end the program.
+class HostForm : public Form {
+ public:
+  explicit HostForm(Runtime& runtime) : Form(runtime, FormArgs("frmHost", "Host")) {}
+  ~HostForm() override { Discard(); }
+};
+
 class FormsTest : public ::testing::Test {
  protected:
+  FormsTest() { host.Get(); }
   platform::FakePlatform fake;
   HeadlessRuntime runtime{fake};
+  FormSlot<HostForm> host{runtime};
   Log log;
   FormSlot<DialogForm, Log*> dialog{runtime, &log};
 };
+
+TEST_F(FormsTest, TheProgramEndsWhenItsLastFormUnloads) {
+  dialog.Get();
+  dialog.Unload();
+  EXPECT_FALSE(runtime.ended());
+  host.Unload();
+  EXPECT_TRUE(runtime.ended());
+}
+
+TEST_F(FormsTest, ShowingAShownFormBringsItToTheFront) {
+  dialog.Get().Show();
+  host.Get().Show();
+  EXPECT_GT(host->frontStamp(), dialog->frontStamp());
+  dialog.Get().Show();
+  EXPECT_GT(dialog->frontStamp(), host->frontStamp()) << "a second Show comes to the front";
+  EXPECT_TRUE(dialog->visible());
+}
+
+TEST_F(FormsTest, AQueryOnlyAsksAndClosesNothing) {
+  DialogForm& form = dialog.Get();
+  form.refuseClose = true;
+  EXPECT_FALSE(form.QueryClose(UnloadMode::AppWindows));
+  form.refuseClose = false;
+  EXPECT_TRUE(form.QueryClose(UnloadMode::AppWindows));
+  EXPECT_TRUE(dialog.Loaded()) << "only the end of the session closes it";
+  EXPECT_EQ(log, (Log{"load", "chk=1", "query 2", "query 2"}));
+}
 
 TEST_F(FormsTest, CreatedOnFirstUseAndFreshAfterUnload) {
   EXPECT_FALSE(dialog.Loaded());
@@ -72,12 +108,12 @@ TEST_F(FormsTest, CreatedOnFirstUseAndFreshAfterUnload) {
   dialog.Get().Show();
   EXPECT_EQ(log, (Log{"load", "chk=1"})) << "load runs once";
   EXPECT_TRUE(first.visible());
-  EXPECT_EQ(runtime.forms().size(), 1u);
+  EXPECT_EQ(runtime.forms().size(), 2u) << "the host and the dialog";
 
   first.chkBox.SetValue(0);
   EXPECT_TRUE(dialog.Unload());
   EXPECT_FALSE(dialog.Loaded());
-  EXPECT_TRUE(runtime.forms().empty());
+  EXPECT_EQ(runtime.forms().size(), 1u);
 
   log.clear();
   DialogForm& second = dialog.Get();
@@ -117,6 +153,8 @@ class frmLimits : public ui::Form {
 TEST(FormSlotTest, TheDocumentedExampleBehavesAsDescribed) {
   platform::FakePlatform fake;
   HeadlessRuntime runtime(fake);
+  FormSlot<HostForm> host(runtime);
+  host.Get();
   ui::FormSlot<frmLimits> limits(runtime);
   EXPECT_FALSE(limits.Loaded());
   limits.Get().Show();
@@ -237,7 +275,7 @@ TEST(FormDesignTest, ValuesGivenWhileBuildingAreDesignValuesAndIconIsThereFromTh
 
    protected:
     void Form_Load() override {
-      log_.push_back("load, icon " + std::to_string(icon() != 0));
+      log_.push_back(icon() != 0 ? "load, icon 1" : "load, icon 0");
       chkBox.SetValue(0);
     }
 
@@ -539,6 +577,14 @@ TEST(PowerTest, NoticesBecomeOneEventPerMoment) {
        {N::Suspend, N::ResumeAutomatic, N::Suspend, N::ResumeAutomatic},
        {"query", "resume", "query", "resume"}},
       {"resume without a query", {N::ResumeAutomatic, N::ResumeSuspend}, {"resume"}},
+      {"two wakes without a suspend notice",
+       {N::ResumeAutomatic, N::ResumeSuspend, N::ResumeAutomatic, N::ResumeSuspend},
+       {"resume", "resume"}},
+      {"a second wake while settling", {N::Suspend, N::ResumeAutomatic, N::ResumeAutomatic},
+       {"query", "resume", "resume"}},
+      {"a system that only sends the user's notice",
+       {N::ResumeSuspend, N::ResumeSuspend},
+       {"resume", "resume"}},
       {"critical resumes", {N::ResumeCritical, N::ResumeCritical}, {"resume", "resume"}},
       {"refused by another program",
        {N::QuerySuspend, N::QuerySuspendFailed, N::QuerySuspend},
@@ -629,7 +675,7 @@ TEST(ControlIdTest, FormReportsCollisions) {
   std::map<uint16_t, std::string> seen;
   std::string a, b;
   for (int i = 0; a.empty(); ++i) {
-    std::string name = "n" + std::to_string(i);
+    std::string name = std::string("n").append(std::to_string(i));
     auto [it, fresh] = seen.emplace(ControlIdForName(name), name);
     if (!fresh) a = it->second, b = name;
   }

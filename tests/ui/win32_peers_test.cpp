@@ -251,13 +251,22 @@ TEST_F(Win32PeersTest, ClosingAsksWithTheModeAndUnloadDestroysTheWindows) {
     HWND label = form.Native(form.lbl);
     form.refuseClose = true;
     log.clear();
-    SendMessageA(window, c.message, c.wParam, 0);
+    const LRESULT answer = SendMessageA(window, c.message, c.wParam, 0);
     EXPECT_EQ(log, (Log{c.query}));
     EXPECT_TRUE(slot.Loaded());
     EXPECT_TRUE(IsWindowVisible(window));
 
     form.refuseClose = false;
-    SendMessageA(window, c.message, c.wParam, 0);
+    if (c.message == WM_QUERYENDSESSION) {
+      EXPECT_EQ(answer, FALSE) << "the refusal reaches Windows";
+      // Allowing the end is not the end: another program may still veto it.
+      EXPECT_EQ(SendMessageA(window, WM_QUERYENDSESSION, 0, 0), TRUE);
+      SendMessageA(window, WM_ENDSESSION, FALSE, 0);
+      EXPECT_TRUE(slot.Loaded()) << "the session goes on";
+      SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+    } else {
+      SendMessageA(window, c.message, c.wParam, 0);
+    }
     EXPECT_FALSE(slot.Loaded());
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(IsWindow(label));

@@ -110,6 +110,7 @@ class FormWindow final : public Window, public FormPeer {
   void SyncCaption() override;
   void SyncIcon() override;
   void SyncVisible() override;
+  void BringToFront() override;
   void SyncMousePointer() override;
   void SyncMenus() override;
   void Refresh() override;
@@ -147,6 +148,9 @@ struct Win32Runtime::Impl {
   HINSTANCE instance = nullptr;
   UINT taskbarCreated = 0;
   std::unique_ptr<win32::Window> timerSink;
+  // A hidden top-level window that owns the dialogs: owned, they get no task-bar button of
+  // their own, and unlike windows owned by the main window they stay when it hides.
+  std::unique_ptr<win32::Window> dialogOwner;
   std::map<Timer*, UINT_PTR> timerKeys;
   std::map<UINT_PTR, Timer*> timersByKey;
   UINT_PTR nextTimerKey = 1;

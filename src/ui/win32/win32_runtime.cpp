@@ -128,6 +128,15 @@ class TimerSink final : public Window {
   }
 };
 
+// ---- The dialogs' hidden owner ----
+
+class DialogOwner final : public Window {
+ public:
+  explicit DialogOwner(Win32Runtime& runtime) : Window(runtime) {
+    CreateNative(WS_EX_TOOLWINDOW, kSinkClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, 0);
+  }
+};
+
 // ---- Form window ----
 
 namespace {
@@ -159,8 +168,9 @@ PowerNotice NoticeOf(WPARAM event, bool& known) {
 }  // namespace
 
 FormWindow::FormWindow(Win32Runtime& runtime, Form& form) : Window(runtime), form_(form) {
+  HWND owner = form.args().dialog ? runtime.impl().dialogOwner->hwnd() : nullptr;
   CreateNative(form.args().dialog ? kDialogExStyle : 0, kFormClass, Widen(form.caption()), Style(),
-               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, 0);
+               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, 0);
   // The size follows from the client area in twips, once the window's DPI is known.
   dpi_ = runtime.impl().WindowDpi(hwnd());
   FitClientArea();
@@ -279,17 +289,24 @@ void FormWindow::SyncIcon() {
   SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, icon);
 }
 
+void FormWindow::BringToFront() {
+  if (IsIconic(hwnd())) ShowWindow(hwnd(), SW_RESTORE);
+  if (form_.args().dialog) {
+    // The system may refuse the foreground to a program in the background; raised through the
+    // topmost band and straight back, a warning still lies above the other programs' windows.
+    SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetWindowPos(hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  } else {
+    SetWindowPos(hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  }
+  SetForegroundWindow(hwnd());
+}
+
 void FormWindow::SyncVisible() {
   if (form_.visible()) {
     PlaceFirstTime();
     ShowWindow(hwnd(), SW_SHOWNORMAL);
-    if (form_.args().dialog) {
-      // The system may refuse the foreground to a program in the background; raised through the
-      // topmost band and straight back, a warning still lies above the other programs' windows.
-      SetWindowPos(hwnd(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-      SetWindowPos(hwnd(), HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-    }
-    SetForegroundWindow(hwnd());
+    BringToFront();
   } else {
     ShowWindow(hwnd(), SW_HIDE);
   }
@@ -385,7 +402,11 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;  // the form destroys its window itself when it unloads
     }
     case WM_QUERYENDSESSION:
-      return form_.RequestClose(UnloadMode::AppWindows) ? TRUE : FALSE;
+      // Only a question: another program may still veto the end of the session.
+      return form_.QueryClose(UnloadMode::AppWindows) ? TRUE : FALSE;
+    case WM_ENDSESSION:
+      if (wParam != FALSE) form_.RequestClose(UnloadMode::AppWindows);
+      return 0;
     case WM_MOUSEMOVE: {
       // The notification-area callback arrives as this same message, its code in lParam.
       int button = 0;
@@ -472,6 +493,7 @@ Win32Runtime::Win32Runtime(platform::Platform& platform)
   sink.lpszClassName = win32::kSinkClass;
   RegisterClassExW(&sink);
   impl_->timerSink = std::make_unique<win32::TimerSink>(*this);
+  impl_->dialogOwner = std::make_unique<win32::DialogOwner>(*this);
 }
 
 Win32Runtime::~Win32Runtime() {
@@ -481,6 +503,7 @@ Win32Runtime::~Win32Runtime() {
   if (impl_->quitPosted) PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
   for (const auto& [timer, key] : impl_->timerKeys) KillTimer(impl_->timerSink->hwnd(), key);
   impl_->timerSink.reset();
+  impl_->dialogOwner.reset();
   for (const auto& [key, font] : impl_->fonts) DeleteObject(font);
 }
 
@@ -570,8 +593,5 @@ void Win32Runtime::OnEnd() {
   PostQuitMessage(impl_->exitCode);
 }
 
-void Win32Runtime::OnLastFormUnloaded() {
-  OnEnd();
-}
 
 }  // namespace vigilon::ui

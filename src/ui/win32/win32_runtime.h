@@ -30,7 +30,6 @@ class Win32Runtime final : public Runtime {
 
  protected:
   void OnEnd() override;
-  void OnLastFormUnloaded() override;
 
  private:
   std::unique_ptr<Impl> impl_;

@@ -1,0 +1,175 @@
+// The main window's commands and its life in the notification area: menus and buttons, hiding
+// to the tray and coming back, the ways out of the program, and the unit pictures.
+#include <algorithm>
+#include <cstring>
+
+#include "chip/chip_features.h"
+#include "chip/chip_registers.h"
+#include "monitor/frmvigilon.h"
+#include "shell/settings_commands.h"
+
+namespace vigilon {
+
+namespace reg = chip::reg;
+
+namespace {
+// The notification area's callback: the mouse message code arrives in place of a position.
+constexpr uint32_t kTrayCallback = 0x200;
+constexpr int kTrayDoubleClick = 0x203;
+constexpr int kTrayRightButtonUp = 0x205;
+constexpr uint32_t kTrayIconId = 1;
+constexpr uint32_t kTrayFlags = 7;  // message, icon and tip are valid
+constexpr const char* kTrayTip = "Vigilon";
+}  // namespace
+
+void frmvigilon::WireCommands() {
+  mExit.onClick = [this] { mExit_Click(); };
+  mDefault.onClick = [this] { mDefault_Click(); };
+  mSave.onClick = [this] { mSave_Click(); };
+  mConfigure.onClick = [this] { mConfigure_Click(); };
+  mAbout.onClick = [this] { mAbout_Click(); };
+  IconMenuRestore.onClick = [this] { IconMenuRestore_Click(); };
+  IconMenuExit.onClick = [this] { IconMenuExit_Click(); };
+  Command1.onClick = [this] { mExit_Click(); };
+  Command2.onClick = [this] {
+    bool cancel = true;
+    Form_QueryUnload(cancel, ui::UnloadMode::ControlMenu);
+  };
+  Command3.onClick = [this] { mDefault_Click(); };
+  Command4.onClick = [this] { mSave_Click(); };
+  Command5.onClick = [this] { mConfigure_Click(); };
+  Command6.onClick = [this] { mAbout_Click(); };
+  Command7.onClick = [this] { shell::MakeData(run_); };
+  Image1.onClick = [this] {
+    Option1_Click();
+    panel_.ShowUnitMark(true);
+    Option1.SetValue(true);
+  };
+  Image2.onClick = [this] {
+    Option2_Click();
+    panel_.ShowUnitMark(false);
+    Option2.SetValue(true);
+  };
+  panel_.Image3.onClick = [this] {
+    Option2.SetValue(true);
+    Option2_Click();
+    panel_.ShowUnitMark(false);
+  };
+  panel_.Image4.onClick = [this] {
+    Option1.SetValue(true);
+    Option1_Click();
+    panel_.ShowUnitMark(true);
+  };
+}
+
+// ---- Hiding to the notification area and coming back ----
+
+void frmvigilon::Form_QueryUnload(bool& cancel, ui::UnloadMode mode) {
+  // Windows ending the session, the task manager or the program itself: let the window go.
+  if (mode != ui::UnloadMode::ControlMenu) return;
+  platform::NotifyIconRecord& tray = run_.TrayIconData;
+  tray = platform::NotifyIconRecord{};
+  tray.hWnd = hWnd();
+  tray.uID = kTrayIconId;
+  tray.uFlags = kTrayFlags;
+  tray.uCallbackMessage = kTrayCallback;
+  tray.hIcon = icon();
+  // Blank-padded to the whole field, without a terminating zero inside it.
+  std::fill(tray.szTip.begin(), tray.szTip.end(), ' ');
+  std::memcpy(tray.szTip.data(), kTrayTip, std::strlen(kTrayTip));
+  platform().ShellNotifyIcon(platform::NotifyOp::Add, tray);
+  Hide();
+  cancel = true;
+}
+
+void frmvigilon::Form_MouseMove(int /*button*/, int /*shift*/, int x, int /*y*/) {
+  if (x == kTrayDoubleClick) {
+    IconMenuRestore_Click();
+  } else if (x == kTrayRightButtonUp && !visible()) {
+    iconMenu.SetVisible(true);
+    PopupMenu(iconMenu);
+  }
+}
+
+void frmvigilon::Form_TaskbarCreated() {
+  // The shell restarted and forgot the icon of a hidden window.
+  platform().ShellNotifyIcon(platform::NotifyOp::Add, run_.TrayIconData);
+}
+
+void frmvigilon::IconMenuRestore_Click() {
+  iconMenu.SetVisible(false);  // never in the visible window's menu bar
+  if (!visible()) Show();
+  platform().ShellNotifyIcon(platform::NotifyOp::Delete, run_.TrayIconData);
+}
+
+// ---- The ways out ----
+
+void frmvigilon::IconMenuExit_Click() {
+  platform().ShellNotifyIcon(platform::NotifyOp::Delete, run_.TrayIconData);
+  // No clean-up of the chip on this way out, except that no fan the program stopped stays so.
+  chip::RestoreStoppedFans(run_.chip, run_.traits(), run_.smartFan);
+  runtime().End();
+}
+
+void frmvigilon::mExit_Click() {
+  chip::RestoreStoppedFans(run_.chip, run_.traits(), run_.smartFan);
+  chip::ChipAccess& c = run_.chip;
+  c.SelectBank(0);
+  // The beeper stays silent after the program.
+  c.UpdateChipReg(reg::kBeep2, static_cast<uint8_t>(~reg::kBeepGlobal), 0);
+  if (run_.traits().smartFan == chip::SmartFanKind::StateMachine) {
+    chip::SetFanDuty(c, run_.traits(), run_.smartFan, run_.items.ItemEnabled, 1, 255);
+    chip::SetFanDuty(c, run_.traits(), run_.smartFan, run_.items.ItemEnabled, 2, 255);
+  }
+  // The monitor device goes back to how start-up found it.
+  if (c.SuperIoPort != 0 && run_.SuperIoActivation == 0) c.WriteSuperIoReg(reg::kSioActivation, 0);
+  runtime().End();
+}
+
+void frmvigilon::Form_Unload() {
+  // Windows ending the session or the task manager closing the window: the program ends here,
+  // and no fan it stopped stays so.
+  chip::RestoreStoppedFans(run_.chip, run_.traits(), run_.smartFan);
+  runtime().End();
+}
+
+// ---- Settings ----
+
+void frmvigilon::mDefault_Click() {
+  chip::StopMonitoring(run_.chip, run_.traits(), [this] { runtime().DoEvents(); });
+  LoadDefaultLimits();
+  const chip::VidLimits vid = chip::DecodeVid(run_.chip);
+  run_.items.VoltLowLimit[0] = vid.low;
+  run_.items.VoltHighLimit[0] = vid.high;
+  panel_.RefreshPanelAvailability();
+  RefreshPanelEnable();
+  panel_.InitVoltageControls();
+  panel_.InitFanControls();
+  panel_.InitTemperatureControls();
+  UpdateCaseOpenLabel();
+  chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
+  chip::StartMonitoring(run_.chip, run_.traits());
+}
+
+void frmvigilon::LoadDefaultLimits() {
+  SetMousePointer(ui::MousePointer::Hourglass);
+  items::LoadDefaultLimits(run_.items);
+  Text1.SetText(std::to_string(run_.items.PollInterval));
+  HScroll1.SetValue(run_.items.PollInterval);
+  SetMousePointer(ui::MousePointer::Default);
+  Refresh();
+}
+
+void frmvigilon::mSave_Click() {
+  shell::SaveSettings(run_);
+}
+
+void frmvigilon::mConfigure_Click() {
+  config_.Show();
+}
+
+void frmvigilon::mAbout_Click() {
+  about_.Get().Show();
+}
+
+}  // namespace vigilon

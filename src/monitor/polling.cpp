@@ -1,0 +1,167 @@
+// The monitoring cycle: the voltage, temperature and fan steps, the status registers, the icon
+// animation and the interval text.
+#include <string>
+
+#include "chip/chip_registers.h"
+#include "items/conversions.h"
+#include "items/number_format.h"
+#include "monitor/frmvigilon.h"
+
+namespace vigilon {
+
+namespace reg = chip::reg;
+using items::FormatFixed;
+
+namespace {
+constexpr const char* kBlank = "------";
+constexpr uint32_t kCyclePauseMs = 500;
+}  // namespace
+
+void frmvigilon::SetEyeIcon(const char* file) {
+  if (const platform::IconHandle icon = platform().LoadIconFile(file)) SetIcon(icon);
+  run_.TrayIconData.hIcon = this->icon();
+  // Sent whether or not the entry is shown; only its icon changes.
+  platform().ShellNotifyIcon(platform::NotifyOp::Modify, run_.TrayIconData);
+}
+
+void frmvigilon::SetStatus(ui::Label& label, bool inLimits, int item) {
+  if (inLimits) {
+    CloseWarning(item);
+    label.SetBackColor(limits::kInLimits);
+  } else {
+    ShowWarning(item);
+    label.SetBackColor(limits::kOutOfLimits);
+  }
+}
+
+void frmvigilon::PollSensors() {
+  if (run_.MonitorSuspended) {
+    for (auto& label : panel_.lblStatusV) label.SetCaption(kBlank);
+    for (auto& label : panel_.lblStatusT) label.SetCaption(kBlank);
+    for (auto& label : panel_.lblFanSpeed) label.SetCaption(kBlank);
+    panel_.lblCaseOpen.SetCaption("");
+    return;
+  }
+  SetEyeIcon("\\eye2.ico");
+  // A warning dialog's buttons run inside the steps below, and a resume may come with them:
+  // each step asks again.
+  if (!run_.MonitorSuspended) ProcessVoltage();
+  ProcessTemperature();
+  if (!run_.MonitorSuspended) ProcessSmartFan();
+  SetEyeIcon("\\eye1.ico");
+  ProcessCaseOpen();
+  if (!run_.MonitorSuspended) ProcessFan();
+  SetEyeIcon("\\eye0.ico");
+  RefreshPanelEnable();
+  SelectUnitButtons();
+  SetEyeIcon("\\eye.ico");
+
+  // The interrupt status registers are read, and the values dropped, at the end of every cycle.
+  run_.chip.SelectBank(0);
+  run_.chip.ReadChipReg(reg::kStatus1);
+  run_.chip.ReadChipReg(reg::kStatus2);
+
+  platform().Sleep(kCyclePauseMs);
+  SetEyeIcon("\\eye0.ico");
+  SetEyeIcon("\\eye1.ico");
+  SetEyeIcon("\\eye2.ico");
+  Text1.SetText(std::to_string(run_.items.PollInterval));
+}
+
+void frmvigilon::ProcessVoltage() {
+  const items::ItemTables& t = run_.items;
+  for (int i = 0; i < limits::kVolts; ++i) {
+    if (t.ItemEnabled[i] != 1) continue;
+    const reg::Reg where = reg::kVolt[static_cast<size_t>(i)].reading;
+    run_.chip.SelectBank(where.bank);
+    const uint8_t v = run_.chip.ReadChipReg(where.index);
+    const items::VoltScale scale = items::VoltScaleFor(run_.traits(), i);
+    ui::Slider& sld = panel_.SldVoltage[i];
+    sld.SetValue(items::VoltScaleFromReading(scale, v));
+    // Volts from the value the slider holds, as read back; the later models' negative rails
+    // have their own formula over the register value.
+    const float volts = scale == items::VoltScale::Offset
+                            ? items::CalRealNegVoltage(static_cast<int16_t>(i), v)
+                            : t.VoltFactor[i] * static_cast<float>(sld.value());
+    panel_.lblStatusV[i].SetCaption(FormatFixed(volts, 2));
+    const int s = sld.value();
+    const int low = sld.selStart();
+    const int high = sld.selStart() + sld.selLength();
+    SetStatus(panel_.lblStatusV[i], !(s > high || s < low), i);
+  }
+}
+
+void frmvigilon::ProcessTemperature() {
+  const items::ItemTables& t = run_.items;
+  const bool celsius = items::IsTrue(t.TempInCelsius);
+  for (int sensor = 0; sensor < limits::kTemps; ++sensor) {
+    const int item = items::kFirstTempItem + sensor;
+    if (t.ItemEnabled[item] != 1) continue;
+    const reg::TempRegs& r = reg::kTemp[static_cast<size_t>(sensor)];
+    run_.chip.SelectBank(r.bank);
+    int scaleValue = 0;
+    double degrees = 0;
+    if (!r.halfDegrees) {
+      const int d = items::Temp0Degrees(run_.chip.ReadChipReg(r.reading));
+      scaleValue = d + limits::TempScaleOffset(sensor);
+      degrees = d;
+    } else {
+      const uint8_t whole = run_.chip.ReadChipReg(r.reading);
+      const uint8_t half = run_.chip.ReadChipReg(r.readingHalf);
+      const int w = items::TempHalfDegrees(whole, half);
+      scaleValue = w + limits::TempScaleOffset(sensor);
+      degrees = items::TempDegreesFromHalf(w);
+    }
+    ui::Slider& sld = panel_.sldTemp[sensor];
+    sld.SetValue(scaleValue);
+    panel_.lblStatusT[sensor].SetCaption(
+        FormatFixed(celsius ? degrees : items::CelsiusToFahrenheit(degrees), 2));
+    // Only heat warns: a reading below the band is as good as one inside it.
+    const int low = sld.selStart();
+    const int high = sld.selStart() + sld.selLength();
+    const bool tooHot = scaleValue >= low && scaleValue > high;
+    SetStatus(panel_.lblStatusT[sensor], !tooHot, item);
+  }
+}
+
+void frmvigilon::ProcessFan() {
+  const items::ItemTables& t = run_.items;
+  for (int f = 0; f < limits::kFans; ++f) {
+    const int item = items::kFirstFanItem + f;
+    if (t.ItemEnabled[item] != 1) continue;
+    run_.chip.SelectBank(0);
+    const uint8_t c = run_.chip.ReadChipReg(reg::kFanCount[static_cast<size_t>(f)]);
+    panel_.prbFanSpeed[f].SetValue(255 - c);
+    const int limitValue = panel_.updFanLoLimit[f].value();
+    ui::Label& label = panel_.lblFanSpeed[f];
+    if (c == items::kFanCountStopped) {
+      // The lowest limit accepts a stopped fan.
+      const bool accepted = limitValue == 1;
+      label.SetCaption(accepted ? "Fan off" : "low_speed");
+      SetStatus(label, accepted, item);
+      continue;
+    }
+    label.SetCaption(items::FormatThousands(items::FanRpm(c, t.FanDivisor[f]).value_or(0)));
+    const int count = c == 0 ? 1 : c;
+    SetStatus(label, !(255 - limitValue < count), item);
+  }
+}
+
+void frmvigilon::ProcessCaseOpen() {
+  if (run_.items.ItemEnabled[items::kChassisItem] != 1) return;
+  chip::ChipAccess& c = run_.chip;
+  c.SelectBank(0);
+  // The clear request comes before the read: a latch the chip still holds for an open case
+  // sets itself again at once, while one for a case closed since is let go.
+  c.UpdateChipReg(reg::kChassisClear, 0xFF, reg::kChassisClearRequest);
+  const uint8_t status = c.ReadChipReg(reg::kStatus2);
+  if (status & reg::kStatus2Chassis) {
+    panel_.lblCaseOpen.SetCaption("Chassis is opened");
+    ShowWarning(items::kChassisItem);
+  } else {
+    panel_.lblCaseOpen.SetCaption("Chassis is closed");
+    CloseWarning(items::kChassisItem);
+  }
+}
+
+}  // namespace vigilon

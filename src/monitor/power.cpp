@@ -1,0 +1,78 @@
+// Around a system suspend: the fan beeps off and monitoring stopped when the system asks, the
+// readings blank until ten seconds after the last resume, with the title blinking meanwhile.
+#include <string>
+
+#include "chip/chip_features.h"
+#include "chip/chip_registers.h"
+#include "monitor/frmvigilon.h"
+
+namespace vigilon {
+
+namespace reg = chip::reg;
+
+namespace {
+constexpr uint32_t kSettleMs = 10000;
+constexpr uint32_t kBlinkMs = 750;
+constexpr uint8_t kFanBeeps1 = 0xC0;  // 0x56 bits 6, 7: the first two fans
+constexpr uint8_t kFanBeeps2 = 0x08;  // 0x57 bit 3: the third fan
+const std::string& SettlingTitle() {
+  static const std::string title =
+      std::string(kMainWindowTitle) + std::string(66, ' ') + "....... Initializing !!";
+  return title;
+}
+}  // namespace
+
+void frmvigilon::WirePower() {
+  SysInfo1.onQuerySuspend = [this](bool& cancel) { SysInfo1_PowerQuerySuspend(cancel); };
+  SysInfo1.onResume = [this] { SysInfo1_PowerResume(); };
+  DelayForSTR.onTimer = [this] { DelayForSTR_Timer(); };
+  DelayFanBeepForSTR.onTimer = [this] { DelayFanBeepForSTR_Timer(); };
+}
+
+void frmvigilon::SysInfo1_PowerQuerySuspend(bool& /*cancel*/) {
+  // The suspend is never refused.
+  run_.MonitorSuspended = true;
+  chip::ChipAccess& c = run_.chip;
+  c.SelectBank(0);
+  c.UpdateChipReg(reg::kBeep1, static_cast<uint8_t>(~kFanBeeps1), 0);
+  c.UpdateChipReg(reg::kBeep2, static_cast<uint8_t>(~kFanBeeps2), 0);
+  chip::StopMonitoring(c, run_.traits(), [this] { runtime().DoEvents(); });
+}
+
+void frmvigilon::SysInfo1_PowerResume() {
+  // Each resume starts the ten seconds again.
+  DelayFanBeepForSTR.SetEnabled(true);
+  DelayFanBeepForSTR.SetInterval(kSettleMs);
+  DelayForSTR.SetEnabled(true);
+  DelayForSTR.SetInterval(kBlinkMs);
+  const chip::VidLimits vid = chip::DecodeVid(run_.chip);
+  run_.items.VoltLowLimit[0] = vid.low;
+  run_.items.VoltHighLimit[0] = vid.high;
+  panel_.InitVoltageControls();
+  panel_.InitFanControls();
+  panel_.InitTemperatureControls();
+  UpdateCaseOpenLabel();
+  SetMousePointer(ui::MousePointer::Hourglass);
+  PollSensors();
+}
+
+void frmvigilon::DelayForSTR_Timer() {
+  SetCaption(caption() != kMainWindowTitle ? std::string(kMainWindowTitle) : SettlingTitle());
+}
+
+void frmvigilon::DelayFanBeepForSTR_Timer() {
+  DelayFanBeepForSTR.SetInterval(0);
+  DelayFanBeepForSTR.SetEnabled(false);
+  panel_.RefreshPanelAvailability();
+  RefreshPanelEnable();
+  chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
+  chip::StartMonitoring(run_.chip, run_.traits());
+  run_.MonitorSuspended = false;
+  SetMousePointer(ui::MousePointer::Default);
+  DelayForSTR.SetInterval(0);
+  DelayForSTR.SetEnabled(false);
+  SetCaption(kMainWindowTitle);
+  PollSensors();
+}
+
+}  // namespace vigilon

@@ -1,0 +1,39 @@
+// The About window.
+#include "shell/frmAbout.h"
+
+namespace vigilon::shell {
+
+frmAbout::frmAbout(ui::Runtime& runtime)
+    : ui::Form(runtime,
+               ui::FormArgs("frmAbout", "About Vigilon", 4980, 3090).AsDialog().Centered()) {
+  using ui::Align;
+  using ui::Args;
+  Create({
+      {Frame1,
+       Args("Frame1").Caption("Norvane Hardware Monitor Product Utility").At(240, 150, 4500, 1860)},
+      {Label2, Args("Label2")
+                   .Caption("Vigilon for Windows ")
+                   .At(240, 480, 4020, 480)
+                   .In("Frame1")
+                   .WithFont(ui::Font("Times New Roman", 14.25))
+                   .Aligned(Align::Center)},
+      {Label4, Args("Label4")
+                   .Caption("Version 2.5.0")
+                   .At(240, 1200, 4020, 255)
+                   .In("Frame1")
+                   .Aligned(Align::Center)},
+      {Label5, Args("Label5")
+                   .Caption("Build: 2550-0111-026")
+                   .At(240, 2085, 4500, 240)
+                   .WithFont(ui::Font("Arial", 8.25))
+                   .Aligned(Align::Center)},
+      {cmdOk, Args("cmdOk").Caption("OK").At(1695, 2445, 1572, 492)},
+  });
+  cmdOk.onClick = [this] { Unload(); };
+}
+
+frmAbout::~frmAbout() {
+  Discard();
+}
+
+}  // namespace vigilon::shell

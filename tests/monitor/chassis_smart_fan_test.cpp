@@ -1,0 +1,267 @@
+// The chassis switch and the smart fan through the whole program over the simulator: the
+// intrusion latch and its dialog, the fan state machine on each model, the first model's
+// output-bit branch, and the fans the program stopped coming back.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/vigilon_system.h"
+
+namespace vigilon {
+namespace {
+
+using test::ChipOf;
+using test::VigilonSystem;
+
+struct Started : VigilonSystem {
+  explicit Started(sim::Model model, void (*prepare)(VigilonSystem&) = nullptr)
+      : VigilonSystem(ChipOf(model)) {
+    if (prepare) prepare(*this);
+    EXPECT_EQ(Start(), startup::StartupOutcome::MainWindowShown);
+  }
+  void Temperature(int sensor, double celsius) {
+    Sensors([&](sim::Sensors& in) { in.celsius[sensor] = celsius; });
+  }
+  void Chassis(bool open) {
+    Sensors([&](sim::Sensors& in) { in.chassisOpen = open; });
+  }
+  // Accesses of the monitor's data port that went to `reg`, counted from `from` on.
+  int Accesses(size_t from, uint8_t reg, sim::PortAccess::Kind kind) const {
+    int n = 0;
+    const auto& log = chip.Log();
+    const uint16_t index = run.chip.MonitorPort;
+    for (size_t i = from + 1; i < log.size(); ++i)
+      if (log[i].port == index + 1 && log[i].kind == kind && log[i - 1].port == index &&
+          log[i - 1].value == reg)
+        ++n;
+    return n;
+  }
+};
+
+// ---- Chassis ----
+
+TEST(Chassis, AnOpenCaseWarnsAtTheThirdCycleAndIgnoreClosesTheDialog) {
+  Started s(sim::Model::ZR420);
+  frmvigilon& w = s.window();
+  s.Cycles(1);
+  EXPECT_EQ(w.panel().lblCaseOpen.caption(), "Chassis is closed");
+  EXPECT_TRUE(w.panel().lblCaseOpen.visible());
+
+  s.Chassis(true);
+  s.Cycles(2);
+  EXPECT_EQ(w.panel().lblCaseOpen.caption(), "Chassis is opened");
+  EXPECT_EQ(w.warnings().Dialog(15), nullptr) << "Low Sensitive: not yet";
+  EXPECT_EQ(s.Reg(0, 0x56) & 0x10, 0);
+  s.Cycles(1);
+  warnings::frmWarning* dialog = w.warnings().Dialog(15);
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->caption(), "Chassis Warning !!!");
+  EXPECT_EQ(s.Reg(0, 0x56) & 0x10, 0x10) << "set while the dialog is open";
+  s.Cycles(2);
+  EXPECT_EQ(s.Reg(0, 0x56) & 0x10, 0x10) << "a case that stays open keeps reporting opened";
+  EXPECT_EQ(w.panel().lblCaseOpen.caption(), "Chassis is opened");
+
+  dialog->Find<ui::CommandButton>("Command(0)")->Click();
+  EXPECT_EQ(w.warnings().Dialog(15), nullptr);
+  EXPECT_EQ(w.panel().lblCaseOpen.caption(), "Chassis is closed");
+  EXPECT_EQ(s.Reg(0, 0x56) & 0x10, 0);
+}
+
+TEST(Chassis, ACaseOpenedAndClosedBetweenTwoCyclesShowsClosed) {
+  // The cycle asks the chip to clear its latch before it reads the status, and a latch for a
+  // case closed again lets go at that request: the opening between the cycles is not seen.
+  Started s(sim::Model::ZR420);
+  s.Cycles(1);
+  s.Chassis(true);
+  s.Chassis(false);
+  EXPECT_TRUE(s.chip.ItemAlarm(15)) << "the chip latched it";
+  s.Cycles(1);
+  EXPECT_EQ(s.panel().lblCaseOpen.caption(), "Chassis is closed");
+  EXPECT_FALSE(s.chip.ItemAlarm(15));
+  EXPECT_EQ(s.run.ItemWarnCount[15], 0);
+}
+
+TEST(Chassis, AnUnmonitoredChassisIsNotTouched) {
+  Started s(sim::Model::ZR420);
+  s.run.items.ItemEnabled[15] = 0;
+  s.window().RefreshPanelEnable();
+  s.Chassis(true);
+  const size_t from = s.chip.Log().size();
+  s.Cycles(3);
+  EXPECT_EQ(s.Accesses(from, 0x46, sim::PortAccess::Kind::Out), 0);
+  EXPECT_EQ(s.Accesses(from, 0x42, sim::PortAccess::Kind::In), 3) << "only the cycle's end";
+  EXPECT_FALSE(s.panel().lblCaseOpen.visible());
+  EXPECT_EQ(s.window().warnings().Dialog(15), nullptr);
+}
+
+TEST(Chassis, DisableKeepsTheDialogUntilIgnore) {
+  Started s(sim::Model::ZR420);
+  s.Chassis(true);
+  s.Cycles(3);
+  warnings::frmWarning* dialog = s.window().warnings().Dialog(15);
+  ASSERT_NE(dialog, nullptr);
+  dialog->Find<ui::CommandButton>("Command(1)")->Click();
+  EXPECT_EQ(s.run.items.ItemEnabled[15], 0);
+  EXPECT_EQ(s.window().warnings().Dialog(15), dialog);
+  EXPECT_EQ(s.Reg(0, 0x56) & 0x10, 0x10);
+  s.Cycles(2);
+  EXPECT_EQ(s.window().warnings().Dialog(15), dialog) << "no later cycle closes it";
+  dialog->Find<ui::CommandButton>("Command(0)")->Click();
+  EXPECT_EQ(s.window().warnings().Dialog(15), nullptr);
+  EXPECT_EQ(s.Reg(0, 0x56) & 0x10, 0);
+}
+
+// ---- Smart fan, the state machine ----
+
+struct Walk {
+  sim::Model model;
+  int16_t channel;
+  int sensor;  // 0..2
+  int fan;     // 1..3
+  uint8_t dutyRegister;
+  double rise1, rise2, rise3, fall1, fall2, fall3;
+};
+
+TEST(SmartFan, TheStateMachineOnEachModel) {
+  const Walk walks[] = {
+      {sim::Model::ZR420, 1, 0, 1, 0x5B, 14, 16, 18, 13, 15, 17},
+      {sim::Model::ZR460, 1, 0, 1, 0x5A, 14, 16, 18, 13, 15, 17},
+      {sim::Model::ZR430, 1, 1, 1, 0x5A, 27, 29, 31, 26, 28, 30},
+      {sim::Model::ZR430, 2, 0, 2, 0x5B, 27, 29, 31, 26, 28, 30},
+  };
+  for (const Walk& k : walks) {
+    SCOPED_TRACE(testing::Message() << sim::ModelName(k.model) << " channel " << k.channel);
+    Started s(k.model, [](VigilonSystem& v) { v.Sensors([](sim::Sensors& in) { in.celsius = {40, 40, 40}; }); });
+    s.run.items.ItemEnabled[8 + k.fan] = 1;  // the chassis fan is off by default
+    s.run.items.ItemEnabled[12 + k.sensor] = 1;
+    limits::LimitPanel& p = s.panel();
+    const int row = k.fan - 1;
+    const uint8_t limitReg = static_cast<uint8_t>(0x3A + k.fan);
+    const int16_t userLimit = s.run.items.FanLimitCount[row];
+    const int16_t& state = s.run.smartFan.SmartFanState[k.fan];
+
+    s.Temperature(k.sensor, k.rise1 - 1);
+    s.Cycles(1);
+    EXPECT_EQ(state, 1);
+    EXPECT_EQ(s.Reg(0, k.dutyRegister), 0) << "switched off";
+    EXPECT_EQ(s.Reg(0, limitReg), 255);
+    EXPECT_EQ(p.updFanLoLimit[row].value(), 1);
+    EXPECT_FALSE(p.updFanLoLimit[row].enabled());
+    EXPECT_EQ(p.lblFanLoLimit[row].caption(), " 662");
+    s.Cycles(1);
+    EXPECT_EQ(p.lblFanSpeed[row].caption(), "Fan off") << "a stopped fan the limit accepts";
+    EXPECT_EQ(s.window().warnings().Dialog(8 + k.fan), nullptr);
+
+    s.Temperature(k.sensor, k.rise1);
+    s.Cycles(1);
+    EXPECT_EQ(state, 5);
+    EXPECT_EQ(s.Reg(0, k.dutyRegister), 255) << "duty first";
+    EXPECT_EQ(s.Reg(0, limitReg), 255) << "the limit one cycle later";
+    s.Cycles(1);
+    EXPECT_EQ(state, 2);
+    EXPECT_EQ(s.Reg(0, limitReg), userLimit);
+    EXPECT_TRUE(p.updFanLoLimit[row].enabled());
+    EXPECT_EQ(p.updFanLoLimit[row].value(), 255 - userLimit);
+
+    for (auto [celsius, want] : {std::pair{k.rise2, 3}, {k.rise3, 4}, {k.fall3, 3}, {k.fall2, 2}}) {
+      s.Temperature(k.sensor, celsius);
+      s.Cycles(1);
+      EXPECT_EQ(state, want) << celsius;
+      EXPECT_EQ(s.Reg(0, k.dutyRegister), 255);
+    }
+    s.Temperature(k.sensor, k.fall1);
+    s.Cycles(1);
+    EXPECT_EQ(state, 1);
+    EXPECT_EQ(s.Reg(0, k.dutyRegister), 0);
+    EXPECT_EQ(s.Reg(0, limitReg), 255);
+  }
+}
+
+TEST(SmartFan, HalfDegreesAgainstWholeThresholds) {
+  // Channel 2 of this model reads a half-degree sensor against rise 15 / fall 13; channel 3
+  // another half-degree sensor against rise 14.
+  Started s(sim::Model::ZR420);
+  s.run.items.ItemEnabled[11] = 1;
+  s.run.items.ItemEnabled[14] = 1;
+  s.Temperature(1, 14.5);
+  s.Temperature(2, 14.5);
+  s.Cycles(2);
+  EXPECT_EQ(s.run.smartFan.SmartFanState[2], 1) << "14.5 is below 15: switched off, then waits";
+  EXPECT_FALSE(s.panel().updFanLoLimit[1].enabled());
+  EXPECT_EQ(s.run.smartFan.SmartFanState[3], 5) << "14.5 is at or above 14";
+  EXPECT_EQ(s.Reg(0, 0x5F), 255);
+  // This model's CPU fan has no duty register: only its limit row changed.
+  EXPECT_FALSE(s.run.smartFan.DutyStoppedByProgram[2]);
+}
+
+TEST(SmartFan, AChannelWhoseSensorOrFanIsNotMonitoredKeepsItsState) {
+  Started s(sim::Model::ZR420);
+  s.run.items.ItemEnabled[9] = 1;
+  s.Temperature(0, 10);
+  s.Cycles(1);
+  ASSERT_EQ(s.run.smartFan.SmartFanState[1], 1);
+  s.run.items.ItemEnabled[9] = 0;
+  s.Temperature(0, 30);
+  s.Cycles(2);
+  EXPECT_EQ(s.run.smartFan.SmartFanState[1], 1) << "fan not monitored";
+  s.run.items.ItemEnabled[9] = 1;
+  s.run.items.ItemEnabled[12] = 0;
+  s.Cycles(2);
+  EXPECT_EQ(s.run.smartFan.SmartFanState[1], 1) << "sensor not monitored";
+  s.run.items.ItemEnabled[12] = 1;
+  s.Cycles(1);
+  EXPECT_EQ(s.run.smartFan.SmartFanState[1], 5);
+}
+
+// ---- Smart fan, the first model ----
+
+TEST(SmartFan, TheFirstModelDrivesFanThreeFromItsFirstSensorsLimits) {
+  Started s(sim::Model::ZR410);
+  limits::LimitPanel& p = s.panel();
+  // Sensor 0's band is 60..65 degrees.
+  s.Temperature(0, 66);
+  s.Cycles(1);
+  EXPECT_EQ(s.Reg(0, 0x4D) & 0x30, 0x20) << "fan 3 at full speed";
+  EXPECT_EQ(p.updFanLoLimit[1].value(), 171);
+  EXPECT_TRUE(p.updFanLoLimit[1].enabled());
+  EXPECT_EQ(s.Reg(0, 0x3C), 84);
+
+  s.Temperature(0, 62);  // between: nothing changes
+  s.run.items.FanLimitCount[1] = 90;
+  s.Cycles(1);
+  EXPECT_EQ(s.Reg(0, 0x3C), 84);
+
+  s.Temperature(0, 59);
+  s.Cycles(1);
+  EXPECT_EQ(s.Reg(0, 0x4D) & 0x30, 0) << "fan 3 off";
+  EXPECT_EQ(p.updFanLoLimit[1].value(), 1);
+  EXPECT_FALSE(p.updFanLoLimit[1].enabled());
+  EXPECT_EQ(p.lblFanLoLimit[1].caption(), " 662");
+  EXPECT_EQ(s.Reg(0, 0x3C), 255);
+  EXPECT_TRUE(s.run.smartFan.OutputsStoppedByProgram);
+}
+
+// ---- No fan stays stopped behind the program ----
+
+TEST(SmartFan, FansTheProgramStoppedRunAgainWhateverTheirItemsNow) {
+  Started s(sim::Model::ZR420);
+  s.run.items.ItemEnabled[9] = 1;
+  s.run.items.ItemEnabled[11] = 1;
+  s.run.items.ItemEnabled[14] = 1;
+  s.Temperature(0, 10);
+  s.Temperature(2, 10);
+  s.Cycles(1);
+  ASSERT_EQ(s.Reg(0, 0x5B), 0);
+  ASSERT_EQ(s.Reg(0, 0x5F), 0);
+  // The user stops monitoring one of them afterwards: the program no longer touches it...
+  s.run.items.ItemEnabled[11] = 0;
+  s.Cycles(2);
+  EXPECT_EQ(s.Reg(0, 0x5F), 0);
+  // ...but on the way out both come back.
+  chip::RestoreStoppedFans(s.run.chip, s.run.traits(), s.run.smartFan);
+  EXPECT_EQ(s.Reg(0, 0x5B), 255);
+  EXPECT_EQ(s.Reg(0, 0x5F), 255);
+}
+
+}  // namespace
+}  // namespace vigilon

@@ -1,0 +1,349 @@
+// The main window's commands over the simulator: hiding to the notification area and back,
+// the ways out with their chip work, the defaults, saving, About, and the power moments.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "items/settings_record.h"
+#include "support/vigilon_system.h"
+
+namespace vigilon {
+namespace {
+
+using platform::NotifyOp;
+using test::ChipOf;
+using test::VigilonSystem;
+using ui::PowerNotice;
+
+struct Started : VigilonSystem {
+  explicit Started(sim::Config config) : VigilonSystem(config) {
+    EXPECT_EQ(Start(), startup::StartupOutcome::MainWindowShown);
+  }
+  explicit Started(sim::Model model = sim::Model::ZR420) : Started(ChipOf(model)) {}
+  std::vector<NotifyOp> TrayOps() const {
+    std::vector<NotifyOp> ops;
+    for (const auto& call : platform.notifyCalls)
+      if (call.op != NotifyOp::Modify) ops.push_back(call.op);
+    return ops;
+  }
+  // Lets the smart fan stop the chassis fan (fan 1): its sensor well below the first threshold.
+  void StopFanOne() {
+    run.items.ItemEnabled[9] = 1;
+    Sensors([](sim::Sensors& in) { in.celsius[0] = 5; });
+    Cycles(1);
+    ASSERT_EQ(Reg(0, 0x5B), 0);
+  }
+};
+
+TEST(Tray, TheCloseBoxHidesToTheTrayAndMonitoringGoesOn) {
+  Started s;
+  frmvigilon& w = s.window();
+  s.platform.notifyCalls.clear();
+  EXPECT_FALSE(w.RequestClose(ui::UnloadMode::ControlMenu)) << "closing is refused";
+  EXPECT_FALSE(w.visible());
+  EXPECT_TRUE(s.main->Loaded());
+  ASSERT_EQ(s.TrayOps(), std::vector<NotifyOp>{NotifyOp::Add});
+  const platform::NotifyIconRecord& r = s.platform.notifyCalls[0].record;
+  EXPECT_EQ(r.cbSize, 88u);
+  EXPECT_EQ(r.hWnd, w.hWnd());
+  EXPECT_EQ(r.uID, 1u);
+  EXPECT_EQ(r.uFlags, 7u);
+  EXPECT_EQ(r.uCallbackMessage, 0x200u);
+  EXPECT_EQ(r.hIcon, w.icon());
+  EXPECT_EQ(std::string(r.szTip.begin(), r.szTip.end()), "Vigilon" + std::string(57, ' '));
+
+  // Still watching: a stopped CPU fan warns while only the icon shows, and the icon animates.
+  s.Sensors([](sim::Sensors& in) { in.rpm[1] = 0; });
+  s.Cycles(1);
+  EXPECT_NE(w.warnings().Dialog(10), nullptr);
+  EXPECT_EQ(s.platform.notifyCalls.back().op, NotifyOp::Modify);
+  EXPECT_EQ(s.platform.notifyCalls.back().record.uID, 1u) << "only the icon changes";
+
+  // The Minimize button does the same.
+  w.Show();
+  s.platform.notifyCalls.clear();
+  w.Command2.Click();
+  EXPECT_FALSE(w.visible());
+  EXPECT_EQ(s.TrayOps(), std::vector<NotifyOp>{NotifyOp::Add});
+}
+
+TEST(Tray, DoubleClickRestoresAndTheRightButtonPopsUpTheMenu) {
+  Started s;
+  frmvigilon& w = s.window();
+  w.Command2.Click();
+  s.platform.notifyCalls.clear();
+  for (int ignored : {0x200, 0x201, 0x202, 0x204, 0x206}) w.DeliverMouseMove(0, 0, ignored, 0);
+  EXPECT_TRUE(s.runtime.popups.empty());
+  EXPECT_FALSE(w.visible());
+
+  w.DeliverMouseMove(0, 0, 0x205, 0);
+  EXPECT_EQ(s.runtime.popups, std::vector<std::string>{"iconMenu"});
+  EXPECT_FALSE(w.visible()) << "closed without a pick";
+
+  s.runtime.popupPicks.push_back("IconMenuRestore");
+  w.DeliverMouseMove(0, 0, 0x205, 0);
+  EXPECT_TRUE(w.visible());
+  EXPECT_FALSE(w.iconMenu.visible()) << "no Test menu in the menu bar";
+  EXPECT_EQ(s.TrayOps(), std::vector<NotifyOp>{NotifyOp::Delete});
+
+  // Visible: the right button does nothing; hidden again, a double-click restores.
+  w.DeliverMouseMove(0, 0, 0x205, 0);
+  EXPECT_EQ(s.runtime.popups.size(), 2u);
+  w.Command2.Click();
+  w.DeliverMouseMove(0, 0, 0x203, 0);
+  EXPECT_TRUE(w.visible());
+  EXPECT_FALSE(w.iconMenu.visible());
+}
+
+TEST(Tray, TheIconComesBackWhenTheShellRestarts) {
+  Started s;
+  s.window().Command2.Click();
+  s.platform.notifyCalls.clear();
+  s.runtime.BroadcastTaskbarCreated();
+  ASSERT_EQ(s.TrayOps(), std::vector<NotifyOp>{NotifyOp::Add});
+  EXPECT_EQ(s.platform.notifyCalls[0].record.uID, 1u);
+  s.window().Show();
+  s.platform.notifyCalls.clear();
+  s.runtime.BroadcastTaskbarCreated();
+  EXPECT_TRUE(s.TrayOps().empty()) << "a shown window has no icon";
+}
+
+TEST(WaysOut, ExitSilencesTheChipRunsTheFansAndHandsTheDeviceBack) {
+  sim::Config config = ChipOf(sim::Model::ZR430);
+  config.monitorActive = false;
+  Started s(config);
+  s.chip.PokeReg(0, 0x5A, 0x40);
+  s.chip.PokeReg(0, 0x5B, 0x40);
+  ASSERT_EQ(s.chip.SuperIoReg(0x0B, 0x30), 1) << "activated at start";
+  s.window().Command1.Click();
+  EXPECT_TRUE(s.runtime.ended());
+  EXPECT_EQ(s.Reg(0, 0x57) & 0x80, 0);
+  EXPECT_EQ(s.Reg(0, 0x5A), 0x40) << "fan 1's item is not monitored by default";
+  EXPECT_EQ(s.Reg(0, 0x5B), 255);
+  EXPECT_EQ(s.chip.SuperIoReg(0x0B, 0x30), 0);
+  EXPECT_TRUE(s.files.files.empty()) << "nothing saved";
+
+  // The first model drives no duty at exit.
+  Started first(sim::Model::ZR410);
+  first.chip.PokeReg(0, 0x5F, 0x40);
+  first.window().mExit_Click();
+  EXPECT_EQ(first.Reg(0, 0x5F), 0x40);
+  EXPECT_EQ(first.Reg(0, 0x57) & 0x80, 0);
+}
+
+TEST(WaysOut, TheTrayExitTouchesNothingButTheIcon) {
+  Started s;
+  s.window().Command2.Click();
+  s.platform.notifyCalls.clear();
+  const size_t from = s.chip.Log().size();
+  s.runtime.popupPicks.push_back("IconMenuExit");
+  s.window().DeliverMouseMove(0, 0, 0x205, 0);
+  EXPECT_TRUE(s.runtime.ended());
+  EXPECT_EQ(s.TrayOps(), std::vector<NotifyOp>{NotifyOp::Delete});
+  EXPECT_EQ(s.chip.Log().size(), from) << "no chip clean-up";
+  EXPECT_EQ(s.Reg(0, 0x57) & 0x80, 0x80);
+}
+
+TEST(WaysOut, NoWayOutLeavesAFanTheProgramStopped) {
+  struct Path {
+    const char* name;
+    void (*leave)(Started&);
+  };
+  const Path paths[] = {
+      {"Exit", [](Started& s) { s.window().mExit_Click(); }},
+      {"tray Exit",
+       [](Started& s) {
+         s.window().Command2.Click();
+         s.runtime.popupPicks.push_back("IconMenuExit");
+         s.window().DeliverMouseMove(0, 0, 0x205, 0);
+       }},
+      {"end of the session", [](Started& s) { s.window().RequestClose(ui::UnloadMode::AppWindows); }},
+      {"task manager", [](Started& s) { s.window().RequestClose(ui::UnloadMode::TaskManager); }},
+  };
+  for (const Path& p : paths) {
+    SCOPED_TRACE(p.name);
+    Started s;
+    s.StopFanOne();
+    s.run.items.ItemEnabled[9] = 0;  // and then no longer monitored
+    p.leave(s);
+    EXPECT_TRUE(s.runtime.ended());
+    EXPECT_EQ(s.Reg(0, 0x5B), 255);
+  }
+}
+
+TEST(WaysOut, TheSessionEndsOnlyWhenItReallyEnds) {
+  Started s;
+  EXPECT_TRUE(s.window().QueryClose(ui::UnloadMode::AppWindows));
+  EXPECT_FALSE(s.runtime.ended()) << "another program may still veto";
+  EXPECT_TRUE(s.window().visible());
+}
+
+TEST(Commands, LoadDefaultResetsTablesControlsAndChipButNotTheFile) {
+  Started s;
+  frmvigilon& w = s.window();
+  limits::LimitPanel& p = w.panel();
+  ASSERT_FALSE(items::SaveSettingsFile(s.run.items, s.files, s.run.SettingsLocation()));
+  const auto saved = s.files.files;
+  p.updHiLimit[2].ArrowDown();
+  p.updFanLoLimit[1].ArrowUp();
+  w.HScroll1.SetValue(9);
+  s.run.items.ItemEnabled[3] = 0;
+  w.Command3.Click();
+  EXPECT_EQ(p.updHiLimit[2].value(), 227);
+  EXPECT_EQ(s.Reg(0, 0x2F), 227);
+  EXPECT_EQ(p.updFanLoLimit[1].value(), 171);
+  EXPECT_EQ(s.Reg(0, 0x3C), 84);
+  EXPECT_EQ(w.Text1.text(), "4");
+  EXPECT_EQ(w.HScroll1.value(), 4);
+  EXPECT_EQ(s.run.items.ItemEnabled[3], 1);
+  EXPECT_TRUE(p.lblStatusV[3].visible());
+  EXPECT_FLOAT_EQ(s.run.items.VoltLowLimit[0], 1.85f) << "from the processor's VID";
+  EXPECT_EQ(s.Reg(0, 0x40) & 0x01, 0x01);
+  EXPECT_EQ(w.mousePointer(), ui::MousePointer::Default);
+  EXPECT_EQ(s.files.files, saved);
+}
+
+TEST(Commands, SaveAndMakeDataWriteTheModelsRecord) {
+  Started s(sim::Model::ZR460);
+  s.window().Command4.Click();
+  const std::string path = "/vigilon/ZR460.dat";
+  ASSERT_EQ(s.files.files.count(path), 1u);
+  EXPECT_EQ(s.files.files[path].size(), 326u);
+
+  VigilonSystem debug(ChipOf(sim::Model::ZR420));
+  debug.platform.files.insert("Debug for TALV.TAG");
+  ASSERT_EQ(debug.Start(), startup::StartupOutcome::MainWindowShown);
+  debug.window().HScroll1.SetValue(9);
+  debug.window().Command7.Click();
+  const auto& bytes = debug.files.files["/vigilon/zr420.dat"];
+  ASSERT_EQ(bytes.size(), 326u);
+  EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 320, bytes.end()),
+            (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0x04, 0x00}));
+  EXPECT_EQ(debug.window().HScroll1.value(), 9) << "the scroll bar keeps its position";
+  debug.Cycles(1);
+  EXPECT_EQ(debug.window().Text1.text(), "4");
+}
+
+TEST(Commands, AboutOpensOneWindowAndOkClosesIt) {
+  Started s;
+  frmvigilon& w = s.window();
+  w.Command6.Click();
+  shell::frmAbout* about = w.about().IfLoaded();
+  ASSERT_NE(about, nullptr);
+  EXPECT_EQ(about->caption(), "About Vigilon");
+  EXPECT_EQ(about->Label2.caption(), "Vigilon for Windows ");
+  EXPECT_EQ(about->Label4.caption(), "Version 2.5.0");
+  EXPECT_EQ(about->Label5.caption(), "Build: 2550-0111-026");
+  EXPECT_EQ(about->Label2.font(), ui::Font("Times New Roman", 14.25));
+  w.Show();
+  w.mAbout.Click();
+  EXPECT_EQ(w.about().IfLoaded(), about) << "the same window";
+  EXPECT_GT(about->frontStamp(), w.frontStamp()) << "brought to the front";
+  EXPECT_EQ(s.runtime.forms().size(), 2u);
+  about->cmdOk.Click();
+  EXPECT_EQ(w.about().IfLoaded(), nullptr);
+  EXPECT_FALSE(s.runtime.ended());
+}
+
+TEST(Commands, TheUnitPicturesSwitchTheUnit) {
+  Started s;
+  frmvigilon& w = s.window();
+  w.Image2.Click();
+  EXPECT_TRUE(w.Option2.value());
+  EXPECT_FALSE(items::IsTrue(s.run.items.TempInCelsius));
+  EXPECT_TRUE(w.panel().Image4.visible());
+  w.panel().Image4.Click();
+  EXPECT_TRUE(w.Option1.value());
+  EXPECT_TRUE(items::IsTrue(s.run.items.TempInCelsius));
+  w.panel().Image3.Click();
+  EXPECT_TRUE(w.Option2.value());
+  w.Image1.Click();
+  EXPECT_TRUE(w.Option1.value());
+  EXPECT_TRUE(w.panel().Image3.visible());
+  EXPECT_FALSE(w.panel().Image4.visible());
+}
+
+// ---- Suspend and resume ----
+
+TEST(Power, ASuspendAndResumeBlankTheReadingsForTenSeconds) {
+  Started s;
+  frmvigilon& w = s.window();
+  s.Cycles(1);
+  ASSERT_NE(w.panel().lblStatusV[0].caption(), "------");
+  const uint8_t beep1 = s.Reg(0, 0x56);
+  const uint8_t beep2 = s.Reg(0, 0x57);
+
+  w.DeliverPowerNotice(PowerNotice::Suspend);
+  EXPECT_TRUE(s.run.MonitorSuspended);
+  EXPECT_EQ(s.Reg(0, 0x56), beep1 & 0x3F) << "fan beeps off, the others kept";
+  EXPECT_EQ(s.Reg(0, 0x57), beep2 & 0xF7);
+  EXPECT_EQ(s.Reg(0, 0x40) & 0x01, 0);
+  s.Cycles(1);
+  EXPECT_EQ(w.panel().lblStatusV[0].caption(), "------");
+  EXPECT_EQ(w.panel().lblFanSpeed[1].caption(), "------");
+  EXPECT_EQ(w.panel().lblCaseOpen.caption(), "");
+
+  const uint64_t resumedAt = s.runtime.now();
+  w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+  w.DeliverPowerNotice(PowerNotice::ResumeSuspend);
+  EXPECT_EQ(w.mousePointer(), ui::MousePointer::Hourglass);
+  EXPECT_EQ(w.panel().lblStatusV[0].caption(), "------");
+  s.runtime.Advance(750);
+  EXPECT_EQ(w.caption(), std::string("Norvane Vigilon Ver 2.50") + std::string(66, ' ') +
+                             "....... Initializing !!")
+      << "the long form first";
+  s.runtime.Advance(750);
+  EXPECT_EQ(w.caption(), "Norvane Vigilon Ver 2.50");
+  s.runtime.Advance(resumedAt + 9999 - s.runtime.now());
+  EXPECT_TRUE(s.run.MonitorSuspended);
+  s.runtime.Advance(1);
+  EXPECT_FALSE(s.run.MonitorSuspended);
+  EXPECT_NE(w.panel().lblStatusV[0].caption(), "------");
+  EXPECT_EQ(w.caption(), "Norvane Vigilon Ver 2.50");
+  EXPECT_EQ(w.mousePointer(), ui::MousePointer::Default);
+  EXPECT_EQ(s.Reg(0, 0x56), beep1);
+  EXPECT_EQ(s.Reg(0, 0x57), beep2);
+  EXPECT_EQ(s.Reg(0, 0x40) & 0x01, 0x01);
+  s.runtime.Advance(3000);
+  EXPECT_EQ(w.caption(), "Norvane Vigilon Ver 2.50") << "the blink stopped";
+}
+
+TEST(Power, TwoResumesThreeSecondsApartSettleTenSecondsAfterTheSecond) {
+  Started s;
+  frmvigilon& w = s.window();
+  int steps = 0;
+  w.DeliverPowerNotice(PowerNotice::Suspend);
+  w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+  s.runtime.Advance(3000);
+  w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+  const uint64_t second = s.runtime.now();
+  for (int i = 0; i < 15; ++i) {
+    const bool before = s.run.MonitorSuspended;
+    s.runtime.Advance(1000);
+    if (before && !s.run.MonitorSuspended) {
+      ++steps;
+      EXPECT_EQ(s.runtime.now(), second + 10000);
+    }
+  }
+  EXPECT_EQ(steps, 1);
+}
+
+TEST(Power, AResumeWithoutASuspendKeepsMonitoringAndAQueryWithoutAResumeKeepsItStopped) {
+  Started s;
+  frmvigilon& w = s.window();
+  w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+  EXPECT_FALSE(s.run.MonitorSuspended);
+  EXPECT_NE(w.panel().lblStatusV[0].caption(), "------") << "the resume's cycle reads";
+  s.runtime.Advance(10000);
+  EXPECT_EQ(w.caption(), "Norvane Vigilon Ver 2.50");
+
+  w.DeliverPowerNotice(PowerNotice::QuerySuspend);
+  w.DeliverPowerNotice(PowerNotice::QuerySuspendFailed);
+  s.Cycles(5);
+  EXPECT_TRUE(s.run.MonitorSuspended) << "only a resume leads out";
+  EXPECT_EQ(w.panel().lblStatusV[0].caption(), "------");
+}
+
+}  // namespace
+}  // namespace vigilon
