@@ -88,8 +88,8 @@ TEST(Sensitivity, UnwatchedItemNeitherCountsNorWarns) {
   EXPECT_EQ(s.run.ItemWarnCount[2], 0);
 }
 
+// In item order.
 struct DialogRow {
-  int item;
   const char* form;
   const char* title;
   const char* messageLabel;
@@ -98,46 +98,42 @@ struct DialogRow {
   uint32_t topic;
 };
 const DialogRow kDialogs[] = {
-    {0, "frmVcoreA", "CPU Voltage Warning !!!", "lblWarning", "CPU Voltage abnormal !", "vwarn.hlp",
+    {"frmVcoreA", "CPU Voltage Warning !!!", "lblWarning", "CPU Voltage abnormal !", "vwarn.hlp",
      10},
-    {1, "frmVcoreB", "Warning !!!", "Label2", "Your VcoreB voltage exceed the limits.", "vwarn.hlp",
+    {"frmVcoreB", "Warning !!!", "Label2", "Your VcoreB voltage exceed the limits.", "vwarn.hlp",
      10},
-    {2, "frmV33", "+3.3V Voltage Warning !!!", "Label2", "+3.3V Voltage abnormal !", "vwarn.hlp",
-     10},
-    {3, "frmVp5", "+5V Voltage Warning !!!", "Label2", "+5V Voltage abnormal !", "vwarn.hlp", 10},
-    {4, "frmVp12", "+12V Voltage Warning !!!", "Label2", "+12V Voltage abnormal !", "vwarn.hlp",
-     10},
-    {5, "frmVn12", "-12V Voltage Warning !!!", "Label2", "-12V Voltage abnormal !", "vwarn.hlp",
-     10},
-    {6, "frmVn5", "-5V Voltage Warning !!!", "Label2", "-5V Voltage abnormat !", "vwarn.hlp", 10},
-    {7, "frmVsb", "5Vsb Voltage Warning!!!", "Label2", "5Vsb Voltage abnormal !", "vwarn.hlp", 10},
-    {8, "frmVbat", "Vbat Voltage Warning!!!", "Label2", "Vbat Voltage abnarmal !", "vwarn.hlp", 10},
-    {9, "frmFan1", "Warning !!!", "Label2", "Chassis FAN abnormal !", "fanwarn.hlp", 10},
-    {10, "frmFan2", "Warning !!!", "Label2", "CPU FAN abnormal !", "fanwarn.hlp", 10},
-    {11, "frmFan3", "Warning !!!", "Label2", "Second FAN abnormal !", "fanwarn.hlp", 10},
-    {12, "frmTemp1", "Warning !!!", "Label2", "System Tempurature abnormal !", "twarn.hlp", 10},
-    {13, "frmTemp2", "CPU Temp. Warning !!!", "Label2", "CPU Tempurature abnormal !", "twarn.hlp",
-     10},
-    {14, "frmTemp3", "Other Device Temp. Warning !!!", "Label2",
-     "Other Device Temperature abnormal !", "twarn.hlp", 10},
-    {15, "frmCaseOpen", "Chassis Warning !!!", "Label2", "Chassis has been opened.", "zr410.hlp",
-     116},
+    {"frmV33", "+3.3V Voltage Warning !!!", "Label2", "+3.3V Voltage abnormal !", "vwarn.hlp", 10},
+    {"frmVp5", "+5V Voltage Warning !!!", "Label2", "+5V Voltage abnormal !", "vwarn.hlp", 10},
+    {"frmVp12", "+12V Voltage Warning !!!", "Label2", "+12V Voltage abnormal !", "vwarn.hlp", 10},
+    {"frmVn12", "-12V Voltage Warning !!!", "Label2", "-12V Voltage abnormal !", "vwarn.hlp", 10},
+    {"frmVn5", "-5V Voltage Warning !!!", "Label2", "-5V Voltage abnormat !", "vwarn.hlp", 10},
+    {"frmVsb", "5Vsb Voltage Warning!!!", "Label2", "5Vsb Voltage abnormal !", "vwarn.hlp", 10},
+    {"frmVbat", "Vbat Voltage Warning!!!", "Label2", "Vbat Voltage abnarmal !", "vwarn.hlp", 10},
+    {"frmFan1", "Warning !!!", "Label2", "Chassis FAN abnormal !", "fanwarn.hlp", 10},
+    {"frmFan2", "Warning !!!", "Label2", "CPU FAN abnormal !", "fanwarn.hlp", 10},
+    {"frmFan3", "Warning !!!", "Label2", "Second FAN abnormal !", "fanwarn.hlp", 10},
+    {"frmTemp1", "Warning !!!", "Label2", "System Tempurature abnormal !", "twarn.hlp", 10},
+    {"frmTemp2", "CPU Temp. Warning !!!", "Label2", "CPU Tempurature abnormal !", "twarn.hlp", 10},
+    {"frmTemp3", "Other Device Temp. Warning !!!", "Label2", "Other Device Temperature abnormal !",
+     "twarn.hlp", 10},
+    {"frmCaseOpen", "Chassis Warning !!!", "Label2", "Chassis has been opened.", "zr410.hlp", 116},
 };
 
 TEST(Dialogs, EachItemHasItsOwn) {
   System s;  // a model whose core rail is not called Vcore
-  for (const DialogRow& row : kDialogs) {
+  for (int item = 0; item < 16; ++item) {
+    const DialogRow& row = kDialogs[item];
     SCOPED_TRACE(row.form);
-    frmWarning& d = Open(s, row.item);
+    frmWarning& d = Open(s, item);
     EXPECT_EQ(d.name(), row.form);
     EXPECT_EQ(d.caption(), row.title);
     EXPECT_EQ(d.Find<ui::Label>(row.messageLabel), &d.Label2);
     EXPECT_EQ(d.Label2.caption(), row.message);
     EXPECT_TRUE(d.args().dialog);
     EXPECT_EQ(d.args().placement, ui::Placement::CenterScreen);
-    EXPECT_EQ(d.args().cascade, row.item);
+    EXPECT_EQ(d.args().cascade, item);
     d.Command_Click(kHelp);
-    ASSERT_EQ(s.platform.helpCalls.size(), static_cast<size_t>(row.item) + 1);
+    ASSERT_EQ(s.platform.helpCalls.size(), static_cast<size_t>(item) + 1);
     EXPECT_EQ(s.platform.helpCalls.back().file, std::string("/vigilon/") + row.helpFile);
     EXPECT_EQ(s.platform.helpCalls.back().command, 1u);
     EXPECT_EQ(s.platform.helpCalls.back().context, row.topic);
