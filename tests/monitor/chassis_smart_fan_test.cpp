@@ -43,6 +43,9 @@ struct Started : VigilonSystem {
 TEST(Chassis, AnOpenCaseWarnsAtTheThirdCycleAndIgnoreClosesTheDialog) {
   Started s(sim::Model::ZR420);
   frmvigilon& w = s.window();
+  // The dialog's bit of 0x56 is also the System temperature's beep: silence that one first.
+  s.run.items.ItemBeep[12] = 0;
+  chip::ApplyBeepSettings(s.run.chip, s.run.traits(), s.run.items.ItemEnabled, s.run.items.ItemBeep);
   s.Cycles(1);
   EXPECT_EQ(w.panel().lblCaseOpen.caption(), "Chassis is closed");
   EXPECT_TRUE(w.panel().lblCaseOpen.visible());
