@@ -37,14 +37,25 @@ int TrayIcons() {
   return icons;
 }
 
-// The items of a window's menu bar (another process's menus cannot be read here, but their
-// places on the bar can).
+// The entries of a window's menu bar, counted on the screen: another process's menus cannot be
+// read from here, but their words stand apart on the bar.
 int MenuBarItems(HWND window) {
-  int items = 0;
-  MENUBARINFO info{};
-  info.cbSize = sizeof info;
-  while (GetMenuBarInfo(window, OBJID_MENU, items + 1, &info)) ++items;
-  return items;
+  POINT client{0, 0};
+  ClientToScreen(window, &client);
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  const int y = client.y - GetSystemMetrics(SM_CYMENU) / 2;
+  HDC screen = GetDC(nullptr);
+  int words = 0;
+  int gap = 1000;
+  for (int x = frame.left + 2; x < frame.right - 2; ++x) {
+    const COLORREF c = GetPixel(screen, x, y);
+    const bool ink = GetRValue(c) + GetGValue(c) + GetBValue(c) < 300;
+    if (ink && gap > 6) ++words;
+    gap = ink ? 0 : gap + 1;
+  }
+  ReleaseDC(nullptr, screen);
+  return words;
 }
 
 HWND WaitForPopupMenu() {
@@ -84,6 +95,7 @@ TEST(ShellE2E, TheTrayIconHidesAndRestoresTheWindow) {
   PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
   EXPECT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(r.main) != FALSE; }, 10s));
   EXPECT_TRUE(e2e::WaitUntil([&] { return TrayIcons() == before; }, 10s));
+  ASSERT_TRUE(e2e::WaitUntilPainted(r.main));
   EXPECT_EQ(MenuBarItems(r.main), 3) << "File, Configuration, About: no pop-up menu in the bar";
 
   // Hidden again, the double-click brings the window back.
@@ -91,6 +103,7 @@ TEST(ShellE2E, TheTrayIconHidesAndRestoresTheWindow) {
   ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(r.main); }, 10s));
   SendMessageA(r.main, kTrayCallback, 1, 0x203);
   EXPECT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(r.main) != FALSE; }, 10s));
+  ASSERT_TRUE(e2e::WaitUntilPainted(r.main));
   EXPECT_EQ(MenuBarItems(r.main), 3);
 
   // While hidden, a restarted shell gets the icon back.
@@ -153,6 +166,7 @@ TEST(ShellE2E, ASuspendAndResumeBlankTheReadingsWhileTheTitleBlinks) {
 TEST(ShellE2E, AboutTwiceShowsOneWindow) {
   Running r("about", "model = ZR420\nsuperio = 0x2E\n");
   ASSERT_NE(r.main, nullptr);
+  ASSERT_TRUE(e2e::WaitUntilPainted(r.main));
   ASSERT_TRUE(e2e::PressButton(r.main, "&About"));
   HWND about = e2e::WaitForForm(r.program, "frmAbout", 10s);
   ASSERT_NE(about, nullptr);
