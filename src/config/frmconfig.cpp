@@ -147,6 +147,8 @@ frmConfig::frmConfig(ui::Runtime& runtime, RunState& run)
   for (const Page& page : kPages) tabs.emplace_back(page.tab);
   TabStrip1.SetTabs(std::move(tabs));
   TabStrip1.onClick = [this] { TabStrip1_Click(); };
+  // Design values, which raise nothing: a row is on and beeps at the first bad reading until the
+  // load gives it its flags.
   for (int i = 0; i < kItemCount; ++i) {
     chkEnable[i].SetValue(1);
     chkBeep[i].SetValue(1);
