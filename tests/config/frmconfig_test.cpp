@@ -72,6 +72,7 @@ TEST(ConfigSensitivity, LowAndHighAreAlwaysOppositeAndStoredAtOnce) {
   frmConfig& f = b.Open();
   EXPECT_EQ(f.caption(), "Monitoring Config.");
   EXPECT_TRUE(f.visible());
+  EXPECT_TRUE(f.ControlIdCollisions().empty());
   f.chkWErr3[3].UserClick();
   EXPECT_EQ(f.chkWErr1[3].value(), 0);
   EXPECT_EQ(b.Flags(3), (Bytes{1, 0, 1, 1}));
