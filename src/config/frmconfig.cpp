@@ -6,7 +6,7 @@
 
 #include "chip/chip_features.h"
 
-namespace vigilon {
+namespace vigilon::config {
 
 namespace {
 
@@ -26,8 +26,8 @@ constexpr int kOkTop = 3720;
 constexpr int kCancelTop = 3120;
 
 // Columns on a page; the boxes carry no captions, the headings name the columns.
-constexpr int kNameLeft = 120;
-constexpr int kNameWidth = 1035;
+constexpr int kNameLeft = 30;
+constexpr int kNameWidth = 1155;  // "Chassis Open" on one line
 constexpr int kEnableLeft = 1200;
 constexpr int kBeepLeft = 1920;
 constexpr int kHighLeft = 2880;
@@ -97,9 +97,9 @@ uint8_t FlagOf(const ui::CheckBox& box) {
 }  // namespace
 
 frmConfig::frmConfig(ui::Runtime& runtime, RunState& run)
-    : ui::Form(
-          runtime,
-          ui::FormArgs("frmConfig", "Monitoring Config.", kClientWidth, kClientHeight).AsDialog()),
+    : ui::Form(runtime, ui::FormArgs("frmConfig", "Monitoring Config.", kClientWidth, kClientHeight)
+                            .AsDialog()
+                            .Centered()),
       run_(run) {
   std::vector<ui::ControlSpec> table{
       {TabStrip1, ui::Args("TabStrip1").At(kTabStrip)},
@@ -166,6 +166,15 @@ frmConfig::frmConfig(ui::Runtime& runtime, RunState& run)
 // Every box assignment below that changes a value runs that box's click first; the order of the
 // steps is what leaves each row and its flags consistent.
 void frmConfig::Form_Load() {
+  items::ItemTables& t = run_.items;
+  // The flags as they were when the dialog opened, taken before any box's click can store a
+  // design value in them, so that Cancel returns to them.
+  for (int i = 0; i < kItemCount; ++i) {
+    ConfigBackupEnabled[i] = t.ItemEnabled[i];
+    ConfigBackupWErr1[i] = t.ItemWErr1[i];
+    ConfigBackupWErr3[i] = t.ItemWErr3[i];
+    ConfigBackupBeep[i] = t.ItemBeep[i];
+  }
   if (run_.traits().vcoreLayout) {
     lblItemName[0].SetCaption("Vcore");
     Move_Voltage_Poisition();
@@ -175,16 +184,13 @@ void frmConfig::Form_Load() {
   chkWErr1[kChassisItem].SetValue(0);
   chkWErr1[kChassisItem].SetVisible(false);
 
-  items::ItemTables& t = run_.items;
   for (int i = 0; i < kItemCount; ++i) {
-    ConfigBackupEnabled[i] = t.ItemEnabled[i];
-    ConfigBackupWErr1[i] = t.ItemWErr1[i];
-    ConfigBackupWErr3[i] = t.ItemWErr3[i];
-    ConfigBackupBeep[i] = t.ItemBeep[i];
     chkEnable[i].SetValue(t.ItemEnabled[i]);
     chkWErr1[i].SetValue(t.ItemWErr1[i]);
     chkWErr3[i].SetValue(t.ItemWErr3[i]);
-    chkBeep[i].SetValue(t.ItemBeep[i]);
+    // A monitored row's sensitivity click has just stored its Beep box's design tick: the row
+    // gets the beep it had, or opening the dialog would switch a silenced beep on.
+    chkBeep[i].SetValue(items::IsSet(ConfigBackupEnabled[i]) ? ConfigBackupBeep[i] : t.ItemBeep[i]);
     ConfigSavedBeep[i] = 0;
     ConfigSavedWErr1[i] = 1;
     ConfigSavedWErr3[i] = 0;
@@ -213,7 +219,7 @@ void frmConfig::Form_Load() {
   ui::CheckBox& low = chkWErr3[kChassisItem];
   ui::CheckBox& beep = chkBeep[kChassisItem];
   ui::CheckBox& enable = chkEnable[kChassisItem];
-  const bool chassisOn = items::IsSet(t.ItemEnabled[kChassisItem]);
+  const bool chassisOn = items::IsSet(ConfigBackupEnabled[kChassisItem]);
   low.SetValue(0);
   low.SetVisible(false);
   high.SetValue(1);
@@ -221,7 +227,7 @@ void frmConfig::Form_Load() {
   if (chassisOn) {
     enable.SetVisible(true);
     enable.SetValue(1);
-    beep.SetValue(t.ItemBeep[kChassisItem] != 0 ? 1 : 0);
+    beep.SetValue(ConfigBackupBeep[kChassisItem] != 0 ? 1 : 0);
   } else {
     enable.SetValue(0);
     enable.SetVisible(true);
@@ -357,11 +363,7 @@ ConfigDialog::~ConfigDialog() {
 }
 
 void ConfigDialog::Show() {
-  frmConfig& form = slot_.Get();
-  // Showing a window that is already up raises nothing; hidden and shown again, it comes back in
-  // front of the main window where the user asked for it.
-  if (form.visible()) form.Hide();
-  form.Show();
+  slot_.Get().Show();  // a dialog already open comes to the front
 }
 
-}  // namespace vigilon
+}  // namespace vigilon::config

@@ -10,7 +10,7 @@
 #include "run/run_state.h"
 #include "ui/controls.h"
 
-namespace vigilon {
+namespace vigilon::config {
 
 class frmConfig : public ui::Form {
  public:
@@ -76,4 +76,4 @@ class ConfigDialog {
   ui::FormSlot<frmConfig, RunState&> slot_;
 };
 
-}  // namespace vigilon
+}  // namespace vigilon::config

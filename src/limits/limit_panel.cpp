@@ -46,12 +46,16 @@ constexpr std::array<int, kVolts> kVoltRowTop{570, 6705, 810, 1050, 1290, 1530, 
 constexpr int kOutsideRight = 8385 - kColName;  // row 6's shift to the right of the frame
 
 constexpr std::array<const char*, kVolts> kVoltNames{"CPU",  "VcoreB", "+3.3V", "+5V", "+12V",
-                                                       "-12V", "-5V",    "5Vsb",  "Vbat"};
+                                                     "-12V", "-5V",    "5Vsb",  "Vbat"};
 constexpr std::array<const char*, kFans> kFanNames{"Chassis", "CPU", "Second"};
 constexpr std::array<const char*, kTemps> kTempNames{"System", "CPU", "Other"};
 
-constexpr const char* kCelsiusMark = "\xC2\xB0" "C";     // the degree sign, UTF-8
-constexpr const char* kFahrenheitMark = "\xC2\xB0" "F";
+constexpr const char* kCelsiusMark =
+    "\xC2\xB0"
+    "C";  // the degree sign, UTF-8
+constexpr const char* kFahrenheitMark =
+    "\xC2\xB0"
+    "F";
 
 std::string Member(const char* base, int index) {
   return ui::ArrayName(base, static_cast<size_t>(index));
@@ -73,7 +77,8 @@ LimitPanel::LimitPanel(RunState& run) : run_(run) {
     updLoLimit[i].onChange = [this, i] { updLoLimit_Change(i); };
     updHiLimit[i].onChange = [this, i] { updHiLimit_Change(i); };
   }
-  for (int f = 0; f < kFans; ++f) updFanLoLimit[f].onChange = [this, f] { updFanLoLimit_Change(f); };
+  for (int f = 0; f < kFans; ++f)
+    updFanLoLimit[f].onChange = [this, f] { updFanLoLimit_Change(f); };
   for (int t = 0; t < kTemps; ++t) {
     updTempHiLimit[t].onChange = [this, t] { updTempHiLimit_Change(t); };
     updTempLoLimit[t].onChange = [this, t] { updTempLoLimit_Change(t); };
@@ -89,8 +94,8 @@ std::vector<ui::ControlSpec> LimitPanel::Specs() {
   auto add = [&](ui::Control& control, ui::ControlArgs args) {
     specs.push_back({control, std::move(args)});
   };
-  auto label = [&](ui::Label& l, std::string name, std::string caption, const char* frame,
-                   int left, int top, int width, Align align = Align::Left) {
+  auto label = [&](ui::Label& l, std::string name, std::string caption, const char* frame, int left,
+                   int top, int width, Align align = Align::Left) {
     add(l, Args(std::move(name))
                .Caption(std::move(caption))
                .At(left, top + kLabelDrop, width, kLabelHeight)
@@ -128,8 +133,9 @@ std::vector<ui::ControlSpec> LimitPanel::Specs() {
     label(lblStatusV[i], Member("lblStatusV", i), "", f, kColStatus + dx, top, kWidthStatus,
           Align::Center);
   }
-  add(lblV, Args("lblV").Caption("V").At(kColStatus + kWidthStatus, kVoltRowTop[1] + kLabelDrop,
-                                           105, kLabelHeight)
+  add(lblV, Args("lblV")
+                .Caption("V")
+                .At(kColStatus + kWidthStatus, kVoltRowTop[1] + kLabelDrop, 105, kLabelHeight)
                 .In("FraVoltage")
                 .Hidden());
 
@@ -155,8 +161,7 @@ std::vector<ui::ControlSpec> LimitPanel::Specs() {
   const char* tf = "fraTemperature";
   label(Label7, "Label7", "Low Limit", tf, kColLoSpin, kHeadingsTop - 75, 900);
   label(Label6, "Label6", "High Limit", tf, kColHiLimit, kHeadingsTop - 75, 900);
-  label(Label4, "Label4", "Status", tf, kColStatus, kHeadingsTop - 75, kWidthStatus,
-        Align::Center);
+  label(Label4, "Label4", "Status", tf, kColStatus, kHeadingsTop - 75, kWidthStatus, Align::Center);
   add(Image3, Args("Image3").Picture(kCelsiusMark).At(kColHiBound, 180, 330, 240).In(tf));
   add(Image4, Args("Image4").Picture(kFahrenheitMark).At(kColHiBound, 180, 330, 240).In(tf));
   for (int t = 0; t < kTemps; ++t) {
@@ -166,14 +171,13 @@ std::vector<ui::ControlSpec> LimitPanel::Specs() {
         Args(Member("updTempLoLimit", t)).At(kColLoSpin, top, kSpinWidth, kSpinHeight).In(tf));
     label(lblTempLoLimit[t], Member("lblTempLoLimit", t), "", tf, kColLoLimit, top, kWidthLimit,
           Align::Right);
-    label(lblTempLoBound[t], Member("lblTempLoBound", t), "-40", tf, kColLoBound, top,
-          kWidthBound, Align::Right);
+    label(lblTempLoBound[t], Member("lblTempLoBound", t), "-40", tf, kColLoBound, top, kWidthBound,
+          Align::Right);
     label(dfTempLoBound[t], Member("dfTempLoBound", t), "", tf, kColLoBound, top, kWidthBound,
           Align::Right);
     add(sldTemp[t],
         Args(Member("sldTemp", t)).At(kColSlider, top, kWidthSlider, kSpinHeight).In(tf));
-    label(lblTempHiBound[t], Member("lblTempHiBound", t), "127", tf, kColHiBound, top,
-          kWidthBound);
+    label(lblTempHiBound[t], Member("lblTempHiBound", t), "127", tf, kColHiBound, top, kWidthBound);
     label(dfTempHiBound[t], Member("dfTempHiBound", t), "", tf, kColHiBound, top, kWidthBound);
     label(lblTempHiLimit[t], Member("lblTempHiLimit", t), "", tf, kColHiLimit, top, kWidthLimit,
           Align::Right);
@@ -515,15 +519,14 @@ template <class F>
 void LimitPanel::ForEachValueControl(int item, F&& visit) {
   if (item < items::kFirstFanItem) {
     const int i = item;
-    for (ui::Control* c :
-         std::initializer_list<ui::Control*>{&updLoLimit[i], &LblLoLimit[i], &lblLoBound[i],
-                                             &SldVoltage[i], &lblHiBound[i], &LblHiLimit[i],
-                                             &updHiLimit[i], &lblStatusV[i]})
+    for (ui::Control* c : std::initializer_list<ui::Control*>{
+             &updLoLimit[i], &LblLoLimit[i], &lblLoBound[i], &SldVoltage[i], &lblHiBound[i],
+             &LblHiLimit[i], &updHiLimit[i], &lblStatusV[i]})
       visit(*c);
   } else if (item < items::kFirstTempItem) {
     const int f = item - items::kFirstFanItem;
-    for (ui::Control* c : std::initializer_list<ui::Control*>{
-             &updFanLoLimit[f], &lblFanLoLimit[f], &prbFanSpeed[f], &lblFanSpeed[f]})
+    for (ui::Control* c : std::initializer_list<ui::Control*>{&updFanLoLimit[f], &lblFanLoLimit[f],
+                                                              &prbFanSpeed[f], &lblFanSpeed[f]})
       visit(*c);
   } else if (item < items::kChassisItem) {
     const int t = item - items::kFirstTempItem;

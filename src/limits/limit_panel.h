@@ -73,9 +73,9 @@ class LimitPanel {
 
   // ---- Controls ----
   ui::Frame FraVoltage, fraFanSpeed, fraTemperature;
-  ui::Label Label1, Label2, Label3;      // voltage headings: low limit, high limit, status
-  ui::Label Label5, lblFanLimit;         // fan headings: status, low limit
-  ui::Label Label4, Label6, Label7;      // temperature headings: status, high, low (hidden)
+  ui::Label Label1, Label2, Label3;  // voltage headings: low limit, high limit, status
+  ui::Label Label5, lblFanLimit;     // fan headings: status, low limit
+  ui::Label Label4, Label6, Label7;  // temperature headings: status, high, low (hidden)
   std::array<ui::Label, kVolts> lblItemName, LblLoLimit, lblLoBound, lblHiBound, LblHiLimit;
   std::array<ui::Label, kVolts> lblStatusV;
   std::array<ui::UpDown, kVolts> updLoLimit, updHiLimit;

@@ -13,8 +13,12 @@ namespace {
 constexpr int kClientWidth = 9585;
 constexpr int kClientHeight = 6045;
 constexpr const char* kDebugMarker = "\\Debug for TALV.TAG";
-constexpr const char* kCelsiusMark = "\xC2\xB0" "C";  // the degree sign, UTF-8
-constexpr const char* kFahrenheitMark = "\xC2\xB0" "F";
+constexpr const char* kCelsiusMark =
+    "\xC2\xB0"
+    "C";  // the degree sign, UTF-8
+constexpr const char* kFahrenheitMark =
+    "\xC2\xB0"
+    "F";
 }  // namespace
 
 frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)

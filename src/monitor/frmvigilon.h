@@ -2,7 +2,7 @@
 // polling cycle with its processing steps, and the program's commands.
 #pragma once
 
-#include "config/config_dialog.h"
+#include "config/frmconfig.h"
 #include "limits/limit_panel.h"
 #include "run/run_state.h"
 #include "shell/frmAbout.h"

@@ -145,7 +145,8 @@ void frmvigilon::SwitchFanOn(int16_t fan) {
   s.FanLimitArmed = false;
   panel_.updFanLoLimit[row].SetEnabled(true);
   panel_.updFanLoLimit[row].SetValue(255 - t.FanLimitCount[row]);
-  panel_.lblFanLoLimit[row].SetCaption(items::FanSpeedText(t.FanLimitCount[row], t.FanDivisor[row]));
+  panel_.lblFanLoLimit[row].SetCaption(
+      items::FanSpeedText(t.FanLimitCount[row], t.FanDivisor[row]));
   run_.chip.SelectBank(0);
   run_.chip.WriteChipReg(reg::kFanLimit[static_cast<size_t>(row)],
                          static_cast<uint8_t>(t.FanLimitCount[row]));

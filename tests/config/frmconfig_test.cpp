@@ -14,7 +14,7 @@
 #include "support/memory_files.h"
 #include "ui/headless_runtime.h"
 
-namespace vigilon {
+namespace vigilon::config {
 namespace {
 
 sim::Config MonitorAtPortsZeroAndOne(sim::Model model) {
@@ -23,6 +23,13 @@ sim::Config MonitorAtPortsZeroAndOne(sim::Model model) {
   c.superIoPort = 0;
   return c;
 }
+
+// Stands in for the main window: the program ends when its last form goes.
+class HostForm : public ui::Form {
+ public:
+  explicit HostForm(ui::Runtime& runtime) : ui::Form(runtime, ui::FormArgs("frmHost", "Host")) {}
+  ~HostForm() override { Discard(); }
+};
 
 // One run over the simulator with the model's defaults, the main window's and the warnings'
 // hooks counted, and the dialog's owner in place.
@@ -39,6 +46,8 @@ struct Bench {
     items::LoadDefaultLimits(run.items);
     run.hooks.RefreshPanelEnable = [this] { ++refreshes; };
     run.hooks.CloseWarning = [this](int item) { closedWarnings.push_back(item); };
+    host.emplace(runtime);
+    host->Get();
     dialog.emplace(runtime, run);
   }
   frmConfig& Open() {
@@ -60,6 +69,7 @@ struct Bench {
   items::MemoryFiles files;
   ui::HeadlessRuntime runtime;
   RunState run;
+  std::optional<ui::FormSlot<HostForm>> host;
   std::optional<ConfigDialog> dialog;
   int refreshes = 0;
   std::vector<int> closedWarnings;
@@ -158,6 +168,27 @@ TEST(ConfigLoad, DisabledItemOpensAsAClearedRowAndCancelRestoresItsOptions) {
   EXPECT_TRUE(f.chkEnable[4].visible());
   f.cmdSelect[1].Click();
   EXPECT_EQ(b.Flags(4), (Bytes{0, 0, 1, 1}));
+}
+
+TEST(ConfigLoad, OpeningChangesNoItemsFlagsAndCancelRestoresTheChassisBeep) {
+  Bench b;
+  // A rail watched at the third bad reading with its beep silenced, and a silent chassis.
+  b.run.items.ItemWErr1[3] = 0;
+  b.run.items.ItemWErr3[3] = 1;
+  b.run.items.ItemBeep[3] = 0;
+  b.run.items.ItemBeep[15] = 0;
+  chip::ApplyBeepSettings(b.run.chip, b.run.traits(), b.run.items.ItemEnabled,
+                          b.run.items.ItemBeep);
+  frmConfig& f = b.Open();
+  EXPECT_EQ(b.Flags(3), (Bytes{1, 0, 1, 0})) << "opening the dialog keeps the beep off";
+  EXPECT_FALSE(b.Beeps(0x56, 0x08));
+  EXPECT_EQ(f.chkBeep[3].value(), 0);
+  EXPECT_EQ(b.run.items.ItemBeep[15], 0);
+  f.chkBeep[15].UserClick();
+  EXPECT_EQ(b.run.items.ItemBeep[15], 1);
+  f.cmdSelect[1].Click();
+  EXPECT_EQ(b.run.items.ItemBeep[15], 0) << "Cancel returns to the opening's flags";
+  EXPECT_FALSE(b.Beeps(0x57, 0x10));
 }
 
 TEST(ConfigLoad, AbsentItemsShowNoNameAndNoBoxes) {
@@ -261,4 +292,4 @@ TEST(ConfigDisable, HookGoesWithTheOwner) {
 }
 
 }  // namespace
-}  // namespace vigilon
+}  // namespace vigilon::config

@@ -263,8 +263,8 @@ TEST(PanelRefresh, RowsFollowTheEnableFlagAndFlagsOtherThanOneCountAsOff) {
   EXPECT_FALSE(p.lblItemName[5].enabled()) << "greyed";
   EXPECT_TRUE(p.lblItemName[5].visible());
   for (const ui::Control* c : std::initializer_list<const ui::Control*>{
-           &p.updLoLimit[5], &p.LblLoLimit[5], &p.lblLoBound[5], &p.SldVoltage[5],
-           &p.lblHiBound[5], &p.LblHiLimit[5], &p.updHiLimit[5], &p.lblStatusV[5]})
+           &p.updLoLimit[5], &p.LblLoLimit[5], &p.lblLoBound[5], &p.SldVoltage[5], &p.lblHiBound[5],
+           &p.LblHiLimit[5], &p.updHiLimit[5], &p.lblStatusV[5]})
     EXPECT_FALSE(c->visible()) << c->name();
   EXPECT_FALSE(p.lblTempHiBound[2].visible());
   EXPECT_FALSE(p.dfTempHiBound[2].visible());

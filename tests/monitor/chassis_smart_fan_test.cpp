@@ -45,7 +45,8 @@ TEST(Chassis, AnOpenCaseWarnsAtTheThirdCycleAndIgnoreClosesTheDialog) {
   frmvigilon& w = s.window();
   // The dialog's bit of 0x56 is also the System temperature's beep: silence that one first.
   s.run.items.ItemBeep[12] = 0;
-  chip::ApplyBeepSettings(s.run.chip, s.run.traits(), s.run.items.ItemEnabled, s.run.items.ItemBeep);
+  chip::ApplyBeepSettings(s.run.chip, s.run.traits(), s.run.items.ItemEnabled,
+                          s.run.items.ItemBeep);
   s.Cycles(1);
   EXPECT_EQ(w.panel().lblCaseOpen.caption(), "Chassis is closed");
   EXPECT_TRUE(w.panel().lblCaseOpen.visible());
@@ -134,7 +135,9 @@ TEST(SmartFan, TheStateMachineOnEachModel) {
   };
   for (const Walk& k : walks) {
     SCOPED_TRACE(testing::Message() << sim::ModelName(k.model) << " channel " << k.channel);
-    Started s(k.model, [](VigilonSystem& v) { v.Sensors([](sim::Sensors& in) { in.celsius = {40, 40, 40}; }); });
+    Started s(k.model, [](VigilonSystem& v) {
+      v.Sensors([](sim::Sensors& in) { in.celsius = {40, 40, 40}; });
+    });
     s.run.items.ItemEnabled[8 + k.fan] = 1;  // the chassis fan is off by default
     s.run.items.ItemEnabled[12 + k.sensor] = 1;
     limits::LimitPanel& p = s.panel();

@@ -158,7 +158,8 @@ TEST(WaysOut, NoWayOutLeavesAFanTheProgramStopped) {
          s.runtime.popupPicks.push_back("IconMenuExit");
          s.window().DeliverMouseMove(0, 0, 0x205, 0);
        }},
-      {"end of the session", [](Started& s) { s.window().RequestClose(ui::UnloadMode::AppWindows); }},
+      {"end of the session",
+       [](Started& s) { s.window().RequestClose(ui::UnloadMode::AppWindows); }},
       {"task manager", [](Started& s) { s.window().RequestClose(ui::UnloadMode::TaskManager); }},
   };
   for (const Path& p : paths) {

@@ -25,7 +25,8 @@ inline sim::Config ChipOf(sim::Model model) {
 
 class VigilonSystem {
  public:
-  explicit VigilonSystem(sim::Config config = {}) : chip(config), io(chip), run(io, platform, files) {
+  explicit VigilonSystem(sim::Config config = {})
+      : chip(config), io(chip), run(io, platform, files) {
     platform.files = {"eye.ico", "eye0.ico", "eye1.ico", "eye2.ico"};
   }
   VigilonSystem(const VigilonSystem&) = delete;

@@ -513,6 +513,9 @@ class FramePeer final : public NativePeer, public Window {
     if (prop == Prop::ZOrder) {
       SetWindowPos(native(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
+    // The caption is drawn by the frame itself; as the window's text it is there for screen
+    // readers and other programs too.
+    if (prop == Prop::Caption) SetWindowTextW(native(), Widen(frame_.caption()).c_str());
     if (prop == Prop::Caption || prop == Prop::Font || prop == Prop::Enabled) {
       InvalidateRect(native(), nullptr, TRUE);
     }

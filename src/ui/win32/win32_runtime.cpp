@@ -593,5 +593,4 @@ void Win32Runtime::OnEnd() {
   PostQuitMessage(impl_->exitCode);
 }
 
-
 }  // namespace vigilon::ui
