@@ -50,13 +50,6 @@ constexpr std::array<const char*, kVolts> kVoltNames{"CPU",  "VcoreB", "+3.3V", 
 constexpr std::array<const char*, kFans> kFanNames{"Chassis", "CPU", "Second"};
 constexpr std::array<const char*, kTemps> kTempNames{"System", "CPU", "Other"};
 
-constexpr const char* kCelsiusMark =
-    "\xC2\xB0"
-    "C";  // the degree sign, UTF-8
-constexpr const char* kFahrenheitMark =
-    "\xC2\xB0"
-    "F";
-
 std::string Member(const char* base, int index) {
   return ui::ArrayName(base, static_cast<size_t>(index));
 }

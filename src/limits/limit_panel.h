@@ -16,6 +16,14 @@ namespace vigilon::limits {
 inline constexpr ui::Color kInLimits = 0xFF00;
 inline constexpr ui::Color kOutOfLimits = 0xFF;
 
+// The unit marks drawn as pictures (the degree sign in UTF-8).
+inline constexpr const char* kCelsiusMark =
+    "\xC2\xB0"
+    "C";
+inline constexpr const char* kFahrenheitMark =
+    "\xC2\xB0"
+    "F";
+
 inline constexpr int kVolts = items::kVoltItemCount;
 inline constexpr int kFans = items::kFanCount;
 inline constexpr int kTemps = items::kTempCount;

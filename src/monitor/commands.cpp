@@ -141,12 +141,7 @@ void frmvigilon::mDefault_Click() {
   const chip::VidLimits vid = chip::DecodeVid(run_.chip);
   run_.items.VoltLowLimit[0] = vid.low;
   run_.items.VoltHighLimit[0] = vid.high;
-  panel_.RefreshPanelAvailability();
-  RefreshPanelEnable();
-  panel_.InitVoltageControls();
-  panel_.InitFanControls();
-  panel_.InitTemperatureControls();
-  UpdateCaseOpenLabel();
+  SetUpRows();
   chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
   chip::StartMonitoring(run_.chip, run_.traits());
 }

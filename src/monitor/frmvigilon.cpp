@@ -13,12 +13,6 @@ namespace {
 constexpr int kClientWidth = 9585;
 constexpr int kClientHeight = 6045;
 constexpr const char* kDebugMarker = "\\Debug for TALV.TAG";
-constexpr const char* kCelsiusMark =
-    "\xC2\xB0"
-    "C";  // the degree sign, UTF-8
-constexpr const char* kFahrenheitMark =
-    "\xC2\xB0"
-    "F";
 }  // namespace
 
 frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
@@ -38,8 +32,8 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
       {Label11, Args("Label11").Caption("( Sec. )").At(6930, 5535, 630, 210)},
       {Option1, Args("Option1").At(8490, 4485, 330, 285)},
       {Option2, Args("Option2").At(8490, 4845, 330, 285)},
-      {Image1, Args("Image1").Picture(kCelsiusMark).At(8895, 4530, 330, 240)},
-      {Image2, Args("Image2").Picture(kFahrenheitMark).At(8895, 4890, 330, 240)},
+      {Image1, Args("Image1").Picture(limits::kCelsiusMark).At(8895, 4530, 330, 240)},
+      {Image2, Args("Image2").Picture(limits::kFahrenheitMark).At(8895, 4890, 330, 240)},
       {Command1, Args("Command1").Caption("E&xit").At(8220, 315, 1185, 345)},
       {Command2, Args("Command2").Caption("Mi&nimize").At(8235, 960, 1185, 345)},
       {Command3, Args("Command3").Caption("Load &Default").At(8205, 1590, 1185, 345)},
@@ -127,12 +121,7 @@ void frmvigilon::Form_Load() {
     panel_.Move_VoltCtrl_Position();
   }
 
-  panel_.RefreshPanelAvailability();
-  RefreshPanelEnable();
-  panel_.InitVoltageControls();
-  panel_.InitFanControls();
-  panel_.InitTemperatureControls();
-  UpdateCaseOpenLabel();
+  SetUpRows();
 
   SecCount.SetEnabled(true);
 
@@ -143,6 +132,19 @@ void frmvigilon::Form_Load() {
   mExit.SetEnabled(true);
   Command1.SetEnabled(true);
   SelectUnitButtons();
+}
+
+void frmvigilon::SetUpRows() {
+  panel_.RefreshPanelAvailability();
+  RefreshPanelEnable();
+  InitLimitRows();
+}
+
+void frmvigilon::InitLimitRows() {
+  panel_.InitVoltageControls();
+  panel_.InitFanControls();
+  panel_.InitTemperatureControls();
+  UpdateCaseOpenLabel();
 }
 
 void frmvigilon::SelectUnitButtons() {

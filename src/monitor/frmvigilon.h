@@ -73,6 +73,9 @@ class frmvigilon : public ui::Form {
   void Form_TaskbarCreated() override;
 
  private:
+  // The rows from the flags and the tables, the chip's limit registers with them.
+  void SetUpRows();
+  void InitLimitRows();
   void WireCommands();
   void WirePower();
   void DelayForSTR_Timer();

@@ -48,10 +48,7 @@ void frmvigilon::SysInfo1_PowerResume() {
   const chip::VidLimits vid = chip::DecodeVid(run_.chip);
   run_.items.VoltLowLimit[0] = vid.low;
   run_.items.VoltHighLimit[0] = vid.high;
-  panel_.InitVoltageControls();
-  panel_.InitFanControls();
-  panel_.InitTemperatureControls();
-  UpdateCaseOpenLabel();
+  InitLimitRows();
   SetMousePointer(ui::MousePointer::Hourglass);
   PollSensors();
 }

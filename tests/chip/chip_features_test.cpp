@@ -10,6 +10,7 @@
 #include "chip/chip_access.h"
 #include "chip/sim_port_io.h"
 #include "sim/chip_sim.h"
+#include "support/bank_writes.h"
 
 namespace vigilon::chip {
 namespace {
@@ -34,17 +35,7 @@ RegOp W(uint8_t reg, uint8_t value) {
   return {'W', reg, value};
 }
 
-// A register write with the bank it went to.
-struct BankWrite {
-  int bank;
-  uint8_t reg;
-  uint8_t value;
-  bool operator==(const BankWrite&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const BankWrite& w) {
-  return os << "bank " << w.bank << std::hex << " 0x" << int(w.reg) << "=0x" << int(w.value)
-            << std::dec;
-}
+using test::BankWrite;
 
 // The monitor at ports 0 and 1, as with no Super-I/O device.
 class Bench {
@@ -85,17 +76,8 @@ class Bench {
 
   // Writes other than the bank select, with the bank each went to.
   std::vector<BankWrite> Writes(int startBank) const {
-    std::vector<BankWrite> writes;
-    int bank = startBank;
-    for (const RegOp& op : Traffic()) {
-      if (op.kind != 'W') continue;
-      if (op.reg == 0x4E) {
-        bank = op.value & 0x07;
-      } else {
-        writes.push_back({bank, op.reg, op.value});
-      }
-    }
-    return writes;
+    Traffic();  // checks the accesses come in index/data pairs
+    return test::WritesSince(sim_, 0, 0, startBank);
   }
 
   bool OnlyBankSelects() const {

@@ -4,41 +4,16 @@
 
 #include <vector>
 
+#include "support/bank_writes.h"
 #include "support/vigilon_system.h"
 
 namespace vigilon {
 namespace {
 
+using test::BankWrite;
 using test::ChipOf;
 using test::VigilonSystem;
-
-// Register writes other than the bank select, with the bank each went to, from the port log.
-struct BankWrite {
-  int bank;
-  uint8_t reg;
-  uint8_t value;
-  bool operator==(const BankWrite&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const BankWrite& w) {
-  return os << "bank " << w.bank << std::hex << " 0x" << int(w.reg) << "=0x" << int(w.value)
-            << std::dec;
-}
-std::vector<BankWrite> WritesSince(const sim::ChipSim& chip, size_t from, uint16_t index) {
-  std::vector<BankWrite> writes;
-  const auto& log = chip.Log();
-  int bank = -1;
-  uint8_t selected = 0;
-  for (size_t i = from; i < log.size(); ++i) {
-    if (log[i].kind == sim::PortAccess::Kind::Out && log[i].port == index) selected = log[i].value;
-    if (log[i].kind != sim::PortAccess::Kind::Out || log[i].port != index + 1) continue;
-    if (selected == 0x4E) {
-      bank = log[i].value & 0x07;
-    } else {
-      writes.push_back({bank, selected, log[i].value});
-    }
-  }
-  return writes;
-}
+using test::WritesSince;
 
 struct Started : VigilonSystem {
   explicit Started(sim::Model model) : VigilonSystem(ChipOf(model)) {
