@@ -5,6 +5,7 @@
 
 #include "monitor/frmvigilon.h"
 #include "platform/win32/kestrel_port_io.h"
+#include "platform/win32/win32_bus_lock.h"
 #include "platform/win32/win32_platform.h"
 #include "startup/startup.h"
 #include "ui/win32/win32_runtime.h"
@@ -15,6 +16,8 @@ int main() {
   platform::KestrelPortIo driver(platform.ProgramFolder() + "\\kestrel.dll");
   const std::unique_ptr<items::SettingsFiles> settingsFiles = items::NewWin32SettingsFiles();
   RunState run(driver, platform, *settingsFiles);
+  platform::Win32BusLock busLock;
+  run.chip.ShareBus(&busLock);
   ui::Win32Runtime runtime(platform);
 
   std::optional<ui::FormSlot<frmvigilon, RunState&>> mainWindow;

@@ -5,7 +5,18 @@ namespace vigilon::chip {
 
 using namespace reg;
 
+ChipAccess::Pair::Pair(ChipAccess& chip) : chip_(chip) {
+  if (chip_.lock_ == nullptr) return;
+  held_ = chip_.lock_->Acquire(kBusLockWaitMs);
+  if (!held_) ++chip_.busLockTimeouts_;
+}
+
+ChipAccess::Pair::~Pair() {
+  if (held_) chip_.lock_->Release();
+}
+
 bool ChipAccess::ProbeSuperIoPort(uint16_t port) {
+  const Pair pair(*this);  // the entry key too: another program must not split the sequence
   io_.OutPortB(port, kSioEntryKey);
   io_.OutPortB(port, kSioEntryKey);
   io_.OutPortB(port, kSioDeviceId);
@@ -20,23 +31,27 @@ void ChipAccess::SelectLogicalDevice() {
 }
 
 uint8_t ChipAccess::ReadSuperIoReg(uint8_t reg) {
+  const Pair pair(*this);
   SelectLogicalDevice();
   io_.OutPortB(SuperIoPort, reg);
   return io_.InPortB(SuperIoPort + 1);
 }
 
 void ChipAccess::WriteSuperIoReg(uint8_t reg, uint8_t value) {
+  const Pair pair(*this);
   SelectLogicalDevice();
   io_.OutPortB(SuperIoPort, reg);
   io_.OutPortB(SuperIoPort + 1, value);
 }
 
 uint8_t ChipAccess::ReadChipReg(uint8_t reg) {
+  const Pair pair(*this);
   io_.OutPortB(MonitorPort, reg);
   return io_.InPortB(MonitorPort + 1);
 }
 
 void ChipAccess::WriteChipReg(uint8_t reg, uint8_t value) {
+  const Pair pair(*this);
   io_.OutPortB(MonitorPort, reg);
   io_.OutPortB(MonitorPort + 1, value);
 }

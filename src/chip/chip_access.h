@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "chip/bus_lock.h"
 #include "chip/chip_registers.h"
 #include "chip/port_io.h"
 
@@ -15,6 +16,10 @@ class ChipAccess {
   explicit ChipAccess(PortIo& io) : io_(io) {}
 
   PortIo& io() { return io_; }
+  // Shares the bus with other programs from now on (none: the program has it to itself).
+  void ShareBus(BusLock* lock) { lock_ = lock; }
+  // Accesses that went ahead without the lock because another program held it too long.
+  uint32_t busLockTimeouts() const { return busLockTimeouts_; }
 
   uint16_t SuperIoPort = 0;  // 0x2E, 0x4E, or 0 when no Super-I/O device answered
   uint16_t MonitorPort = 0;  // index port; the data port is one above
@@ -35,8 +40,22 @@ class ChipAccess {
   void SetBitsIfClear(uint8_t reg, uint8_t bits);
 
  private:
+  // Holds the shared lock for one index/data access pair.
+  class Pair {
+   public:
+    explicit Pair(ChipAccess& chip);
+    ~Pair();
+    Pair(const Pair&) = delete;
+    Pair& operator=(const Pair&) = delete;
+
+   private:
+    ChipAccess& chip_;
+    bool held_ = false;
+  };
   void SelectLogicalDevice();
   PortIo& io_;
+  BusLock* lock_ = nullptr;
+  uint32_t busLockTimeouts_ = 0;
 };
 
 }  // namespace vigilon::chip

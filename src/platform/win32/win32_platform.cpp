@@ -12,8 +12,11 @@ namespace vigilon::platform {
 
 namespace {
 constexpr const char* kApplicationTitle = "vigilon";
-// A session-local name: another user's copy on the same machine does not count.
-constexpr const char* kInstanceMutexName = "Local\\Norvane Vigilon single instance";
+// One copy per machine, whoever runs it: a second copy in another session would drive the same
+// ports. Where no global name can be made (systems without sessions refuse the prefix), the
+// plain name serves the one session there is.
+constexpr const char* kInstanceMutexGlobal = "Global\\Norvane Vigilon single instance";
+constexpr const char* kInstanceMutexPlain = "Norvane Vigilon single instance";
 
 std::string Join(const std::string& folder, const std::string& name) {
   if (!name.empty() && (name.front() == '\\' || name.front() == '/')) return folder + name;
@@ -63,8 +66,18 @@ bool Win32Platform::FileExistsInProgramFolder(const std::string& name) {
 bool Win32Platform::AnotherInstanceRunning() {
   if (!instanceChecked_) {
     instanceChecked_ = true;
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutexName);
-    otherInstance_ = mutex != nullptr && GetLastError() == ERROR_ALREADY_EXISTS;
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutexGlobal);
+    DWORD error = GetLastError();
+    if (mutex == nullptr && error == ERROR_ACCESS_DENIED) {
+      // Another user's copy made it, with a security that keeps us out: it runs.
+      otherInstance_ = true;
+      return otherInstance_;
+    }
+    if (mutex == nullptr) {
+      mutex = CreateMutexA(nullptr, FALSE, kInstanceMutexPlain);
+      error = GetLastError();
+    }
+    otherInstance_ = mutex != nullptr && error == ERROR_ALREADY_EXISTS;
     instanceMutex_ = mutex;
   }
   return otherInstance_;
