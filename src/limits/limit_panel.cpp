@@ -19,7 +19,6 @@ namespace {
 
 // ---- Layout, twips inside each frame ----
 constexpr int kRowPitch = 240;
-constexpr int kVoltFirstRow = 570;
 constexpr int kFanTempFirstRow = 465;
 constexpr int kLabelDrop = 15;  // a label's text sits a little below its row's top
 constexpr int kLabelHeight = 210;
@@ -42,7 +41,13 @@ constexpr int kHeadingsTop = 300;
 // Where each voltage row stands at design time. Rows 1 and 6 lie outside the frame: one below
 // it, one to its right; only the row move of the models without a second core rail brings
 // row 6 into view.
-constexpr std::array<int, kVolts> kVoltRowTop{570, 6705, 810, 1050, 1290, 1530, 1530, 1770, 2010};
+constexpr int kVoltFirstRow = 570;
+constexpr int VoltRow(int place) {
+  return kVoltFirstRow + place * kRowPitch;
+}
+constexpr std::array<int, kVolts> kVoltRowTop{VoltRow(0), 6705,       VoltRow(1),
+                                              VoltRow(2), VoltRow(3), VoltRow(4),
+                                              VoltRow(4), VoltRow(5), VoltRow(6)};
 constexpr int kOutsideRight = 8385 - kColName;  // row 6's shift to the right of the frame
 
 constexpr std::array<const char*, kVolts> kVoltNames{"CPU",  "VcoreB", "+3.3V", "+5V", "+12V",
