@@ -1,0 +1,110 @@
+// Looks at a running Vigilon from outside: its USER and GDI objects, handles, private bytes and
+// windows, one line per call; and the two things a measuring script does to it (a one-second
+// interval, hiding it to the tray).
+//   vigilon_probe stats | interval1 | hide
+#include <windows.h>
+// After windows.h.
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "ui/control_id.h"
+
+namespace {
+
+constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
+
+struct WindowCount {
+  DWORD pid;
+  int windows;
+};
+
+BOOL CALLBACK CountChild(HWND, LPARAM param) {
+  ++reinterpret_cast<WindowCount*>(param)->windows;
+  return TRUE;
+}
+
+BOOL CALLBACK CountTop(HWND window, LPARAM param) {
+  auto* count = reinterpret_cast<WindowCount*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != count->pid) return TRUE;
+  ++count->windows;
+  EnumChildWindows(window, CountChild, param);
+  return TRUE;
+}
+
+int Stats(DWORD pid) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+  if (process == nullptr) {
+    std::fprintf(stderr, "no process %lu\n", static_cast<unsigned long>(pid));
+    return 1;
+  }
+  DWORD handles = 0;
+  GetProcessHandleCount(process, &handles);
+  PROCESS_MEMORY_COUNTERS_EX memory{};
+  memory.cb = sizeof memory;
+  GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+  WindowCount windows{pid, 0};
+  EnumWindows(CountTop, reinterpret_cast<LPARAM>(&windows));
+  std::printf("user=%lu gdi=%lu handles=%lu private=%lu windows=%d\n",
+              static_cast<unsigned long>(GetGuiResources(process, GR_USEROBJECTS)),
+              static_cast<unsigned long>(GetGuiResources(process, GR_GDIOBJECTS)),
+              static_cast<unsigned long>(handles), static_cast<unsigned long>(memory.PrivateUsage),
+              windows.windows);
+  CloseHandle(process);
+  return 0;
+}
+
+HWND MainWindow() {
+  for (int i = 0; i < 300; ++i) {
+    if (HWND main = FindWindowA(nullptr, kMainTitle)) return main;
+    Sleep(100);
+  }
+  return nullptr;
+}
+
+struct Query {
+  int id;
+  HWND found;
+};
+
+BOOL CALLBACK MatchControl(HWND child, LPARAM param) {
+  auto* query = reinterpret_cast<Query*>(param);
+  if (GetDlgCtrlID(child) != query->id) return TRUE;
+  query->found = child;
+  return FALSE;
+}
+
+HWND Control(HWND form, const char* name) {
+  Query query{vigilon::ui::ControlIdForName(name), nullptr};
+  EnumChildWindows(form, MatchControl, reinterpret_cast<LPARAM>(&query));
+  return query.found;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  HWND main = MainWindow();  // shown or hidden in the tray
+  if (main == nullptr) {
+    std::fprintf(stderr, "no main window\n");
+    return 1;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "stats") == 0) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    return Stats(pid);
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "interval1") == 0) {
+    // The scroll bar's left end is the shortest interval.
+    SendMessageA(main, WM_HSCROLL, SB_LEFT, reinterpret_cast<LPARAM>(Control(main, "HScroll1")));
+    return 0;
+  }
+  if (argc >= 2 && std::strcmp(argv[1], "hide") == 0) {
+    SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return 0;
+  }
+  std::fprintf(stderr, "usage: vigilon_probe stats | interval1 | hide\n");
+  return 2;
+}
