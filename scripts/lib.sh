@@ -19,14 +19,15 @@ SUDO=""
 # The Windows test set-up. Some machines of this kind run no 32-bit Linux program, so 32-bit
 # Wine cannot start there; the same sources then build for 64-bit Windows and run under 64-bit
 # Wine. VIGILON_WINE64=1 picks that set-up on any machine.
-#   SETUP       32 or 64
-#   WINTESTS    the Windows build whose tests run and whose program folder scripts/run starts
-#   WINE        the Wine loader for WINTESTS's programs
+#   WINDOWS_SETUP  32 or 64, empty until chosen
+#   WINTESTS       the Windows build whose tests run and whose program folder scripts/run starts
+#   WINE           the Wine loader for WINTESTS's programs
 # The 64-bit set-up calls the 64-bit loader and server itself: the `wine` and `wineserver`
 # wrappers pick the 32-bit ones whenever their files exist, even where they cannot run.
+WINDOWS_SETUP=""
 use_windows_setup() {
-  SETUP=$1
-  if [ "$SETUP" = 64 ]; then
+  WINDOWS_SETUP=$1
+  if [ "$WINDOWS_SETUP" = 64 ]; then
     WINTESTS=$BUILD/windows64
     WINE=/usr/lib/wine/wine64
     export WINESERVER=/usr/lib/wine/wineserver64
@@ -121,20 +122,25 @@ PACKAGES_64=(
   "wine64:/usr/lib/wine/wine64"
 )
 
-# Needs the set-up: call choose_windows_setup first.
+# The Wine packages are the set-up's: a script that has not chosen one gets this machine's.
 install_missing() {
+  [ -n "$WINDOWS_SETUP" ] || choose_windows_setup
   local missing=() entry wanted=("${PACKAGES[@]}")
-  if [ "$SETUP" = 64 ]; then wanted+=("${PACKAGES_64[@]}"); else wanted+=("${PACKAGES_32[@]}"); fi
+  if [ "$WINDOWS_SETUP" = 64 ]; then
+    wanted+=("${PACKAGES_64[@]}")
+  else
+    wanted+=("${PACKAGES_32[@]}")
+  fi
   for entry in "${wanted[@]}"; do
     [ -e "${entry##*:}" ] || missing+=("${entry%:*}")
   done
   # The file alone does not tell that the i386 package is installed.
-  if [ "$SETUP" = 32 ] && ! dpkg -s wine32:i386 >/dev/null 2>&1; then
+  if [ "$WINDOWS_SETUP" = 32 ] && ! dpkg -s wine32:i386 >/dev/null 2>&1; then
     [[ " ${missing[*]} " == *" wine32:i386 "* ]] || missing+=("wine32:i386")
   fi
   [ ${#missing[@]} -eq 0 ] && return 0
   log "Installing: ${missing[*]}"
-  if [ "$SETUP" = 32 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [ "$WINDOWS_SETUP" = 32 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
   # Another apt run (a second checkout's scripts) may hold the lock: wait for it.

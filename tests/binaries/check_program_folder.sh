@@ -21,7 +21,8 @@ grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$exe" || fail "vigilon.exe is not 
 # Nothing on the user's machine but the program folder: the binaries import only libraries every
 # Windows has (the C and C++ runtimes are linked in), and the program loads the driver itself at
 # run time, so a missing kestrel.dll is the program's own message rather than a loader error.
-system_libraries=" advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll "
+system_libraries=" advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll"
+system_libraries+=" user32.dll "
 for file in vigilon.exe kestrel.dll; do
   if [ "$file" = vigilon.exe ]; then headers=$exe; else headers=$dll; fi
   imported=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers")
@@ -39,7 +40,8 @@ newer=$(grep -Eo '[[:space:]](GetDpiFor[A-Za-z]*|[A-Za-z]*DpiAwareness[A-Za-z]*|
 # kestrel.dll exports exactly the seven driver operations under their plain names, each bound to
 # the stdcall function with that many bytes of arguments (the compiler names it _Name@bytes in
 # the library's symbol table).
-expected="DisablePri@0 EnablePri@0 InPortB@4 InitialBus@16 LoadKestrelVxD@0 OutPortB@8 UnLoadKestrelVxD@0"
+expected="DisablePri@0 EnablePri@0 InPortB@4 InitialBus@16 LoadKestrelVxD@0 OutPortB@8"
+expected+=" UnLoadKestrelVxD@0"
 # "name rva" per export, from the export address table and the name table that indexes it.
 exports=$(awk '
   { gsub(/\[ */, "[") }
