@@ -14,7 +14,9 @@ enum class MsgBoxAnswer : uint8_t { Ok, Yes, No };
 
 enum class NotifyOp : uint32_t { Add = 0, Modify = 1, Delete = 2 };
 
-// The ANSI notification-area record, in the 88-byte layout Shell_NotifyIconA accepts.
+// The program's ANSI notification-area record: the shell's first-version record as a 32-bit
+// process lays it out, 88 bytes. The Win32 side hands it to the shell in that process's own
+// first-version layout (larger in a 64-bit test build, where handles are 8 bytes wide).
 struct NotifyIconRecord {
   uint32_t cbSize = 88;
   uint32_t hWnd = 0;

@@ -1,10 +1,14 @@
 // The Win32 platform services and the kestrel.dll binding, under Wine: the program folder,
-// file lookup without regard to case, the single-instance marker, and loading the driver.
+// file lookup without regard to case, the single-instance marker, the record the notification
+// area is handed, and loading the driver.
 #include "platform/win32/win32_platform.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// windows.h first
+#include <shellapi.h>
 
+#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -62,6 +66,124 @@ TEST(Win32Platform, IconFilesLoadFromTheProgramFolder) {
 
   EXPECT_EQ(platform.LoadIconFile("\\no such icon.ico"), 0u);
   platform.DestroyIcon(0);  // nothing to destroy: must not fail
+}
+
+// While in scope, this program's calls of Shell_NotifyIconA go through Record(), which keeps
+// what the shell was handed and passes the call on. The import table's entry is replaced, so
+// the platform code is observed exactly as it calls the shell.
+class ShellNotifyIconSpy {
+ public:
+  using Fn = BOOL(WINAPI*)(DWORD, PNOTIFYICONDATAA);
+
+  ShellNotifyIconSpy() : slot_(ImportSlot("shell32.dll", "Shell_NotifyIconA")) {
+    if (slot_ == nullptr) return;
+    real_ = reinterpret_cast<Fn>(*slot_);
+    active_ = this;
+    Patch(reinterpret_cast<ULONG_PTR>(&Record));
+  }
+  ~ShellNotifyIconSpy() {
+    if (slot_ == nullptr) return;
+    Patch(reinterpret_cast<ULONG_PTR>(real_));
+    active_ = nullptr;
+  }
+
+  bool installed() const { return slot_ != nullptr; }
+  int calls() const { return calls_; }
+  DWORD message() const { return message_; }
+  // The record as far as its size field reaches, the rest zero.
+  const NOTIFYICONDATAA& sent() const { return sent_; }
+
+ private:
+  static BOOL WINAPI Record(DWORD message, PNOTIFYICONDATAA data) {
+    ShellNotifyIconSpy& spy = *active_;
+    ++spy.calls_;
+    spy.message_ = message;
+    spy.sent_ = NOTIFYICONDATAA{};
+    std::memcpy(&spy.sent_, data,
+                data->cbSize < sizeof spy.sent_ ? data->cbSize : sizeof spy.sent_);
+    return spy.real_(message, data);
+  }
+
+  // The import address table entry of `function` from `library` in this program.
+  static ULONG_PTR* ImportSlot(const char* library, const char* function) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         dll->Name != 0; ++dll) {
+      if (lstrcmpiA(reinterpret_cast<const char*>(base + dll->Name), library) != 0) continue;
+      auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+      auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+      for (; name->u1.AddressOfData != 0; ++name, ++slot) {
+        if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+        const auto* byName =
+            reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+        if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
+          return reinterpret_cast<ULONG_PTR*>(&slot->u1.Function);
+      }
+    }
+    return nullptr;
+  }
+
+  void Patch(ULONG_PTR target) {
+    DWORD protection = 0;
+    VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &protection);
+    *slot_ = target;
+    VirtualProtect(slot_, sizeof *slot_, protection, &protection);
+  }
+
+  static inline ShellNotifyIconSpy* active_ = nullptr;
+  ULONG_PTR* slot_;
+  Fn real_ = nullptr;
+  int calls_ = 0;
+  DWORD message_ = 0;
+  NOTIFYICONDATAA sent_{};
+};
+
+// The program's 88-byte record reaches the shell as this process's first-version record: the
+// same 88 bytes in the 32-bit program, 104 in a 64-bit build, where the handles are wider and
+// every field after the first has moved.
+TEST(Win32Platform, TrayRecordReachesTheShellInTheFirstVersionLayoutOfThisProcess) {
+#ifdef _WIN64
+  constexpr DWORD kFirstVersionSize = 104;
+#else
+  constexpr DWORD kFirstVersionSize = 88;
+#endif
+  HWND owner = CreateWindowExA(0, "STATIC", "tray owner", 0, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(owner, nullptr);
+  HICON icon = LoadIconA(nullptr, IDI_APPLICATION);
+  ASSERT_NE(icon, nullptr);
+
+  NotifyIconRecord record;
+  record.hWnd = HandleToULong(owner);
+  record.uID = 7;
+  record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  record.uCallbackMessage = 0x200;
+  record.hIcon = HandleToULong(icon);
+  std::strcpy(record.szTip.data(), "Vigilon tip");
+
+  ShellNotifyIconSpy spy;
+  ASSERT_TRUE(spy.installed()) << "no Shell_NotifyIconA import to observe";
+  Win32Platform platform;
+  EXPECT_TRUE(platform.ShellNotifyIcon(NotifyOp::Add, record));
+  ASSERT_EQ(spy.calls(), 1);
+  EXPECT_EQ(spy.message(), static_cast<DWORD>(NIM_ADD));
+  const NOTIFYICONDATAA& sent = spy.sent();
+  EXPECT_EQ(sent.cbSize, kFirstVersionSize);
+  EXPECT_EQ(sent.hWnd, owner);
+  EXPECT_EQ(sent.uID, 7u);
+  EXPECT_EQ(sent.uFlags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+  EXPECT_EQ(sent.uCallbackMessage, 0x200u);
+  EXPECT_EQ(sent.hIcon, icon);
+  EXPECT_STREQ(sent.szTip, "Vigilon tip");
+
+  EXPECT_TRUE(platform.ShellNotifyIcon(NotifyOp::Delete, record));
+  EXPECT_EQ(spy.calls(), 2);
+  EXPECT_EQ(spy.message(), static_cast<DWORD>(NIM_DELETE));
+  DestroyWindow(owner);
 }
 
 TEST(KestrelBinding, MissingLibraryOrExportIsALoadFailure) {

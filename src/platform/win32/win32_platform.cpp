@@ -18,6 +18,16 @@ constexpr const char* kApplicationTitle = "vigilon";
 constexpr const char* kInstanceMutexGlobal = "Global\\Norvane Vigilon single instance";
 constexpr const char* kInstanceMutexPlain = "Norvane Vigilon single instance";
 
+// The first-version notification record: 88 bytes in a 32-bit process (the size of the
+// program's own record), 104 in a 64-bit one.
+#ifdef _WIN64
+constexpr DWORD kNotifyIconFirstVersionSize = 104;
+#else
+constexpr DWORD kNotifyIconFirstVersionSize = 88;
+static_assert(kNotifyIconFirstVersionSize == sizeof(NotifyIconRecord));
+#endif
+static_assert(NOTIFYICONDATAA_V1_SIZE == kNotifyIconFirstVersionSize);
+
 std::string Join(const std::string& folder, const std::string& name) {
   if (!name.empty() && (name.front() == '\\' || name.front() == '/')) return folder + name;
   return folder + "\\" + name;
@@ -92,12 +102,17 @@ bool Win32Platform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
 }
 
 bool Win32Platform::ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) {
-  // The shell accepts the original 88-byte ANSI record; the headers' own struct is larger,
-  // so the record goes over as the bytes it is.
+  // The shell's first-version record, the one every shell accepts, sized for this process:
+  // the headers' own struct is larger, and in a 64-bit process handles are 8 bytes wide, so the
+  // program's record goes over field by field.
   NOTIFYICONDATAA data{};
-  static_assert(sizeof(data) >= sizeof(record));
-  std::memcpy(&data, &record, sizeof(record));
-  data.cbSize = sizeof(record);
+  data.cbSize = kNotifyIconFirstVersionSize;
+  data.hWnd = static_cast<HWND>(LongToHandle(static_cast<LONG>(record.hWnd)));
+  data.uID = record.uID;
+  data.uFlags = record.uFlags;
+  data.uCallbackMessage = record.uCallbackMessage;
+  data.hIcon = static_cast<HICON>(LongToHandle(static_cast<LONG>(record.hIcon)));
+  std::memcpy(data.szTip, record.szTip.data(), record.szTip.size());
   return Shell_NotifyIconA(static_cast<DWORD>(op), &data) != FALSE;
 }
 

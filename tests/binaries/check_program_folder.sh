@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Reads the 32-bit program folder's binaries without running them: what only the 32-bit build
+# can show is checked on every machine, those whose Wine cannot start a 32-bit program included.
+# Usage: check_program_folder.sh OBJDUMP NM DIST
+set -uo pipefail
+objdump=$1 nm=$2 dist=$3
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+exe=$("$objdump" -p "$dist/vigilon.exe") || exit 1
+dll=$("$objdump" -p "$dist/kestrel.dll") || exit 1
+
+# The product is a 32-bit Windows GUI program and its driver a 32-bit library.
+grep -q 'file format pei-i386' <<<"$exe" || fail "vigilon.exe is not a 32-bit Windows program"
+grep -q 'file format pei-i386' <<<"$dll" || fail "kestrel.dll is not a 32-bit Windows library"
+grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$exe" || fail "vigilon.exe is not a GUI program"
+
+# Nothing on the user's machine but the program folder: the binaries import only libraries every
+# Windows has (the C and C++ runtimes are linked in), and the program loads the driver itself at
+# run time, so a missing kestrel.dll is the program's own message rather than a loader error.
+system_libraries=" advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll"
+system_libraries+=" user32.dll "
+for file in vigilon.exe kestrel.dll; do
+  if [ "$file" = vigilon.exe ]; then headers=$exe; else headers=$dll; fi
+  imported=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers")
+  [ -n "$imported" ] || fail "$file: no import table read"
+  for library in $imported; do
+    [[ $system_libraries == *" $library "* ]] || fail "$file imports $library"
+  done
+done
+
+# The newer DPI functions are looked up at run time, so the program still starts on older Windows.
+newer=$(grep -Eo '[[:space:]](GetDpiFor[A-Za-z]*|[A-Za-z]*DpiAwareness[A-Za-z]*|[A-Za-z]*ForDpi)$' \
+  <<<"$exe")
+[ -z "$newer" ] || fail "vigilon.exe imports${newer//[[:space:]]/ }"
+
+# kestrel.dll exports exactly the seven driver operations under their plain names, each bound to
+# the stdcall function with that many bytes of arguments (the compiler names it _Name@bytes in
+# the library's symbol table).
+expected="DisablePri@0 EnablePri@0 InPortB@4 InitialBus@16 LoadKestrelVxD@0 OutPortB@8"
+expected+=" UnLoadKestrelVxD@0"
+# "name rva" per export, from the export address table and the name table that indexes it.
+exports=$(awk '
+  { gsub(/\[ */, "[") }
+  /^Export Address Table --/ { table = "addresses"; next }
+  /^\[Ordinal\/Name Pointer\] Table/ { table = "names"; next }
+  NF == 0 { table = "" }
+  table == "addresses" && $NF == "RVA" { rva[$1] = $3 }
+  table == "names" && NF == 2 { print $2, rva[$1] }' <<<"$dll")
+names=$(awk '{ print $1 }' <<<"$exports" | sort | tr '\n' ' ')
+[ "$names" = "$(tr ' ' '\n' <<<"$expected" | sed 's/@.*//' | sort | tr '\n' ' ')" ] ||
+  fail "kestrel.dll exports: $names"
+base=$(awk '$1 == "ImageBase" { print $2 }' <<<"$dll")
+symbols=$("$nm" "$dist/kestrel.dll") || exit 1
+for entry in $expected; do
+  rva=$(awk -v n="${entry%@*}" '$1 == n { print $2 }' <<<"$exports")
+  address=$(awk -v s="_$entry" '$3 == s { print $1 }' <<<"$symbols")
+  if [ -z "$rva" ] || [ -z "$address" ] || [ $((0x$base + 0x$rva)) -ne $((0x$address)) ]; then
+    fail "kestrel.dll export ${entry%@*} is not the stdcall function _$entry"
+  fi
+done
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) of the program folder $dist failed"
+  exit 1
+fi
+echo "The 32-bit program folder's binaries: as shipped"
