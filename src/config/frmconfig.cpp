@@ -224,6 +224,11 @@ void frmConfig::Form_Load() {
   low.SetVisible(false);
   high.SetValue(1);
   high.SetVisible(false);
+  if (!items::IsSet(t.ItemPresent[kChassisItem])) {
+    // A chip without the case switch offers no row for it, like any other absent item: an
+    // Enable box here would watch an input that is not there.
+    return;
+  }
   if (chassisOn) {
     enable.SetVisible(true);
     enable.SetValue(1);
@@ -254,7 +259,7 @@ void frmConfig::chkEnable_Click(int i) {
       chkWErr1[i].SetValue(ConfigSavedWErr1[i]);
       chkWErr3[i].SetValue(ConfigSavedWErr3[i]);
     }
-    chkBeep[i].SetValue(ConfigSavedBeep[i]);
+    chkBeep[i].SetValue(items::IsSet(run_.items.ItemBeepCapable[i]) ? ConfigSavedBeep[i] : 0);
   } else if (chkEnable[i].value() == 0) {
     ConfigSavedBeep[i] = static_cast<int16_t>(chkBeep[i].value());
     ConfigSavedWErr1[i] = static_cast<int16_t>(chkWErr1[i].value());
@@ -341,7 +346,9 @@ void frmConfig::Move_Voltage_Poisition() {
 void frmConfig::ShowOptions(int i, bool visible) {
   chkWErr1[i].SetVisible(visible);
   chkWErr3[i].SetVisible(visible);
-  chkBeep[i].SetVisible(visible);
+  // Where the chip has no beep for the item the option is never offered: the flag it would set
+  // means nothing to the chip and the settings file drops it.
+  chkBeep[i].SetVisible(visible && items::IsSet(run_.items.ItemBeepCapable[i]));
 }
 
 void frmConfig::StoreOptions(int i) {
@@ -363,6 +370,9 @@ ConfigDialog::~ConfigDialog() {
 }
 
 void ConfigDialog::Show() {
+  // A dialog a warning's Disable loaded without showing holds the boxes and the Cancel copy of
+  // that moment; the flags may have changed since (defaults, a resume), so it opens afresh.
+  if (frmConfig* hidden = slot_.IfLoaded(); hidden && !hidden->visible()) slot_.Unload();
   slot_.Get().Show();  // a dialog already open comes to the front
 }
 

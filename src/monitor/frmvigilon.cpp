@@ -174,6 +174,14 @@ void frmvigilon::RefreshPanelEnable() {
   panel_.RefreshPanelEnable();
   // The rows' scale ends of the other unit would otherwise stand until the next 10 ms tick.
   panel_.ShowUnitLabels();
+  // An item no longer watched keeps no warning, whoever took its Enable away (defaults, the
+  // configuration's Cancel, a warning's Disable): its count starts over and its dialog closes,
+  // unless that dialog holds itself open.
+  for (int k = 0; k < items::kItemCount; ++k) {
+    const bool watched = run_.items.ItemEnabled[k] == 1;
+    if (Watched[k] && !watched) CloseWarning(k);
+    Watched[k] = watched;
+  }
 }
 
 void frmvigilon::UpdateCaseOpenLabel() {

@@ -2,6 +2,8 @@
 // polling cycle with its processing steps, and the program's commands.
 #pragma once
 
+#include <array>
+
 #include "config/frmconfig.h"
 #include "limits/limit_panel.h"
 #include "run/run_state.h"
@@ -91,6 +93,9 @@ class frmvigilon : public ui::Form {
   // file that cannot be loaded keeps the icon shown.
   void SetEyeIcon(const char* file);
   void SetStatus(ui::Label& label, bool inLimits, int item);
+  // The chip answers again after reading all ones: its limits, fan inputs, beeps and
+  // monitoring as the program holds them.
+  void ProgramChipAgain();
   void SmartFanByOutputBits();
   void SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_t scale);
   void SwitchFanOff(int16_t fan);
@@ -102,6 +107,8 @@ class frmvigilon : public ui::Form {
   config::ConfigDialog config_;
   ui::FormSlot<shell::frmAbout> about_;
   int16_t PollSecondCount = 0;
+  // ItemEnabled as the rows last showed it.
+  std::array<bool, items::kItemCount> Watched{};
 };
 
 }  // namespace vigilon

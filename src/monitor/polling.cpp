@@ -40,6 +40,10 @@ void frmvigilon::PollSensors() {
     for (auto& label : panel_.lblStatusT) label.SetCaption(kBlank);
     for (auto& label : panel_.lblFanSpeed) label.SetCaption(kBlank);
     panel_.lblCaseOpen.SetCaption("");
+    // A chip that stops answering now is noted too: what is written meanwhile (a resume's
+    // limits, the user's changes) is written again once monitoring has resumed.
+    run_.chip.SelectBank(0);
+    if (run_.chip.ReadChipReg(reg::kStatus2) == 0xFF) run_.ChipSilent = true;
     return;
   }
   SetEyeIcon("\\eye2.ico");
@@ -57,9 +61,17 @@ void frmvigilon::PollSensors() {
   SetEyeIcon("\\eye.ico");
 
   // The interrupt status registers are read, and the values dropped, at the end of every cycle.
+  // No alarm sets bit 7 of the second one: all ones there means the chip has stopped answering,
+  // and whatever was written meanwhile never reached it. Once it answers again it is programmed
+  // anew from the rows and flags, as after a resume.
   run_.chip.SelectBank(0);
   run_.chip.ReadChipReg(reg::kStatus1);
-  run_.chip.ReadChipReg(reg::kStatus2);
+  if (run_.chip.ReadChipReg(reg::kStatus2) == 0xFF) {
+    run_.ChipSilent = true;
+  } else if (run_.ChipSilent) {
+    run_.ChipSilent = false;
+    ProgramChipAgain();
+  }
 
   platform().Sleep(kCyclePauseMs);
   SetEyeIcon("\\eye0.ico");

@@ -45,12 +45,27 @@ void frmvigilon::SysInfo1_PowerResume() {
   DelayFanBeepForSTR.SetInterval(kSettleMs);
   DelayForSTR.SetEnabled(true);
   DelayForSTR.SetInterval(kBlinkMs);
-  const chip::VidLimits vid = chip::DecodeVid(run_.chip);
-  run_.items.VoltLowLimit[0] = vid.low;
-  run_.items.VoltHighLimit[0] = vid.high;
+  // A chip that does not answer yet would give the core rail limits from all-ones VID pins:
+  // those stay as they were, and the chip is programmed once it answers.
+  run_.chip.SelectBank(0);
+  if (run_.chip.ReadChipReg(reg::kChipId) == run_.ChipId) {
+    const chip::VidLimits vid = chip::DecodeVid(run_.chip);
+    run_.items.VoltLowLimit[0] = vid.low;
+    run_.items.VoltHighLimit[0] = vid.high;
+  } else {
+    run_.ChipSilent = true;
+  }
   InitLimitRows();
   SetMousePointer(ui::MousePointer::Hourglass);
   PollSensors();
+}
+
+void frmvigilon::ProgramChipAgain() {
+  chip::Set_Fan_Status(run_.chip, run_.traits());
+  InitLimitRows();
+  if (run_.MonitorSuspended) return;  // the end of the settling time does the rest
+  chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
+  chip::StartMonitoring(run_.chip, run_.traits());
 }
 
 void frmvigilon::DelayForSTR_Timer() {

@@ -42,6 +42,8 @@ struct RunState {
   chip::SmartFanTables smartFan;
 
   bool MonitorSuspended = false;
+  // The chip read all ones at the end of a cycle: writes since may not have reached it.
+  bool ChipSilent = false;
   // False while the main window sets its rows up: the limit handlers then leave the chip alone.
   bool PanelReady = false;
   // Bad readings per item since its last good one or its last dialog.

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "chip/chip_features.h"
 #include "chip/chip_registers.h"
 #include "warnings/shutdown.h"
 
@@ -151,8 +152,13 @@ void frmWarning::Form_QueryUnload(bool& cancel, ui::UnloadMode) {
 void frmWarning::Form_Unload() {
   if (!RowOf(item_).chassis) return;
   if (run_.hooks.SetCaseOpenCaption) run_.hooks.SetCaseOpenCaption("Chassis is closed");
+  // The bit is also the first temperature's beep enable: it goes back to what that item's
+  // flags say, so that closing the case does not silence an overheating processor.
+  const int temp1 = items::kFirstTempItem;
+  const bool temp1Beeps = run_.items.ItemEnabled[temp1] == 1 && run_.items.ItemBeep[temp1] == 1;
   run_.chip.SelectBank(0);
-  run_.chip.UpdateChipReg(chip::reg::kBeep1, static_cast<uint8_t>(~kCaseOpenBeep), 0);
+  run_.chip.UpdateChipReg(chip::reg::kBeep1, static_cast<uint8_t>(~kCaseOpenBeep),
+                          temp1Beeps ? kCaseOpenBeep : 0);
 }
 
 void frmWarning::Command_Click(int index) {
@@ -181,14 +187,23 @@ void frmWarning::Command_Click(int index) {
 
 void frmWarning::Disable() {
   const bool chassis = RowOf(item_).chassis;
+  // The main window and the configuration dialog close the warning of an item that is no
+  // longer watched; the chassis dialog is held open through that until the user presses Ignore.
+  holdOpen_ = chassis;
   run_.items.ItemEnabled[item_] = 0;
   run_.RefreshPanelEnable();
-  // The configuration dialog clears the item's Enable, and its reaction closes this item's
-  // warning; the chassis dialog is held open through that until the user presses Ignore.
-  holdOpen_ = chassis;
   if (run_.hooks.DisableInConfig) run_.hooks.DisableInConfig(item_);
   holdOpen_ = false;
-  if (!chassis) Unload();
+  // The chip stops beeping for an item nobody watches any more, whether or not the
+  // configuration dialog's reaction ran (it does not when the dialog loads with the item off).
+  chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
+  if (chassis) {
+    // Still open: it keeps its bit, as from its load.
+    run_.chip.SelectBank(0);
+    run_.chip.UpdateChipReg(chip::reg::kBeep1, 0xFF, kCaseOpenBeep);
+    return;
+  }
+  Unload();
 }
 
 }  // namespace vigilon::warnings

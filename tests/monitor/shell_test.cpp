@@ -346,5 +346,68 @@ TEST(Power, AResumeWithoutASuspendKeepsMonitoringAndAQueryWithoutAResumeKeepsItS
   EXPECT_EQ(w.panel().lblStatusV[0].caption(), "------");
 }
 
+// ---- A chip that stops answering, and an item taken out of monitoring ----
+
+void ChipAnswers(Started& s, bool answers) {
+  sim::Config config = s.chip.config();
+  config.noChip = !answers;
+  s.chip.Reconfigure(config);
+}
+
+TEST(SilentChip, WhatChangedMeanwhileReachesTheChipOnceItAnswersAgain) {
+  Started s;
+  limits::LimitPanel& p = s.panel();
+  ChipAnswers(s, false);
+  s.Cycles(1);
+  EXPECT_TRUE(s.run.ChipSilent);
+  const uint8_t before = s.Reg(0, 0x2F);
+  for (int i = 0; i < 3; ++i) p.updHiLimit[2].ArrowUp();
+  s.Cycles(2);
+  EXPECT_EQ(s.Reg(0, 0x2F), before) << "the writes went nowhere";
+
+  ChipAnswers(s, true);
+  s.Cycles(1);
+  EXPECT_FALSE(s.run.ChipSilent);
+  EXPECT_EQ(s.Reg(0, 0x2F), p.updHiLimit[2].value());
+  EXPECT_EQ(s.Reg(0, 0x40) & 0x01, 0x01) << "monitoring runs";
+  EXPECT_EQ(s.Reg(0, 0x57) & 0x80, 0x80) << "the beeper is armed";
+}
+
+TEST(SilentChip, AResumeBeforeTheChipAnswersKeepsTheCoreRailLimits) {
+  Started s;
+  frmvigilon& w = s.window();
+  const float low = s.run.items.VoltLowLimit[0];
+  const float high = s.run.items.VoltHighLimit[0];
+  w.DeliverPowerNotice(PowerNotice::QuerySuspend);
+  w.DeliverPowerNotice(PowerNotice::Suspend);
+  ChipAnswers(s, false);
+  w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+  EXPECT_EQ(s.run.items.VoltLowLimit[0], low) << "not from all-ones VID pins";
+  EXPECT_EQ(s.run.items.VoltHighLimit[0], high);
+  ChipAnswers(s, true);
+  s.runtime.Advance(10000);
+  s.Cycles(1);
+  EXPECT_FALSE(s.run.MonitorSuspended);
+  EXPECT_EQ(s.Reg(0, 0x2B), s.panel().updHiLimit[0].value());
+  EXPECT_EQ(s.Reg(0, 0x2C), s.panel().updLoLimit[0].value());
+}
+
+TEST(Unwatched, AnItemTakenOutOfMonitoringByTheDefaultsLosesItsWarning) {
+  Started s;
+  frmvigilon& w = s.window();
+  w.Command5.Click();
+  config::frmConfig* f = w.configDialog().IfLoaded();
+  ASSERT_NE(f, nullptr);
+  f->chkEnable[9].UserClick();  // fan 1 is off by default
+  f->cmdSelect[0].Click();
+  s.Sensors([](sim::Sensors& in) { in.rpm[0] = 0; });
+  s.Cycles(1);
+  ASSERT_NE(w.warnings().Dialog(9), nullptr);
+  w.Command3.Click();
+  EXPECT_EQ(s.run.items.ItemEnabled[9], 0);
+  EXPECT_EQ(w.warnings().Dialog(9), nullptr);
+  EXPECT_EQ(s.run.ItemWarnCount[9], 0);
+}
+
 }  // namespace
 }  // namespace vigilon

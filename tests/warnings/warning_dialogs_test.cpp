@@ -249,11 +249,17 @@ TEST(Buttons, DisableStopsWatchingTheItemAndClosesItsDialog) {
     EXPECT_TRUE(s.runtime.forms().empty());
     EXPECT_EQ(Trace(s, item, "xxx"), "---");
   }
-  // Before the configuration dialog exists the dialog closes all the same.
+  // Before the configuration dialog exists the dialog closes all the same, and the chip stops
+  // beeping for the item at once.
   System s;
+  s.run.items.ItemBeep[4] = 1;
+  s.run.items.ItemBeep[3] = 1;
+  s.chip.PokeReg(0, 0x57, 0x81);  // item 4's beep, as the last programming left it
   Open(s, 4).Command[kDisable].Click();
   EXPECT_EQ(s.run.items.ItemEnabled[4], 0);
   EXPECT_EQ(s.dialogs.Dialog(4), nullptr);
+  EXPECT_EQ(s.chip.Reg(0, 0x57), 0x80);
+  EXPECT_EQ(s.chip.Reg(0, 0x56), 0x08) << "the other items' beeps as their flags say";
 }
 
 TEST(Buttons, ShutDownLeavesTheDialogOpen) {
@@ -308,6 +314,21 @@ TEST(CaseOpen, BeepBitIsSetWhileTheDialogIsUpHoweverItCloses) {
     EXPECT_EQ(s.captions.size(), 2u);
     s.dialogs.ShowWarning(15);  // a new dialog loads afresh
     EXPECT_EQ(s.captions.size(), 3u);
+  }
+}
+
+// The dialog borrows the first temperature's beep bit; closing it hands the bit back as that
+// item's flags have it instead of silencing an overheating processor.
+TEST(CaseOpen, ClosingGivesTheFirstTemperatureItsBeepBack) {
+  for (const int16_t enabled : {1, 0}) {
+    SCOPED_TRACE(enabled);
+    System s;
+    s.run.items.ItemEnabled[12] = enabled;
+    s.run.items.ItemBeep[12] = 1;
+    s.chip.PokeReg(0, 0x56, 0x2F);
+    Open(s, 15);
+    s.dialogs.CloseWarning(15);
+    EXPECT_EQ(Beep1(s), enabled ? 0x3F : 0x2F);
   }
 }
 
