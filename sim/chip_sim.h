@@ -109,6 +109,7 @@ class ChipSim {
 
   const std::vector<PortAccess>& Log() const { return log_; }
   void ClearLog() { log_.clear(); }
+  void ReleaseLog() { std::vector<PortAccess>().swap(log_); }  // its memory too
 
  private:
   Config config_;

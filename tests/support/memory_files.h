@@ -17,6 +17,10 @@ class MemoryFiles : public SettingsFiles {
   std::set<std::string> unreadable;
   std::optional<std::string> replaceError;  // every replace fails with this
   int replaceCalls = 0;
+  // The steps of a replace, as a disk carries them out: the next replace breaks at this one,
+  // once, and (as the real implementations promise) leaves the old file as it was.
+  enum class WriteStep : uint8_t { Open, Write, Flush, Replace };
+  std::optional<WriteStep> failNextWriteAt;
 
   FileReadResult ReadWholeFile(const std::string& path) override {
     FileReadResult r;
@@ -36,6 +40,14 @@ class MemoryFiles : public SettingsFiles {
                                                  std::span<const uint8_t> contents) override {
     ++replaceCalls;
     if (replaceError) return replaceError;
+    if (failNextWriteAt) {
+      const WriteStep step = *failNextWriteAt;
+      failNextWriteAt.reset();
+      const std::string temp = path + ".new";
+      if (step == WriteStep::Open) return "cannot create " + temp;
+      if (step == WriteStep::Replace) return "cannot replace the file (access denied)";
+      return "cannot write " + temp + " (is the disk full?)";
+    }
     files[path].assign(contents.begin(), contents.end());
     return std::nullopt;
   }
