@@ -138,12 +138,13 @@ void frmvigilon::Form_Unload() {
 void frmvigilon::mDefault_Click() {
   chip::StopMonitoring(run_.chip, run_.traits(), [this] { runtime().DoEvents(); });
   LoadDefaultLimits();
-  const chip::VidLimits vid = chip::DecodeVid(run_.chip);
-  run_.items.VoltLowLimit[0] = vid.low;
-  run_.items.VoltHighLimit[0] = vid.high;
+  TakeVidLimits();
   SetUpRows();
   chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
   chip::StartMonitoring(run_.chip, run_.traits());
+  // The unit buttons follow the default unit now: left to the next cycle, their click would
+  // read the temperatures a second time within it and count a bad reading twice.
+  SelectUnitButtons();
 }
 
 void frmvigilon::LoadDefaultLimits() {

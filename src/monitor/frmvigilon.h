@@ -96,6 +96,8 @@ class frmvigilon : public ui::Form {
   // The chip answers again after reading all ones: its limits, fan inputs, beeps and
   // monitoring as the program holds them.
   void ProgramChipAgain();
+  // The core rail's limits from the processor's VID pins, when the chip answers.
+  void TakeVidLimits();
   void SmartFanByOutputBits();
   void SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_t scale);
   void SwitchFanOff(int16_t fan);

@@ -45,19 +45,23 @@ void frmvigilon::SysInfo1_PowerResume() {
   DelayFanBeepForSTR.SetInterval(kSettleMs);
   DelayForSTR.SetEnabled(true);
   DelayForSTR.SetInterval(kBlinkMs);
-  // A chip that does not answer yet would give the core rail limits from all-ones VID pins:
-  // those stay as they were, and the chip is programmed once it answers.
-  run_.chip.SelectBank(0);
-  if (run_.chip.ReadChipReg(reg::kChipId) == run_.ChipId) {
-    const chip::VidLimits vid = chip::DecodeVid(run_.chip);
-    run_.items.VoltLowLimit[0] = vid.low;
-    run_.items.VoltHighLimit[0] = vid.high;
-  } else {
-    run_.ChipSilent = true;
-  }
+  TakeVidLimits();
   InitLimitRows();
   SetMousePointer(ui::MousePointer::Hourglass);
   PollSensors();
+}
+
+void frmvigilon::TakeVidLimits() {
+  // A chip that does not answer would give the core rail limits from all-ones VID pins: those
+  // stay as they were, and the chip is programmed once it answers.
+  run_.chip.SelectBank(0);
+  if (run_.chip.ReadChipReg(reg::kChipId) != run_.ChipId) {
+    run_.ChipSilent = true;
+    return;
+  }
+  const chip::VidLimits vid = chip::DecodeVid(run_.chip);
+  run_.items.VoltLowLimit[0] = vid.low;
+  run_.items.VoltHighLimit[0] = vid.high;
 }
 
 void frmvigilon::ProgramChipAgain() {

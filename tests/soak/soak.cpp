@@ -871,16 +871,21 @@ Report Soak::Run() {
     Advance(static_cast<uint64_t>(run().items.PollInterval) * 1000);
     const int polls = static_cast<int>(p_->platform.sleeps.size());
     report_.pollCycles += polls;
-    const bool quiet = cycle_ + 1 == kCyclesPerHour || cycle_ + 1 == o_.cycles;
-    if (quiet) Quiet();
     if (o_.sabotageAt == cycle_ && o_.sabotage) o_.sabotage(chip_, files_);
     // Registers are compared again once a cycle has run with the chip answering throughout.
     if (!wasAway && ChipAnswers() && polls > 0) chipWasAway_ = false;
     for (int k = 0; k < kItemCount; ++k)
       if (window().warnings().Dialog(k) && !model_[k].open) ++report_.dialogsOpened;
-    CheckCycle(comparable && !quiet, polls);
+    CheckCycle(comparable, polls);
     if (failed_) break;
     ClearRecords();
+    // After its checks, so that a replay up to a failing cycle runs that cycle as it ran.
+    const bool quiet = cycle_ + 1 == kCyclesPerHour || cycle_ + 1 == o_.cycles;
+    if (quiet) {
+      Quiet();
+      CheckCycle(false, 0);
+      if (failed_) break;
+    }
     if (o_.afterCycle) o_.afterCycle(cycle_, quiet);
   }
   report_.cycles = failed_ ? cycle_ + 1 : cycle_;
