@@ -1,12 +1,13 @@
 // Looks at a running Vigilon from outside: its USER and GDI objects, handles, private bytes and
 // windows, one line per call; and the two things a measuring script does to it (a one-second
 // interval, hiding it to the tray).
-//   vigilon_probe stats | interval1 | hide
+//   vigilon_probe stats | interval SECONDS | hide
 #include <windows.h>
 // After windows.h.
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "ui/control_id.h"
@@ -96,15 +97,17 @@ int main(int argc, char** argv) {
     GetWindowThreadProcessId(main, &pid);
     return Stats(pid);
   }
-  if (argc >= 2 && std::strcmp(argv[1], "interval1") == 0) {
-    // The scroll bar's left end is the shortest interval.
-    SendMessageA(main, WM_HSCROLL, SB_LEFT, reinterpret_cast<LPARAM>(Control(main, "HScroll1")));
+  if (argc >= 3 && std::strcmp(argv[1], "interval") == 0) {
+    // From the scroll bar's left end (one second), one arrow step per further second.
+    const LPARAM bar = reinterpret_cast<LPARAM>(Control(main, "HScroll1"));
+    SendMessageA(main, WM_HSCROLL, SB_LEFT, bar);
+    for (int s = std::atoi(argv[2]); s > 1; --s) SendMessageA(main, WM_HSCROLL, SB_LINERIGHT, bar);
     return 0;
   }
   if (argc >= 2 && std::strcmp(argv[1], "hide") == 0) {
     SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     return 0;
   }
-  std::fprintf(stderr, "usage: vigilon_probe stats | interval1 | hide\n");
+  std::fprintf(stderr, "usage: vigilon_probe stats | interval SECONDS | hide\n");
   return 2;
 }
