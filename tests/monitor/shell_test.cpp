@@ -396,11 +396,9 @@ TEST(Commands, LoadDefaultSelectsTheDefaultUnitAtOnceAndABadReadingCountsOnce) {
   Started s;
   frmvigilon& w = s.window();
   w.Option2.UserClick();  // Fahrenheit
-  s.run.items.ItemWErr1[12] = 0;  // Low Sensitive: counts up to the third bad reading
-  s.run.items.ItemWErr3[12] = 1;
   w.Command3.Click();
   EXPECT_TRUE(w.Option1.value()) << "the defaults are in Celsius";
-  s.run.items.ItemWErr1[12] = 0;
+  s.run.items.ItemWErr1[12] = 0;  // Low Sensitive: counts up to the third bad reading
   s.run.items.ItemWErr3[12] = 1;
   s.Sensors([](sim::Sensors& in) { in.celsius[0] = 99; });
   s.Cycles(1);
