@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ui/control_id.h"
+#include "harness.h"
 
 namespace {
 
@@ -66,24 +66,6 @@ HWND MainWindow() {
   return nullptr;
 }
 
-struct Query {
-  int id;
-  HWND found;
-};
-
-BOOL CALLBACK MatchControl(HWND child, LPARAM param) {
-  auto* query = reinterpret_cast<Query*>(param);
-  if (GetDlgCtrlID(child) != query->id) return TRUE;
-  query->found = child;
-  return FALSE;
-}
-
-HWND Control(HWND form, const char* name) {
-  Query query{vigilon::ui::ControlIdForName(name), nullptr};
-  EnumChildWindows(form, MatchControl, reinterpret_cast<LPARAM>(&query));
-  return query.found;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,7 +81,7 @@ int main(int argc, char** argv) {
   }
   if (argc >= 3 && std::strcmp(argv[1], "interval") == 0) {
     // From the scroll bar's left end (one second), one arrow step per further second.
-    const LPARAM bar = reinterpret_cast<LPARAM>(Control(main, "HScroll1"));
+    const LPARAM bar = reinterpret_cast<LPARAM>(e2e::FindControl(main, "HScroll1"));
     SendMessageA(main, WM_HSCROLL, SB_LEFT, bar);
     for (int s = std::atoi(argv[2]); s > 1; --s) SendMessageA(main, WM_HSCROLL, SB_LINERIGHT, bar);
     return 0;
