@@ -48,6 +48,22 @@ class FakePlatform : public Platform {
   std::vector<std::string> iconLoads;  // the names as asked for
   bool recordCalls = true;  // false: nothing is recorded (for measuring the program's own heap)
   std::map<IconHandle, std::string> liveIcons;  // loaded and not yet destroyed
+  // Forgets the recorded calls; `release` gives their memory back too (a long run measuring
+  // the program's own heap).
+  template <class... Extra>
+  void ClearRecords(bool release, Extra&... extra) {
+    auto forget = [release](auto& records) {
+      records.clear();
+      if (release) records.shrink_to_fit();
+    };
+    forget(msgBoxes);
+    forget(notifyCalls);
+    forget(helpCalls);
+    forget(sleeps);
+    forget(exitWindowsCalls);
+    forget(iconLoads);
+    (forget(extra), ...);
+  }
 
   MsgBoxAnswer MsgBox(const std::string& text, const std::string& caption,
                       MsgBoxButtons buttons) override;

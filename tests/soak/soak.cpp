@@ -580,15 +580,7 @@ void Soak::Quiet() {
   Advance(3 * static_cast<uint64_t>(run().items.PollInterval) * 1000);
   warningsDisturbed_ = true;
   // What the fake platform and the simulator recorded is the soak's memory, not the program's.
-  ClearRecords();
-  platform::FakePlatform& f = p_->platform;
-  f.msgBoxes.shrink_to_fit();
-  f.notifyCalls.shrink_to_fit();
-  f.helpCalls.shrink_to_fit();
-  f.sleeps.shrink_to_fit();
-  f.exitWindowsCalls.shrink_to_fit();
-  f.iconLoads.shrink_to_fit();
-  p_->runtime.popups.shrink_to_fit();
+  p_->platform.ClearRecords(/*release=*/true, p_->runtime.popups);
   chip_.ReleaseLog();
 }
 
@@ -616,14 +608,7 @@ void Soak::Fail(const char* format, ...) {
 
 void Soak::ClearRecords() {
   // The fake platform records every call; only this cycle's are of interest.
-  platform::FakePlatform& f = p_->platform;
-  f.msgBoxes.clear();
-  f.notifyCalls.clear();
-  f.helpCalls.clear();
-  f.sleeps.clear();
-  f.exitWindowsCalls.clear();
-  f.iconLoads.clear();
-  p_->runtime.popups.clear();
+  p_->platform.ClearRecords(/*release=*/false, p_->runtime.popups);
   chip_.ClearLog();
 }
 
