@@ -1,6 +1,11 @@
 // The chip's registers, named once: the Super-I/O configuration registers, and the monitor's
-// banked registers with their per-item tables. Everyone else names registers through here.
+// banked registers with their per-item tables. Only the chip layer speaks registers (and the
+// simulator's and the tests' own code that looks at them); everything above asks MonitorChip.
 #pragma once
+
+#ifndef VIGILON_SPEAKS_REGISTERS
+#error "Registers are the chip layer's own: reach the chip through chip/monitor_chip.h"
+#endif
 
 #include <array>
 #include <cstdint>
@@ -39,6 +44,8 @@ inline constexpr uint8_t kFanControl = 0x4D;  // two bits per fan; bit 7 set at 
 inline constexpr uint8_t kFanControlStartup = 0x80;
 inline constexpr uint8_t kBankSelect = 0x4E;  // unbanked; bit 7 picks the vendor id byte
 inline constexpr uint8_t kBankSelectVendorHigh = 0x80;
+inline constexpr uint8_t kBankSelectBank = 0x07;    // bits 0-2: the bank
+inline constexpr uint8_t kBankSelectUnused = 0x78;  // bits 3-6: never set
 inline constexpr uint8_t kVendorId = 0x4F;
 inline constexpr uint8_t kBeep1 = 0x56;
 inline constexpr uint8_t kBeep2 = 0x57;
@@ -51,6 +58,10 @@ inline constexpr uint8_t kControl2StartMirror = 0x01;
 inline constexpr uint8_t kControl2Bit3 = 0x08;
 inline constexpr uint8_t kBankExtraBeep = 4;
 inline constexpr uint8_t kExtraBeep = 0x53;  // bank 4: beeps of items 7, 8 (bits 0, 1)
+
+// The monitor's index port lies this far into the eight ports at its base address; the data
+// port follows it.
+inline constexpr uint16_t kMonitorIndexOffset = 5;
 
 // The vendor identifier every chip of the family answers.
 inline constexpr uint16_t kVendorIdNorvane = 0x5CA3;
@@ -81,6 +92,8 @@ inline constexpr std::array<VoltRegs, 9> kVolt{{
 // Fans 0-2 (items 9-11), bank 0: count reading and count limit.
 inline constexpr std::array<uint8_t, 3> kFanCount{0x28, 0x29, 0x2A};
 inline constexpr std::array<uint8_t, 3> kFanLimit{0x3B, 0x3C, 0x3D};
+// A count with no speed (stopped, or too slow to count); as a limit, nothing exceeds it.
+inline constexpr uint8_t kFanCountNoSpeed = 0xFF;
 
 // Temperatures 0-2 (items 12-14), sensor t in bank t. Sensor 0 holds signed whole degrees in one
 // register; sensors 1 and 2 hold nine bits of half degrees: the upper eight in the first

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "chip/chip_features.h"
 
 namespace vigilon::config {
 
@@ -358,7 +357,7 @@ void frmConfig::StoreOptions(int i) {
 }
 
 void frmConfig::ApplyBeeps() {
-  chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
+  run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
 }
 
 ConfigDialog::ConfigDialog(ui::Runtime& runtime, RunState& run) : run_(run), slot_(runtime, run) {

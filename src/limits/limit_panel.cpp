@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "chip/chip_registers.h"
 #include "items/conversions.h"
 #include "items/number_format.h"
 
@@ -13,7 +12,6 @@ namespace vigilon::limits {
 
 using items::FormatFixed;
 using items::VoltScale;
-namespace reg = chip::reg;
 
 namespace {
 
@@ -200,13 +198,6 @@ void LimitPanel::SetDesignValues() {
 
 // ---- Voltages ----
 
-namespace {
-struct VoltScaleOf {
-  VoltScale scale;
-  float factor;
-};
-}  // namespace
-
 void LimitPanel::InitVoltageControls() {
   items::ItemTables& t = run_.items;
   for (int i = 0; i < kVolts; ++i) {
@@ -247,29 +238,10 @@ void LimitPanel::InitVoltageControls() {
       LblHiLimit[i].SetCaption(FormatFixed(items::VoltsFromScale(scale, i, high, factor), 2));
     }
 
-    // The first model keeps its negative rails crosswise: the more negative limit (the larger
-    // count) is the high register.
-    if (scale == VoltScale::Negated) {
-      WriteVoltHighRegister(i, -low);
-      WriteVoltLowRegister(i, -high);
-    } else {
-      WriteVoltLowRegister(i, low);
-      WriteVoltHighRegister(i, high);
-    }
+    run_.chip.WriteVoltLow(i, low);
+    run_.chip.WriteVoltHigh(i, high);
     SldVoltage[i].SetEnabled(false);
   }
-}
-
-void LimitPanel::WriteVoltLowRegister(int i, int value) {
-  const reg::Reg r = reg::kVolt[static_cast<size_t>(i)].low;
-  run_.chip.SelectBank(r.bank);
-  run_.chip.WriteChipReg(r.index, static_cast<uint8_t>(std::clamp(value, 0, 255)));
-}
-
-void LimitPanel::WriteVoltHighRegister(int i, int value) {
-  const reg::Reg r = reg::kVolt[static_cast<size_t>(i)].high;
-  run_.chip.SelectBank(r.bank);
-  run_.chip.WriteChipReg(r.index, static_cast<uint8_t>(std::clamp(value, 0, 255)));
 }
 
 void LimitPanel::updHiLimit_Change(int i) {
@@ -281,11 +253,7 @@ void LimitPanel::updHiLimit_Change(int i) {
   const float volts = items::VoltsFromScale(scale, i, v, run_.items.VoltFactor[i]);
   LblHiLimit[i].SetCaption(FormatFixed(volts, 2));
   run_.items.VoltHighLimit[i] = volts;
-  if (scale == VoltScale::Negated) {
-    WriteVoltLowRegister(i, -v);
-  } else {
-    WriteVoltHighRegister(i, v);
-  }
+  run_.chip.WriteVoltHigh(i, v);
 }
 
 void LimitPanel::updLoLimit_Change(int i) {
@@ -298,11 +266,7 @@ void LimitPanel::updLoLimit_Change(int i) {
   const float volts = items::VoltsFromScale(scale, i, v, run_.items.VoltFactor[i]);
   LblLoLimit[i].SetCaption(FormatFixed(volts, 2));
   run_.items.VoltLowLimit[i] = volts;
-  if (scale == VoltScale::Negated) {
-    WriteVoltHighRegister(i, -v);
-  } else {
-    WriteVoltLowRegister(i, v);
-  }
+  run_.chip.WriteVoltLow(i, v);
 }
 
 void LimitPanel::Move_VoltCtrl_Position() {
@@ -329,66 +293,50 @@ void LimitPanel::Move_VoltCtrl_Position() {
 
 void LimitPanel::SetFanLimitQuietly(int f, int value) {
   // The program's own assignment: the change reaction must not write the chip for it.
-  run_.smartFan.FanLimitArmed = false;
+  FanLimitArmed = false;
   updFanLoLimit[f].SetValue(value);
-  run_.smartFan.FanLimitArmed = true;
+  FanLimitArmed = true;
+}
+
+void LimitPanel::AcceptStoppedFan(int f) {
+  SetFanLimitQuietly(f, kAcceptsStoppedFan);
+  lblFanLoLimit[f].SetCaption(
+      items::FanSpeedText(items::kFanCountStopped, run_.items.FanDivisor[f]));
+  updFanLoLimit[f].SetEnabled(false);
+  run_.chip.AcceptStoppedFan(f);
+}
+
+void LimitPanel::RestoreFanLimit(int f) {
+  const int16_t limit = run_.items.FanLimitCount[f];
+  updFanLoLimit[f].SetEnabled(true);
+  SetFanLimitQuietly(f, 255 - limit);
+  lblFanLoLimit[f].SetCaption(items::FanSpeedText(limit, run_.items.FanDivisor[f]));
+  run_.chip.RestoreFanLimit(f, limit);
 }
 
 void LimitPanel::InitFanControls() {
-  chip::ChipAccess& c = run_.chip;
-  c.SelectBank(0);
-  c.UpdateChipReg(reg::kVidFanDivisor, 0xFF, reg::kFan12DivisorBits);
-  c.UpdateChipReg(reg::kFan3Divisor, 0xFF, reg::kFan3DivisorBits);
+  run_.chip.SelectFanDivisors();
   for (int f = 0; f < kFans; ++f) {
     updFanLoLimit[f].SetEnabled(true);
-    c.SelectBank(0);
-    const uint8_t count = c.ReadChipReg(reg::kFanCount[static_cast<size_t>(f)]);
-    const int16_t divisor = run_.items.FanDivisor[f];
-    if (count == items::kFanCountStopped) {
+    if (run_.chip.ReadFanCount(f) == items::kFanCountStopped) {
       // A fan found stopped keeps a limit that accepts it, until the next set-up.
-      SetFanLimitQuietly(f, 1);
-      lblFanLoLimit[f].SetCaption(items::FanSpeedText(items::kFanCountStopped, divisor));
+      AcceptStoppedFan(f);
       lblFanSpeed[f].SetCaption("low speed");
-      updFanLoLimit[f].SetEnabled(false);
-      c.SelectBank(0);
-      c.WriteChipReg(reg::kFanLimit[static_cast<size_t>(f)], items::kFanCountStopped);
     } else {
-      const int16_t limit = run_.items.FanLimitCount[f];
-      SetFanLimitQuietly(f, 255 - limit);
-      lblFanLoLimit[f].SetCaption(items::FanSpeedText(limit, divisor));
-      c.SelectBank(0);
-      c.WriteChipReg(reg::kFanLimit[static_cast<size_t>(f)], static_cast<uint8_t>(limit));
+      RestoreFanLimit(f);
     }
   }
 }
 
 void LimitPanel::updFanLoLimit_Change(int f) {
-  if (!run_.smartFan.FanLimitArmed) return;
+  if (!FanLimitArmed) return;
   const int16_t count = static_cast<int16_t>(255 - updFanLoLimit[f].value());
   run_.items.FanLimitCount[f] = count;
   lblFanLoLimit[f].SetCaption(items::FanSpeedText(count, run_.items.FanDivisor[f]));
-  run_.chip.SelectBank(0);
-  run_.chip.WriteChipReg(reg::kFanLimit[static_cast<size_t>(f)], static_cast<uint8_t>(count));
+  run_.chip.WriteFanLimit(f, count);
 }
 
 // ---- Temperatures ----
-
-void LimitPanel::WriteTempRegisters(int t, int limitCount, int hystCount, bool limitToo) {
-  const reg::TempRegs& r = reg::kTemp[static_cast<size_t>(t)];
-  chip::ChipAccess& c = run_.chip;
-  c.SelectBank(r.bank);
-  auto write = [&](uint8_t whole, uint8_t half, int count) {
-    if (!r.halfDegrees) {
-      c.WriteChipReg(whole, static_cast<uint8_t>(count & 0xFF));
-      return;
-    }
-    const items::NineBitRegisters nine = items::NineBitFromHalfDegrees(count);
-    c.WriteChipReg(whole, nine.whole);
-    c.WriteChipReg(half, nine.half);
-  };
-  if (limitToo) write(r.limit, r.limitHalf, limitCount);
-  write(r.hyst, r.hystHalf, hystCount);
-}
 
 void LimitPanel::InitTemperatureControls() {
   items::ItemTables& tables = run_.items;
@@ -420,7 +368,7 @@ void LimitPanel::InitTemperatureControls() {
     RefreshFahrenheitBounds();  // as the change steps of both scale-end labels
     RefreshFahrenheitBounds();
     sld.SetEnabled(false);
-    WriteTempRegisters(t, hc, hy, /*limitToo=*/true);
+    run_.chip.WriteTempLimits(t, hc, hy);
   }
 }
 
@@ -448,7 +396,7 @@ void LimitPanel::updTempHiLimit_Change(int t) {
   lblTempHiLimit[t].SetCaption(shown(limit));
   run_.items.TempLimit[t] = static_cast<float>(limit);
   run_.items.TempHyst[t] = static_cast<float>(limit - 5);
-  WriteTempRegisters(t, hc, hy, /*limitToo=*/true);
+  run_.chip.WriteTempLimits(t, hc, hy);
 }
 
 void LimitPanel::updTempLoLimit_Change(int t) {
@@ -462,7 +410,7 @@ void LimitPanel::updTempLoLimit_Change(int t) {
   const double hyst = static_cast<double>(lc) / k;
   lblTempLoLimit[t].SetCaption(FormatFixed(hyst, 2));
   run_.items.TempHyst[t] = static_cast<float>(hyst);
-  WriteTempRegisters(t, 0, lc, /*limitToo=*/false);
+  run_.chip.WriteTempHyst(t, lc);
 }
 
 void LimitPanel::RefreshFahrenheitBounds() {

@@ -24,6 +24,9 @@ inline constexpr const char* kFahrenheitMark =
     "\xC2\xB0"
     "F";
 
+// The fan limit setting that accepts a stopped fan.
+inline constexpr int kAcceptsStoppedFan = 1;
+
 inline constexpr int kVolts = items::kVoltItemCount;
 inline constexpr int kFans = items::kFanCount;
 inline constexpr int kTemps = items::kTempCount;
@@ -72,6 +75,14 @@ class LimitPanel {
   // The unit marks in the temperature frame.
   void ShowUnitMark(bool celsius);
 
+  // A fan's limit row and register accept it stopped (the setting 1, the row's up-down
+  // disabled), or take the user's limit back (the row enabled again). The program's own
+  // settings of the row write no register through its change reaction.
+  void AcceptStoppedFan(int f);
+  void RestoreFanLimit(int f);
+  // False only while the program itself sets a fan-limit up-down.
+  bool FanLimitArmed = true;
+
   // The change reactions, also called directly by the unit switch.
   void updLoLimit_Change(int i);
   void updHiLimit_Change(int i);
@@ -100,9 +111,6 @@ class LimitPanel {
   ui::Label lblCaseOpen;
 
  private:
-  void WriteVoltLowRegister(int i, int value);
-  void WriteVoltHighRegister(int i, int value);
-  void WriteTempRegisters(int t, int limitCount, int hystCount, bool limitToo);
   void SetFanLimitQuietly(int f, int value);
   bool SensorPresent(int t) const;
   // Visits the row controls of an item that show its values (not its name), in the order they

@@ -3,14 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "chip/chip_features.h"
-#include "chip/chip_registers.h"
 #include "monitor/frmvigilon.h"
 #include "shell/settings_commands.h"
 
 namespace vigilon {
-
-namespace reg = chip::reg;
 
 namespace {
 // The notification area's callback: the mouse message code arrives in place of a position.
@@ -107,41 +103,40 @@ void frmvigilon::IconMenuRestore_Click() {
 void frmvigilon::IconMenuExit_Click() {
   platform().ShellNotifyIcon(platform::NotifyOp::Delete, run_.TrayIconData);
   // No clean-up of the chip on this way out, except that no fan the program stopped stays so.
-  chip::RestoreStoppedFans(run_.chip, run_.traits(), run_.smartFan);
+  run_.chip.RestoreStoppedFans();
   runtime().End();
 }
 
 void frmvigilon::mExit_Click() {
-  chip::RestoreStoppedFans(run_.chip, run_.traits(), run_.smartFan);
-  chip::ChipAccess& c = run_.chip;
-  c.SelectBank(0);
+  chip::MonitorChip& c = run_.chip;
+  c.RestoreStoppedFans();
   // The beeper stays silent after the program.
-  c.UpdateChipReg(reg::kBeep2, static_cast<uint8_t>(~reg::kBeepGlobal), 0);
+  c.SilenceBeeper();
   if (run_.traits().smartFan == chip::SmartFanKind::StateMachine) {
-    chip::SetFanDuty(c, run_.traits(), run_.smartFan, run_.items.ItemEnabled, 1, 255);
-    chip::SetFanDuty(c, run_.traits(), run_.smartFan, run_.items.ItemEnabled, 2, 255);
+    c.SetFanDuty(run_.items.ItemEnabled, 1, 255);
+    c.SetFanDuty(run_.items.ItemEnabled, 2, 255);
   }
   // The monitor device goes back to how start-up found it.
-  if (c.SuperIoPort != 0 && run_.SuperIoActivation == 0) c.WriteSuperIoReg(reg::kSioActivation, 0);
+  c.RestoreMonitorDevice(run_.SuperIoActivation);
   runtime().End();
 }
 
 void frmvigilon::Form_Unload() {
   // Windows ending the session or the task manager closing the window: the program ends here,
   // and no fan it stopped stays so.
-  chip::RestoreStoppedFans(run_.chip, run_.traits(), run_.smartFan);
+  run_.chip.RestoreStoppedFans();
   runtime().End();
 }
 
 // ---- Settings ----
 
 void frmvigilon::mDefault_Click() {
-  chip::StopMonitoring(run_.chip, run_.traits(), [this] { runtime().DoEvents(); });
+  run_.chip.StopMonitoring([this] { runtime().DoEvents(); });
   LoadDefaultLimits();
   TakeVidLimits();
   SetUpRows();
-  chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
-  chip::StartMonitoring(run_.chip, run_.traits());
+  run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
+  run_.chip.StartMonitoring();
   // The unit buttons follow the default unit now: left to the next cycle, their click would
   // read the temperatures a second time within it and count a bad reading twice.
   SelectUnitButtons();

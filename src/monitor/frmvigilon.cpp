@@ -3,7 +3,6 @@
 
 #include <string>
 
-#include "chip/chip_features.h"
 
 namespace vigilon {
 
@@ -99,7 +98,7 @@ void frmvigilon::Form_Load() {
   Text2.SetVisible(debug);
 
   run_.PanelReady = false;
-  chip::StopMonitoring(run_.chip, run_.traits(), [this] { runtime().DoEvents(); });
+  run_.chip.StopMonitoring([this] { runtime().DoEvents(); });
 
   for (auto& upd : panel_.updTempLoLimit) upd.SetVisible(false);
   panel_.Image4.Move(panel_.Image3.rect());
@@ -114,7 +113,7 @@ void frmvigilon::Form_Load() {
     panel_.SwitchBoundLabels(t, celsius);
   }
 
-  chip::Set_Fan_Status(run_.chip, run_.traits());
+  run_.chip.Set_Fan_Status();
 
   if (run_.traits().vcoreLayout) {
     panel_.lblItemName[0].SetCaption("Vcore");
@@ -126,8 +125,8 @@ void frmvigilon::Form_Load() {
   SecCount.SetEnabled(true);
 
   run_.PanelReady = true;
-  chip::StartMonitoring(run_.chip, run_.traits());
-  chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
+  run_.chip.StartMonitoring();
+  run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
 
   mExit.SetEnabled(true);
   Command1.SetEnabled(true);

@@ -2,14 +2,12 @@
 // animation and the interval text.
 #include <string>
 
-#include "chip/chip_registers.h"
 #include "items/conversions.h"
 #include "items/number_format.h"
 #include "monitor/frmvigilon.h"
 
 namespace vigilon {
 
-namespace reg = chip::reg;
 using items::FormatFixed;
 
 namespace {
@@ -40,12 +38,12 @@ void frmvigilon::PollSensors() {
     for (auto& label : panel_.lblStatusT) label.SetCaption(kBlank);
     for (auto& label : panel_.lblFanSpeed) label.SetCaption(kBlank);
     panel_.lblCaseOpen.SetCaption("");
-    // A chip that stops answering now is noted too: what is written meanwhile (a resume's
-    // limits, the user's changes) is written again once monitoring has resumed.
-    run_.chip.SelectBank(0);
-    if (run_.chip.ReadChipReg(reg::kStatus2) == 0xFF) run_.ChipSilent = true;
+    // Nothing of the chip is touched: its status registers clear when read, and the alarms
+    // they latch meanwhile are the next full cycle's.
     return;
   }
+  // Another program that keeps the shared bus costs this cycle one wait at most.
+  run_.chip.NewMoment();
   SetEyeIcon("\\eye2.ico");
   // A warning dialog's buttons run inside the steps below, and a resume may come with them:
   // each step asks again.
@@ -64,9 +62,7 @@ void frmvigilon::PollSensors() {
   // No alarm sets bit 7 of the second one: all ones there means the chip has stopped answering,
   // and whatever was written meanwhile never reached it. Once it answers again it is programmed
   // anew from the rows and flags, as after a resume.
-  run_.chip.SelectBank(0);
-  run_.chip.ReadChipReg(reg::kStatus1);
-  if (run_.chip.ReadChipReg(reg::kStatus2) == 0xFF) {
+  if (run_.chip.ReadInterruptStatus() == 0xFF) {
     run_.ChipSilent = true;
   } else if (run_.ChipSilent) {
     run_.ChipSilent = false;
@@ -84,9 +80,7 @@ void frmvigilon::ProcessVoltage() {
   const items::ItemTables& t = run_.items;
   for (int i = 0; i < limits::kVolts; ++i) {
     if (t.ItemEnabled[i] != 1) continue;
-    const reg::Reg where = reg::kVolt[static_cast<size_t>(i)].reading;
-    run_.chip.SelectBank(where.bank);
-    const uint8_t v = run_.chip.ReadChipReg(where.index);
+    const uint8_t v = run_.chip.ReadVoltage(i);
     const items::VoltScale scale = items::VoltScaleFor(run_.traits(), i);
     ui::Slider& sld = panel_.SldVoltage[i];
     sld.SetValue(items::VoltScaleFromReading(scale, v));
@@ -109,18 +103,15 @@ void frmvigilon::ProcessTemperature() {
   for (int sensor = 0; sensor < limits::kTemps; ++sensor) {
     const int item = items::kFirstTempItem + sensor;
     if (t.ItemEnabled[item] != 1) continue;
-    const reg::TempRegs& r = reg::kTemp[static_cast<size_t>(sensor)];
-    run_.chip.SelectBank(r.bank);
+    const chip::TempRaw raw = run_.chip.ReadTemperature(sensor);
     int scaleValue = 0;
     double degrees = 0;
-    if (!r.halfDegrees) {
-      const int d = items::Temp0Degrees(run_.chip.ReadChipReg(r.reading));
+    if (limits::TempScaleStep(sensor) == 1) {
+      const int d = items::Temp0Degrees(raw.whole);
       scaleValue = d + limits::TempScaleOffset(sensor);
       degrees = d;
     } else {
-      const uint8_t whole = run_.chip.ReadChipReg(r.reading);
-      const uint8_t half = run_.chip.ReadChipReg(r.readingHalf);
-      const int w = items::TempHalfDegrees(whole, half);
+      const int w = items::TempHalfDegrees(raw.whole, raw.half);
       scaleValue = w + limits::TempScaleOffset(sensor);
       degrees = items::TempDegreesFromHalf(w);
     }
@@ -141,8 +132,7 @@ void frmvigilon::ProcessFan() {
   for (int f = 0; f < limits::kFans; ++f) {
     const int item = items::kFirstFanItem + f;
     if (t.ItemEnabled[item] != 1) continue;
-    run_.chip.SelectBank(0);
-    const uint8_t c = run_.chip.ReadChipReg(reg::kFanCount[static_cast<size_t>(f)]);
+    const uint8_t c = run_.chip.ReadFanCount(f);
     panel_.prbFanSpeed[f].SetValue(255 - c);
     const int limitValue = panel_.updFanLoLimit[f].value();
     ui::Label& label = panel_.lblFanSpeed[f];
@@ -161,13 +151,7 @@ void frmvigilon::ProcessFan() {
 
 void frmvigilon::ProcessCaseOpen() {
   if (run_.items.ItemEnabled[items::kChassisItem] != 1) return;
-  chip::ChipAccess& c = run_.chip;
-  c.SelectBank(0);
-  // The clear request comes before the read: a latch the chip still holds for an open case
-  // sets itself again at once, while one for a case closed since is let go.
-  c.UpdateChipReg(reg::kChassisClear, 0xFF, reg::kChassisClearRequest);
-  const uint8_t status = c.ReadChipReg(reg::kStatus2);
-  if (status & reg::kStatus2Chassis) {
+  if (run_.chip.ReadChassisOpened()) {
     panel_.lblCaseOpen.SetCaption("Chassis is opened");
     ShowWarning(items::kChassisItem);
   } else {

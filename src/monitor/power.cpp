@@ -2,19 +2,13 @@
 // readings blank until ten seconds after the last resume, with the title blinking meanwhile.
 #include <string>
 
-#include "chip/chip_features.h"
-#include "chip/chip_registers.h"
 #include "monitor/frmvigilon.h"
 
 namespace vigilon {
 
-namespace reg = chip::reg;
-
 namespace {
 constexpr uint32_t kSettleMs = 10000;
 constexpr uint32_t kBlinkMs = 750;
-constexpr uint8_t kFanBeeps1 = 0xC0;  // 0x56 bits 6, 7: the first two fans
-constexpr uint8_t kFanBeeps2 = 0x08;  // 0x57 bit 3: the third fan
 const std::string& SettlingTitle() {
   static const std::string title =
       std::string(kMainWindowTitle) + std::string(66, ' ') + "....... Initializing !!";
@@ -32,11 +26,8 @@ void frmvigilon::WirePower() {
 void frmvigilon::SysInfo1_PowerQuerySuspend(bool& /*cancel*/) {
   // The suspend is never refused.
   run_.MonitorSuspended = true;
-  chip::ChipAccess& c = run_.chip;
-  c.SelectBank(0);
-  c.UpdateChipReg(reg::kBeep1, static_cast<uint8_t>(~kFanBeeps1), 0);
-  c.UpdateChipReg(reg::kBeep2, static_cast<uint8_t>(~kFanBeeps2), 0);
-  chip::StopMonitoring(c, run_.traits(), [this] { runtime().DoEvents(); });
+  run_.chip.SilenceFanBeeps();
+  run_.chip.StopMonitoring([this] { runtime().DoEvents(); });
 }
 
 void frmvigilon::SysInfo1_PowerResume() {
@@ -54,22 +45,21 @@ void frmvigilon::SysInfo1_PowerResume() {
 void frmvigilon::TakeVidLimits() {
   // A chip that does not answer would give the core rail limits from all-ones VID pins: those
   // stay as they were, and the chip is programmed once it answers.
-  run_.chip.SelectBank(0);
-  if (run_.chip.ReadChipReg(reg::kChipId) != run_.ChipId) {
+  if (run_.chip.ReadChipId() != run_.ChipId) {
     run_.ChipSilent = true;
     return;
   }
-  const chip::VidLimits vid = chip::DecodeVid(run_.chip);
+  const chip::VidLimits vid = run_.chip.DecodeVid();
   run_.items.VoltLowLimit[0] = vid.low;
   run_.items.VoltHighLimit[0] = vid.high;
 }
 
 void frmvigilon::ProgramChipAgain() {
-  chip::Set_Fan_Status(run_.chip, run_.traits());
+  run_.chip.Set_Fan_Status();
   InitLimitRows();
   if (run_.MonitorSuspended) return;  // the end of the settling time does the rest
-  chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
-  chip::StartMonitoring(run_.chip, run_.traits());
+  run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
+  run_.chip.StartMonitoring();
 }
 
 void frmvigilon::DelayForSTR_Timer() {
@@ -81,8 +71,8 @@ void frmvigilon::DelayFanBeepForSTR_Timer() {
   DelayFanBeepForSTR.SetEnabled(false);
   panel_.RefreshPanelAvailability();
   RefreshPanelEnable();
-  chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
-  chip::StartMonitoring(run_.chip, run_.traits());
+  run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
+  run_.chip.StartMonitoring();
   run_.MonitorSuspended = false;
   SetMousePointer(ui::MousePointer::Default);
   DelayForSTR.SetInterval(0);

@@ -8,9 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "chip/chip_access.h"
-#include "chip/chip_features.h"
 #include "chip/chip_model.h"
+#include "chip/monitor_chip.h"
 #include "items/items.h"
 #include "items/settings_file.h"
 #include "platform/platform.h"
@@ -23,7 +22,7 @@ struct RunState {
   RunState(const RunState&) = delete;
   RunState& operator=(const RunState&) = delete;
 
-  chip::ChipAccess chip;  // holds SuperIoPort and MonitorPort
+  chip::MonitorChip chip;  // the only way to the chip
   platform::Platform& platform;
   items::SettingsFiles& files;
 
@@ -31,14 +30,13 @@ struct RunState {
   uint8_t SuperIoActivation = 0;  // logical device 0x0B register 0x30 as found, restored at exit
   uint32_t VendorId = 0;
   uint8_t ChipId = 0;
-  // The model's traits row, resolved once from ChipId. Start-up goes no further without one, so
-  // every window may rely on it.
-  const chip::ChipTraits* model = nullptr;
-  const chip::ChipTraits& traits() const { return *model; }
+  // The model's traits row, resolved once from ChipId and held by the chip. Start-up goes no
+  // further without one, so every window may rely on it.
+  const chip::ChipTraits& traits() const { return chip.traits(); }
 
   // Item flags (ItemPresent and ItemBeepCapable included), limit tables and settings.
   items::ItemTables items;
-  // The smart-fan thresholds and fan-drive selectors of the chip model, and the fan-limit guard.
+  // The smart-fan thresholds, fan-drive selectors and states of the chip model.
   chip::SmartFanTables smartFan;
 
   bool MonitorSuspended = false;
@@ -69,7 +67,7 @@ struct RunState {
 
   // Where this model's settings file lives.
   items::SettingsLocation SettingsLocation() {
-    return {platform.ProgramFolder(), platform.PathSeparator(), model};
+    return {platform.ProgramFolder(), platform.PathSeparator(), chip.model()};
   }
   // A file of the program's folder, as the windows name them ("\eye.ico").
   std::string InProgramFolder(const char* name) {

@@ -3,17 +3,12 @@
 
 #include <cstdio>
 
-#include "chip/chip_features.h"
-#include "chip/chip_model.h"
-#include "chip/chip_registers.h"
+#include "chip/detect.h"
 #include "items/settings_file.h"
 
 namespace vigilon::startup {
 
-using namespace chip::reg;
-
 namespace {
-constexpr uint16_t kSuperIoPorts[] = {0x2E, 0x4E};
 constexpr const char* kHelpFileName = "zr410.hlp";  // one help file for every model
 
 void ShowFailure(RunState& run, const std::string& text) {
@@ -38,70 +33,47 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
   if (run.platform.AnotherInstanceRunning()) return StartupOutcome::SecondInstance;
   run.MonitorSuspended = false;
 
-  chip::ChipAccess& c = run.chip;
-  if (c.io().LoadKestrelVxD() != 0) {
+  chip::MonitorChip& c = run.chip;
+  c.NewMoment();  // a lock another program keeps costs the start one wait at most
+  if (c.driver().LoadKestrelVxD() != 0) {
     ShowFailure(run, kMsgDriverLoadFailed);
     return StartupOutcome::DriverLoadFailed;
   }
 
-  c.SuperIoPort = 0;
-  for (uint16_t port : kSuperIoPorts) {
-    if (c.ProbeSuperIoPort(port)) {
-      c.SuperIoPort = port;
+  const chip::Detection found = chip::DetectChip(c);
+  run.SuperIoActivation = found.SuperIoActivation;
+  run.VendorId = found.VendorId;
+  run.ChipId = found.ChipId;
+  switch (found.outcome) {
+    case chip::Detection::Outcome::BusInitFailed:
+      ShowFailure(run, kMsgBusInitFailed);
+      return StartupOutcome::BusInitFailed;
+    case chip::Detection::Outcome::ChipMissing:
+      ShowFailure(run, kMsgChipMissing);
+      return StartupOutcome::ChipMissing;
+    case chip::Detection::Outcome::UnsupportedChip:
+      ShowFailure(run, UnsupportedChipMessage(run.ChipId));
+      return StartupOutcome::UnsupportedChip;
+    case chip::Detection::Outcome::Found:
       break;
-    }
   }
-  if (c.SuperIoPort != 0) {
-    run.SuperIoActivation = c.ReadSuperIoReg(kSioActivation);
-    if (run.SuperIoActivation == 0) c.WriteSuperIoReg(kSioActivation, 1);
-    const uint16_t base =
-        static_cast<uint16_t>(c.ReadSuperIoReg(kSioBaseHigh) * 256 + c.ReadSuperIoReg(kSioBaseLow));
-    c.MonitorPort = static_cast<uint16_t>((base & ~7u) + 5);
-  } else {
-    c.MonitorPort = 0;  // the driver routes ports 0 and 1 to the monitor
-  }
-
-  if (c.io().InitialBus(1, 0x5A, 0x92, 0x90) != 0) {
-    ShowFailure(run, kMsgBusInitFailed);
-    return StartupOutcome::BusInitFailed;
-  }
-
-  run.VendorId = c.ReadVendorId();
-  if (run.VendorId != kVendorIdNorvane) {
-    ShowFailure(run, kMsgChipMissing);
-    return StartupOutcome::ChipMissing;
-  }
-
-  c.SelectBank(0);
-  run.ChipId = c.ReadChipReg(kChipId);
-  run.model = chip::ChipTraitsFor(run.ChipId);
-  if (run.model == nullptr) {
-    // Nothing else in the program knows such a chip: stop before writing any of its
-    // registers, and hand the monitor device back as it was found.
-    if (c.SuperIoPort != 0 && run.SuperIoActivation == 0) c.WriteSuperIoReg(kSioActivation, 0);
-    ShowFailure(run, UnsupportedChipMessage(run.ChipId));
-    return StartupOutcome::UnsupportedChip;
-  }
-
   SetItemAvailability(run);
 
   // A missing or damaged file falls back to the model's defaults without a word at start; the
   // file appears at the first save.
   items::LoadSettingsFile(run.items, run.files, run.SettingsLocation());
   if (items::IsTrue(run.items.VidDefaultsPending)) {
-    const chip::VidLimits vid = chip::DecodeVid(c);
+    const chip::VidLimits vid = c.DecodeVid();
     run.items.VoltLowLimit[0] = vid.low;
     run.items.VoltHighLimit[0] = vid.high;
     run.items.VidDefaultsPending = items::kFalse;  // the file keeps its value until a save
   }
 
-  c.SelectBank(0);
-  c.UpdateChipReg(kFanControl, 0xFF, kFanControlStartup);
+  // The fan control's start-up bit, and 0x5D bit 3 off; the help file and the smart-fan
+  // tables between them touch no register.
+  c.PrepareAtStart();
   run.HelpFile = run.InProgramFolder(kHelpFileName);
-
   run.smartFan = chip::LoadSmartFanTables(run.traits());
-
-  c.UpdateChipReg(kControl2, static_cast<uint8_t>(~kControl2Bit3), 0x00);
 
   showMainWindow(run);
   return StartupOutcome::MainWindowShown;

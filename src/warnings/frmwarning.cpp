@@ -4,8 +4,6 @@
 #include <stdexcept>
 #include <vector>
 
-#include "chip/chip_features.h"
-#include "chip/chip_registers.h"
 #include "warnings/shutdown.h"
 
 namespace vigilon::warnings {
@@ -69,8 +67,9 @@ const WarningDialogRow& RowOf(int item) {
 constexpr ui::Color kRed = 0x0000FF;
 constexpr ui::Color kDarkBlue = 0xC00000;
 constexpr uint32_t kHelpContext = 1;  // show the topic of a context number
-// The chassis dialog sounds the beeper through this bit of kBeep1 while it is up.
-constexpr uint8_t kCaseOpenBeep = 0x10;
+// The chassis dialog sounds the beeper while it is up through the first temperature's beep
+// enable, the bit every model's beeper answers to.
+constexpr int kCaseOpenBeepItem = items::kFirstTempItem;
 
 // Layout in twips. Texts are measured at about 6 px (90 twips) per average character of the
 // 8.25-point font, with room to spare for wider faces.
@@ -140,8 +139,7 @@ void frmWarning::Form_Load() {
   if (row.vcoreMessage != nullptr && run_.traits().vcoreLayout) Label2.SetCaption(row.vcoreMessage);
   if (row.chassis) {
     if (run_.hooks.SetCaseOpenCaption) run_.hooks.SetCaseOpenCaption("Chassis is opened");
-    run_.chip.SelectBank(0);
-    run_.chip.UpdateChipReg(chip::reg::kBeep1, 0xFF, kCaseOpenBeep);
+    run_.chip.SetItemBeep(kCaseOpenBeepItem, true);
   }
 }
 
@@ -152,13 +150,11 @@ void frmWarning::Form_QueryUnload(bool& cancel, ui::UnloadMode) {
 void frmWarning::Form_Unload() {
   if (!RowOf(item_).chassis) return;
   if (run_.hooks.SetCaseOpenCaption) run_.hooks.SetCaseOpenCaption("Chassis is closed");
-  // The bit is also the first temperature's beep enable: it goes back to what that item's
-  // flags say, so that closing the case does not silence an overheating processor.
-  const int temp1 = items::kFirstTempItem;
+  // The bit goes back to what the first temperature's flags say, so that closing the case
+  // does not silence an overheating processor.
+  const int temp1 = kCaseOpenBeepItem;
   const bool temp1Beeps = run_.items.ItemEnabled[temp1] == 1 && run_.items.ItemBeep[temp1] == 1;
-  run_.chip.SelectBank(0);
-  run_.chip.UpdateChipReg(chip::reg::kBeep1, static_cast<uint8_t>(~kCaseOpenBeep),
-                          temp1Beeps ? kCaseOpenBeep : 0);
+  run_.chip.SetItemBeep(temp1, temp1Beeps);
 }
 
 void frmWarning::Command_Click(int index) {
@@ -196,11 +192,10 @@ void frmWarning::Disable() {
   holdOpen_ = false;
   // The chip stops beeping for an item nobody watches any more, whether or not the
   // configuration dialog's reaction ran (it does not when the dialog loads with the item off).
-  chip::ApplyBeepSettings(run_.chip, run_.traits(), run_.items.ItemEnabled, run_.items.ItemBeep);
+  run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
   if (chassis) {
     // Still open: it keeps its bit, as from its load.
-    run_.chip.SelectBank(0);
-    run_.chip.UpdateChipReg(chip::reg::kBeep1, 0xFF, kCaseOpenBeep);
+    run_.chip.SetItemBeep(kCaseOpenBeepItem, true);
     return;
   }
   Unload();

@@ -14,7 +14,7 @@ void ConfirmShutdown(RunState& run) {
   if (run.platform.MsgBox("Do you want to shut down your System?", "Vigilon",
                           MsgBoxButtons::YesNo) != MsgBoxAnswer::Yes)
     return;
-  chip::PortIo& io = run.chip.io();
+  chip::PortIo& io = run.chip.driver();
   if (io.EnablePri() != 0) {
     run.platform.ExitWindowsEx(kExitWindowsShutdown, 0);
     io.DisablePri();

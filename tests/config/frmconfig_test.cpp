@@ -37,10 +37,10 @@ struct Bench {
   explicit Bench(sim::Model model = sim::Model::ZR420)
       : sim(MonitorAtPortsZeroAndOne(model)), io(sim), runtime(platform), run(io, platform, files) {
     sim.InitialBus(1, 0x5A, 0x92, 0x90);
-    run.chip.MonitorPort = 0;
+    run.chip.access().MonitorPort = 0;
     run.ChipId = sim::ModelChipId(model);
-    run.model = chip::ChipTraitsFor(run.ChipId);
-    const items::ItemAvailability available = items::ItemAvailabilityFor(*run.model);
+    run.chip.SetModel(*chip::ChipTraitsFor(run.ChipId));
+    const items::ItemAvailability available = items::ItemAvailabilityFor(run.traits());
     run.items.ItemPresent = available.ItemPresent;
     run.items.ItemBeepCapable = available.ItemBeepCapable;
     items::LoadDefaultLimits(run.items);
@@ -187,8 +187,7 @@ TEST(ConfigLoad, OpeningChangesNoItemsFlagsAndCancelRestoresTheChassisBeep) {
   b.run.items.ItemWErr3[3] = 1;
   b.run.items.ItemBeep[3] = 0;
   b.run.items.ItemBeep[15] = 0;
-  chip::ApplyBeepSettings(b.run.chip, b.run.traits(), b.run.items.ItemEnabled,
-                          b.run.items.ItemBeep);
+  b.run.chip.ApplyBeepSettings(b.run.items.ItemEnabled, b.run.items.ItemBeep);
   frmConfig& f = b.Open();
   EXPECT_EQ(b.Flags(3), (Bytes{1, 0, 1, 0})) << "opening the dialog keeps the beep off";
   EXPECT_FALSE(b.Beeps(0x56, 0x08));

@@ -19,7 +19,7 @@ struct Started : VigilonSystem {
   explicit Started(sim::Model model) : VigilonSystem(ChipOf(model)) {
     EXPECT_EQ(Start(), startup::StartupOutcome::MainWindowShown);
   }
-  uint16_t Index() const { return run.chip.MonitorPort; }
+  uint16_t Index() const { return run.chip.MonitorPort(); }
 };
 
 TEST(VoltageRows, DefaultsOnTheLaterModelsAndTheirRegisters) {
@@ -223,10 +223,10 @@ TEST(FanRows, DefaultsStepsAndAFanFoundStopped) {
   EXPECT_EQ(stopped.run.items.FanLimitCount[2], 84) << "the table keeps the user's limit";
 
   // The program's own assignment while disarmed writes nothing.
-  stopped.run.smartFan.FanLimitArmed = false;
+  q.FanLimitArmed = false;
   const size_t from = stopped.chip.Log().size();
   q.updFanLoLimit[0].SetValue(100);
-  EXPECT_TRUE(WritesSince(stopped.chip, from, stopped.run.chip.MonitorPort).empty());
+  EXPECT_TRUE(WritesSince(stopped.chip, from, stopped.run.chip.MonitorPort()).empty());
 }
 
 TEST(PanelRefresh, RowsFollowTheEnableFlagAndFlagsOtherThanOneCountAsOff) {

@@ -29,7 +29,7 @@ struct Started : VigilonSystem {
   int Accesses(size_t from, uint8_t reg, sim::PortAccess::Kind kind) const {
     int n = 0;
     const auto& log = chip.Log();
-    const uint16_t index = run.chip.MonitorPort;
+    const uint16_t index = run.chip.MonitorPort();
     for (size_t i = from + 1; i < log.size(); ++i)
       if (log[i].port == index + 1 && log[i].kind == kind && log[i - 1].port == index &&
           log[i - 1].value == reg)
@@ -45,8 +45,7 @@ TEST(Chassis, AnOpenCaseWarnsAtTheThirdCycleAndIgnoreClosesTheDialog) {
   frmvigilon& w = s.window();
   // The dialog's bit of 0x56 is also the System temperature's beep: silence that one first.
   s.run.items.ItemBeep[12] = 0;
-  chip::ApplyBeepSettings(s.run.chip, s.run.traits(), s.run.items.ItemEnabled,
-                          s.run.items.ItemBeep);
+  s.run.chip.ApplyBeepSettings(s.run.items.ItemEnabled, s.run.items.ItemBeep);
   s.Cycles(1);
   EXPECT_EQ(w.panel().lblCaseOpen.caption(), "Chassis is closed");
   EXPECT_TRUE(w.panel().lblCaseOpen.visible());
@@ -199,7 +198,7 @@ TEST(SmartFan, HalfDegreesAgainstWholeThresholds) {
   EXPECT_EQ(s.run.smartFan.SmartFanState[3], 5) << "14.5 is at or above 14";
   EXPECT_EQ(s.Reg(0, 0x5F), 255);
   // This model's CPU fan has no duty register: only its limit row changed.
-  EXPECT_FALSE(s.run.smartFan.DutyStoppedByProgram[2]);
+  EXPECT_FALSE(s.run.chip.StoppedByProgram(2));
 }
 
 TEST(SmartFan, AChannelWhoseSensorOrFanIsNotMonitoredKeepsItsState) {
@@ -246,7 +245,7 @@ TEST(SmartFan, TheFirstModelDrivesFanThreeFromItsFirstSensorsLimits) {
   EXPECT_FALSE(p.updFanLoLimit[1].enabled());
   EXPECT_EQ(p.lblFanLoLimit[1].caption(), " 662");
   EXPECT_EQ(s.Reg(0, 0x3C), 255);
-  EXPECT_TRUE(s.run.smartFan.OutputsStoppedByProgram);
+  EXPECT_TRUE(s.run.chip.StoppedByProgram(3));
 }
 
 // ---- No fan stays stopped behind the program ----
@@ -266,7 +265,7 @@ TEST(SmartFan, FansTheProgramStoppedRunAgainWhateverTheirItemsNow) {
   s.Cycles(2);
   EXPECT_EQ(s.Reg(0, 0x5F), 0);
   // ...but on the way out both come back.
-  chip::RestoreStoppedFans(s.run.chip, s.run.traits(), s.run.smartFan);
+  s.run.chip.RestoreStoppedFans();
   EXPECT_EQ(s.Reg(0, 0x5B), 255);
   EXPECT_EQ(s.Reg(0, 0x5F), 255);
 }

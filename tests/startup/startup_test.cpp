@@ -73,8 +73,8 @@ TEST(StartupDetection, FindsTheMonitorThroughEachWay) {
     config.monitorBase = c.base;
     System s(config);
     EXPECT_EQ(s.Start(), StartupOutcome::MainWindowShown);
-    EXPECT_EQ(s.run.chip.SuperIoPort, c.wantSuperIo);
-    EXPECT_EQ(s.run.chip.MonitorPort, c.wantMonitor);
+    EXPECT_EQ(s.run.chip.SuperIoPort(), c.wantSuperIo);
+    EXPECT_EQ(s.run.chip.MonitorPort(), c.wantMonitor);
     EXPECT_EQ(s.run.ChipId, 0x30);
     EXPECT_EQ(s.mainWindowShown, 1);
     EXPECT_TRUE(s.platform.msgBoxes.empty());
@@ -103,8 +103,8 @@ TEST(StartupDetection, RevisionWithoutBit4IsNotAccepted) {
   config.superIoRevision = 0x02;
   System s(config);
   s.Start();
-  EXPECT_EQ(s.run.chip.SuperIoPort, 0);
-  EXPECT_EQ(s.run.chip.MonitorPort, 0);
+  EXPECT_EQ(s.run.chip.SuperIoPort(), 0);
+  EXPECT_EQ(s.run.chip.MonitorPort(), 0);
 }
 
 TEST(StartupDetection, InactiveMonitorDeviceIsActivatedAndRemembered) {
@@ -222,7 +222,7 @@ TEST(StartupItems, AvailabilityFollowsTheChipModel) {
     items::MemoryFiles files;
     RunState run(io, platform, files);
     run.ChipId = c.chipId;
-    run.model = chip::ChipTraitsFor(c.chipId);
+    run.chip.SetModel(*chip::ChipTraitsFor(c.chipId));
     SetItemAvailability(run);
     for (int i = 0; i < 16; ++i) {
       const bool absent = std::count(c.absent.begin(), c.absent.end(), i) > 0;
@@ -376,31 +376,6 @@ TEST(StartupSettings, DamagedFileFallsBackToDefaultsAndIsLeftAlone) {
   EXPECT_EQ(s.run.items.TempLimit[1], 85.0f);
   EXPECT_EQ(s.files.files["/vigilon/zr420.dat"], shortFile);
   EXPECT_TRUE(s.platform.msgBoxes.empty());
-}
-
-TEST(StartupSettings, SmartFanTablesFollowTheModel) {
-  struct Case {
-    sim::Model model;
-    int16_t rise1Channel1, fall3Channel3, fanOfChannel2, selectorOfFan3;
-  };
-  const Case cases[] = {
-      {sim::Model::ZR410, 0, 0, 0, 0},
-      {sim::Model::ZR420, 14, 17, 2, 4},
-      {sim::Model::ZR430, 27, 32, 2, 0},
-      {sim::Model::ZR460, 14, 17, 2, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(sim::ModelName(c.model));
-    System s(Healthy(c.model));
-    ASSERT_EQ(s.Start(), StartupOutcome::MainWindowShown);
-    const chip::SmartFanTables& f = s.run.smartFan;
-    EXPECT_EQ(f.SmartFanRise1[1], c.rise1Channel1);
-    EXPECT_EQ(f.SmartFanFall3[3], c.fall3Channel3);
-    EXPECT_EQ(f.SmartFanFan[2], c.fanOfChannel2);
-    EXPECT_EQ(f.FanPwmSelect[3], c.selectorOfFan3);
-    EXPECT_TRUE(f.FanLimitArmed);
-    EXPECT_EQ(f.SmartFanState, (std::array<int16_t, 4>{}));
-  }
 }
 
 }  // namespace

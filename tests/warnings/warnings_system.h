@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "chip/chip_registers.h"
 #include "chip/sim_port_io.h"
 #include "platform/fake_platform.h"
 #include "sim/chip_sim.h"
@@ -63,8 +64,8 @@ struct System {
   explicit System(sim::Model model = sim::Model::ZR420)
       : chip(AtPortsZeroAndOne(model)), io(chip, calls), platform(calls), run(io, platform, files) {
     chip.InitialBus(1, 0x5A, 0x92, 0x90);
-    run.chip.MonitorPort = 0;
-    run.model = chip::ChipTraitsFor(sim::ModelChipId(model));
+    run.chip.access().MonitorPort = 0;
+    run.chip.SetModel(*chip::ChipTraitsFor(sim::ModelChipId(model)));
     run.items.ItemEnabled.fill(1);
     run.items.ItemWErr3.fill(1);
     run.hooks.SetCaseOpenCaption = [this](const std::string& text) { captions.push_back(text); };

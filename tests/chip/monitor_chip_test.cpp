@@ -1,5 +1,5 @@
-// Register traffic of the chip features per model, read from the simulator's port access log.
-#include "chip/chip_features.h"
+// Register traffic of the chip operations per model, read from the simulator's port access log.
+#include "chip/monitor_chip.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,6 @@
 #include <ostream>
 #include <vector>
 
-#include "chip/chip_access.h"
 #include "chip/sim_port_io.h"
 #include "sim/chip_sim.h"
 #include "support/bank_writes.h"
@@ -46,13 +45,14 @@ class Bench {
         io_(sim_),
         chip_(io_) {
     sim_.InitialBus(1, 0x5A, 0x92, 0x90);
-    chip_.MonitorPort = 0;
+    chip_.access().MonitorPort = 0;
+    chip_.SetModel(traits);
     sim_.ClearLog();
   }
   Bench(const Bench&) = delete;
 
   sim::ChipSim& sim() { return sim_; }
-  ChipAccess& chip() { return chip_; }
+  MonitorChip& chip() { return chip_; }
   const ChipTraits& traits;
 
   std::vector<RegOp> Traffic() const {
@@ -95,7 +95,7 @@ class Bench {
   }
   sim::ChipSim sim_;
   SimPortIo io_;
-  ChipAccess chip_;
+  MonitorChip chip_;
 };
 
 bool MirrorsStart(sim::Model m) {
@@ -109,14 +109,14 @@ TEST(Monitoring, StartAndStopKeepTheOtherBits) {
     b.sim().PokeReg(0, 0x40, 0x08);
     b.sim().PokeReg(0, 0x5D, 0x0A);
     b.sim().PokeReg(0, 0x4E, 0x85);
-    StartMonitoring(b.chip(), b.traits);
+    b.chip().StartMonitoring();
     std::vector<RegOp> start{R(0x4E, 0x85), W(0x4E, 0x80), R(0x40, 0x08), W(0x40, 0x09)};
     if (MirrorsStart(model)) start.insert(start.end(), {R(0x5D, 0x0A), W(0x5D, 0x0B)});
     EXPECT_EQ(b.Traffic(), start);
 
     b.sim().ClearLog();
     std::size_t accessesWhenEventsRan = 0;
-    StopMonitoring(b.chip(), b.traits, [&] { accessesWhenEventsRan = b.sim().Log().size(); });
+    b.chip().StopMonitoring([&] { accessesWhenEventsRan = b.sim().Log().size(); });
     std::vector<BankWrite> stop{{0, 0x40, 0x08}};
     if (MirrorsStart(model)) stop.push_back({0, 0x5D, 0x0A});
     EXPECT_EQ(b.Writes(0), stop);
@@ -150,9 +150,9 @@ TEST(DecodeVid, LimitsFromTheVidCode) {
     chipSim.PokeReg(0, 0x47, static_cast<uint8_t>(chipSim.Reg(0, 0x47) | 0xF0));
     chipSim.PokeReg(0, 0x4E, 0x02);
     SimPortIo io(chipSim);
-    ChipAccess chip(io);
-    chip.MonitorPort = 0;
-    const VidLimits limits = DecodeVid(chip);
+    MonitorChip chip(io);
+    chip.access().MonitorPort = 0;
+    const VidLimits limits = chip.DecodeVid();
     EXPECT_EQ(limits.low, c.low);
     EXPECT_EQ(limits.high, c.high);
     EXPECT_EQ(chipSim.SelectedBank(), 0);
@@ -193,7 +193,7 @@ TEST(ApplyBeepSettings, EveryItemHasItsBit) {
     SCOPED_TRACE(c.item);
     Bench b(sim::Model::ZR420);
     b.sim().PokeReg(4, 0x53, 0x00);
-    ApplyBeepSettings(b.chip(), b.traits, Only(c.item), Only(c.item));
+    b.chip().ApplyBeepSettings(Only(c.item), Only(c.item));
     const uint8_t b56 = c.reg == 0x56 ? c.mask : 0;
     const uint8_t b57 = static_cast<uint8_t>(0x80 | (c.reg == 0x57 ? c.mask : 0));
     const uint8_t b53 = c.reg == 0x53 ? c.mask : 0;
@@ -212,7 +212,7 @@ TEST(ApplyBeepSettings, AllAndNothingPerModel) {
     SCOPED_TRACE(sim::ModelName(model));
     Bench b(model);
     b.sim().PokeReg(4, 0x53, 0xF0);  // bits the beep programming does not own
-    ApplyBeepSettings(b.chip(), b.traits, all, all);
+    b.chip().ApplyBeepSettings(all, all);
     std::vector<BankWrite> expected{{0, 0x56, 0xFF}, {0, 0x57, 0xBF}};
     if (HasBank4Bits(model)) expected.push_back({4, 0x53, 0xF3});
     EXPECT_EQ(b.Writes(0), expected);
@@ -225,7 +225,7 @@ TEST(ApplyBeepSettings, AllAndNothingPerModel) {
     for (const auto& [enabled, beep] :
          {std::pair{none, all}, std::pair{all, none}, std::pair{twos, all}, std::pair{all, twos}}) {
       b.sim().ClearLog();
-      ApplyBeepSettings(b.chip(), b.traits, enabled, beep);
+      b.chip().ApplyBeepSettings(enabled, beep);
       std::vector<BankWrite> off{{0, 0x56, 0x00}, {0, 0x57, 0x80}};
       if (HasBank4Bits(model)) off.push_back({4, 0x53, 0xF0});
       EXPECT_EQ(b.Writes(4), off);
@@ -237,7 +237,7 @@ TEST(ApplyBeepSettings, FirstModelNeverTouchesBankFour) {
   Bench b(sim::Model::ZR410);
   ItemFlagBytes all{};
   all.fill(1);
-  ApplyBeepSettings(b.chip(), b.traits, all, all);
+  b.chip().ApplyBeepSettings(all, all);
   for (const RegOp& op : b.Traffic()) {
     if (op.reg == 0x4E && op.kind == 'W') {
       EXPECT_EQ(op.value & 0x07, 0);
@@ -252,7 +252,7 @@ TEST(SetFanStatus, SwitchesTheFanInputsOnPerModel) {
     b.sim().PokeReg(0, 0x4C, 0x00);
     b.sim().PokeReg(0, 0x4D, 0x00);
     b.sim().PokeReg(0, 0x5C, 0x00);
-    Set_Fan_Status(b.chip(), b.traits);
+    b.chip().Set_Fan_Status();
     std::vector<BankWrite> expected;
     if (model == sim::Model::ZR430) {
       expected = {{0, 0x4C, 0x80}, {0, 0x4D, 0x01}, {0, 0x4D, 0x05}, {0, 0x5C, 0x08}};
@@ -263,7 +263,7 @@ TEST(SetFanStatus, SwitchesTheFanInputsOnPerModel) {
 
     // Everything already set: only the bank select is written.
     b.sim().ClearLog();
-    Set_Fan_Status(b.chip(), b.traits);
+    b.chip().Set_Fan_Status();
     EXPECT_EQ(b.Writes(0), std::vector<BankWrite>{});
     for (const RegOp& op : b.Traffic()) {
       if (op.kind == 'W') {
@@ -278,7 +278,7 @@ TEST(SetFanStatus, ThirdModelTakesTheThirdFanOffRegister4D) {
   b.sim().PokeReg(0, 0x4C, 0x80);
   b.sim().PokeReg(0, 0x4D, 0x35);
   b.sim().PokeReg(0, 0x5C, 0x08);
-  Set_Fan_Status(b.chip(), b.traits);
+  b.chip().Set_Fan_Status();
   EXPECT_EQ(b.Writes(0), (std::vector<BankWrite>{{0, 0x4D, 0x05}}));
   EXPECT_EQ(b.sim().Reg(0, 0x4D), 0x05);
 }
@@ -304,7 +304,7 @@ TEST(SetFanOutput, DrivesOnlyTheBitsThatDiffer) {
     Bench b(sim::Model::ZR420);
     b.sim().PokeReg(0, 0x4D, c.before);
     b.sim().PokeReg(0, 0x4E, 0x03);
-    SetFanOutput(b.chip(), c.fan, c.first, c.second);
+    b.chip().SetFanOutput(c.fan, c.first, c.second);
     EXPECT_EQ(b.Writes(3), c.writes);
     EXPECT_EQ(b.sim().SelectedBank(), 0);
   }
@@ -326,7 +326,7 @@ TEST(WriteFanPwm, DutyRegisterPerModelAndSelector) {
       SCOPED_TRACE(testing::Message() << sim::ModelName(c.model) << " selector " << selector);
       Bench b(c.model);
       b.sim().PokeReg(0, 0x4E, 0x05);
-      WriteFanPwm(b.chip(), b.traits, selector, 0x42);
+      b.chip().WriteFanPwm(selector, 0x42);
       std::vector<BankWrite> expected;
       if (selector >= 1 && selector <= 4 && c.reg[selector - 1])
         expected.push_back({0, *c.reg[selector - 1], 0x42});
@@ -354,8 +354,7 @@ TEST(SetFanDuty, OnlyMonitoredFansWithADutyRegister) {
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << sim::ModelName(c.model) << " fan " << c.fan);
     Bench b(c.model);
-    SmartFanTables tables = LoadSmartFanTables(b.traits);
-    SetFanDuty(b.chip(), b.traits, tables, fansOn, c.fan, 0xFF);
+    b.chip().SetFanDuty(fansOn, c.fan, 0xFF);
     std::vector<BankWrite> expected;
     if (c.reg) expected.push_back({0, *c.reg, 0xFF});
     EXPECT_EQ(b.Writes(0), expected);
@@ -365,7 +364,7 @@ TEST(SetFanDuty, OnlyMonitoredFansWithADutyRegister) {
     b.sim().ClearLog();
     ItemFlagBytes off = fansOn;
     off[8 + c.fan] = 2;
-    SetFanDuty(b.chip(), b.traits, tables, off, c.fan, 0xFF);
+    b.chip().SetFanDuty(off, c.fan, 0xFF);
     EXPECT_TRUE(b.sim().Log().empty());
   }
 }
@@ -374,8 +373,7 @@ TEST(SetFanDuty, NoDutyRegisterMeansOnlyBankSelects) {
   Bench b(sim::Model::ZR430);
   ItemFlagBytes on{};
   on.fill(1);
-  SmartFanTables tables = LoadSmartFanTables(b.traits);
-  SetFanDuty(b.chip(), b.traits, tables, on, 3, 0x80);
+  b.chip().SetFanDuty(on, 3, 0x80);
   EXPECT_TRUE(b.OnlyBankSelects());
   EXPECT_EQ(b.Traffic().size(), 4u);  // SetFanDuty's own select, then WriteFanPwm's
 }
@@ -384,71 +382,26 @@ TEST(RestoreStoppedFans, OnlyTheFansTheProgramStoppedWhateverTheirFlagsNow) {
   Bench b(sim::Model::ZR420);
   ItemFlagBytes on{};
   on.fill(1);
-  SmartFanTables tables = LoadSmartFanTables(b.traits);
-  SetFanDuty(b.chip(), b.traits, tables, on, 1, 0);  // 0x5B
-  SetFanDuty(b.chip(), b.traits, tables, on, 2, 0);  // no duty register: nothing stopped
-  SetFanDuty(b.chip(), b.traits, tables, on, 3, 0);  // 0x5F
-  SetFanDuty(b.chip(), b.traits, tables, on, 3, 255);
-  SetFanDuty(b.chip(), b.traits, tables, on, 3, 0);
+  b.chip().SetFanDuty(on, 1, 0);  // 0x5B
+  b.chip().SetFanDuty(on, 2, 0);  // no duty register: nothing stopped
+  b.chip().SetFanDuty(on, 3, 0);  // 0x5F
+  b.chip().SetFanDuty(on, 3, 255);
+  b.chip().SetFanDuty(on, 3, 0);
   EXPECT_EQ(b.sim().Reg(0, 0x5B), 0);
   EXPECT_EQ(b.sim().Reg(0, 0x5F), 0);
   b.sim().PokeReg(0, 0x5E, 0x40);  // someone else's duty
   b.sim().ClearLog();
-  RestoreStoppedFans(b.chip(), b.traits, tables);
+  b.chip().RestoreStoppedFans();
   EXPECT_EQ(b.Writes(0), (std::vector<BankWrite>{{0, 0x5B, 0xFF}, {0, 0x5F, 0xFF}}));
   b.sim().ClearLog();
-  RestoreStoppedFans(b.chip(), b.traits, tables);
+  b.chip().RestoreStoppedFans();
   EXPECT_TRUE(b.sim().Log().empty()) << "once restored, nothing is left to do";
 
   // The first model's fan 3 switched off by its output bits comes back at full speed.
   Bench first(sim::Model::ZR410);
-  SmartFanTables none = LoadSmartFanTables(first.traits);
-  SetFanOutput(first.chip(), 3, 0, 0);
-  none.OutputsStoppedByProgram = true;
-  RestoreStoppedFans(first.chip(), first.traits, none);
+  first.chip().RunFan3ByOutputs(false);
+  first.chip().RestoreStoppedFans();
   EXPECT_EQ(first.sim().Reg(0, 0x4D) & 0x30, 0x20);
-}
-
-TEST(LoadSmartFanTables, PerModel) {
-  struct Row {
-    int16_t rise1, rise2, rise3, fall1, fall2, fall3;
-  };
-  auto channel = [](const SmartFanTables& t, int c) {
-    return Row{t.SmartFanRise1[c], t.SmartFanRise2[c], t.SmartFanRise3[c],
-               t.SmartFanFall1[c], t.SmartFanFall2[c], t.SmartFanFall3[c]};
-  };
-  auto same = [](const Row& a, const Row& b) {
-    return a.rise1 == b.rise1 && a.rise2 == b.rise2 && a.rise3 == b.rise3 && a.fall1 == b.fall1 &&
-           a.fall2 == b.fall2 && a.fall3 == b.fall3;
-  };
-  const std::array<Row, 3> set1{
-      {{14, 16, 18, 13, 15, 17}, {15, 20, 25, 13, 18, 23}, {14, 16, 18, 13, 15, 17}}};
-  const std::array<Row, 3> set2{
-      {{27, 29, 31, 26, 28, 30}, {27, 29, 31, 26, 28, 30}, {29, 31, 33, 28, 30, 32}}};
-  const Row zero{0, 0, 0, 0, 0, 0};
-
-  struct Case {
-    uint8_t chipId;
-    const std::array<Row, 3>* set;
-    std::array<int16_t, 4> fan, pwm;
-  };
-  const Case cases[] = {
-      {0x10, nullptr, {0, 0, 0, 0}, {0, 0, 0, 0}},
-      {0x30, &set1, {0, 1, 2, 3}, {0, 1, 2, 4}},
-      {0x40, &set2, {0, 1, 2, 3}, {0, 1, 2, 0}},
-      {0x21, &set1, {0, 1, 2, 0}, {0, 1, 2, 0}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(int(c.chipId));
-    const SmartFanTables t = LoadSmartFanTables(*ChipTraitsFor(c.chipId));
-    EXPECT_TRUE(same(channel(t, 0), zero));
-    for (int ch = 1; ch <= 3; ++ch)
-      EXPECT_TRUE(same(channel(t, ch), c.set ? (*c.set)[ch - 1] : zero)) << "channel " << ch;
-    EXPECT_EQ(t.SmartFanFan, c.fan);
-    EXPECT_EQ(t.FanPwmSelect, c.pwm);
-    EXPECT_EQ(t.SmartFanState, (std::array<int16_t, 4>{}));
-    EXPECT_TRUE(t.FanLimitArmed);
-  }
 }
 
 }  // namespace
