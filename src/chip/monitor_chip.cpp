@@ -142,8 +142,9 @@ void WriteTempCount(ChipAccess& access, const TempRegs& r, uint8_t whole, uint8_
     return;
   }
   // Bits 8-1 of the nine-bit count, two's complement, and the half degree as bit 7.
-  access.WriteChipReg(whole, static_cast<uint8_t>((count & 0x1FE) >> 1));
-  access.WriteChipReg(half, (count & 1) != 0 ? 0x80 : 0x00);
+  const int nine = std::clamp(count, -256, 255);
+  access.WriteChipReg(whole, static_cast<uint8_t>((nine & 0x1FE) >> 1));
+  access.WriteChipReg(half, (nine & 1) != 0 ? 0x80 : 0x00);
 }
 }  // namespace
 

@@ -107,10 +107,6 @@ int32_t Temp0Degrees(uint8_t reg) {
   return reg < 128 ? reg : reg - 256;
 }
 
-uint8_t Temp0LimitRegister(float degrees) {
-  return static_cast<uint8_t>(NearestClamped(degrees, -128, 127) & 0xFF);
-}
-
 int32_t TempHalfDegrees(uint8_t whole, uint8_t half) {
   int32_t v = 2 * whole + (half == 0x80 ? 1 : 0);
   if (v >= 256) v -= 512;
@@ -119,15 +115,6 @@ int32_t TempHalfDegrees(uint8_t whole, uint8_t half) {
 
 double TempDegreesFromHalf(int32_t halfDegrees) {
   return halfDegrees / 2.0;
-}
-
-NineBitRegisters NineBitFromHalfDegrees(int32_t halfDegrees) {
-  const int32_t v = halfDegrees < -256 ? -256 : (halfDegrees > 255 ? 255 : halfDegrees);
-  return {static_cast<uint8_t>((v & 0x1FE) / 2), static_cast<uint8_t>((v & 1) != 0 ? 0x80 : 0)};
-}
-
-NineBitRegisters NineBitLimitRegisters(float degrees) {
-  return NineBitFromHalfDegrees(NearestClamped(2.0 * degrees, -256, 255));
 }
 
 double CelsiusToFahrenheit(double degrees) {

@@ -66,21 +66,11 @@ std::string FanSpeedText(int32_t limitCount, int16_t divisor);
 
 // Sensor 0 (item 12): a signed byte of whole degrees.
 int32_t Temp0Degrees(uint8_t reg);
-// The limit or hysteresis register byte of sensor 0: nearest(degrees), two's complement.
-uint8_t Temp0LimitRegister(float degrees);
 
 // Sensors 1 and 2 (items 13, 14): nine bits of half degrees. The half-degree register counts
 // only when it holds exactly 0x80.
 int32_t TempHalfDegrees(uint8_t whole, uint8_t half);
 double TempDegreesFromHalf(int32_t halfDegrees);
-
-struct NineBitRegisters {
-  uint8_t whole;  // bits 8..1 of the count: 0x55 (limit) or 0x53 (hysteresis)
-  uint8_t half;   // 0x80 when the count is odd: 0x56 or 0x54
-};
-// From a count of half degrees, -256..255 (larger values are brought into that range).
-NineBitRegisters NineBitFromHalfDegrees(int32_t halfDegrees);
-NineBitRegisters NineBitLimitRegisters(float degrees);
 
 double CelsiusToFahrenheit(double degrees);
 

@@ -378,6 +378,23 @@ TEST(SetFanDuty, NoDutyRegisterMeansOnlyBankSelects) {
   EXPECT_EQ(b.Traffic().size(), 4u);  // SetFanDuty's own select, then WriteFanPwm's
 }
 
+// Limits in counts of the sensor's steps: whole degrees in one byte for the first sensor, nine
+// bits of half degrees for the others, both two's complement, each in the sensor's bank.
+TEST(TemperatureLimits, WholeAndNineBitCountsInTheSensorsBank) {
+  Bench b(sim::Model::ZR420);
+  b.chip().WriteTempLimits(0, -10, 60);
+  b.chip().WriteTempLimits(1, -20, 171);  // -10 and 85.5 degrees
+  b.chip().WriteTempHyst(2, -9);           // -4.5 degrees
+  EXPECT_EQ(b.Writes(0), (std::vector<BankWrite>{{0, 0x39, 0xF6},
+                                                  {0, 0x3A, 60},
+                                                  {1, 0x55, 0xF6},
+                                                  {1, 0x56, 0x00},
+                                                  {1, 0x53, 85},
+                                                  {1, 0x54, 0x80},
+                                                  {2, 0x53, 0xFB},
+                                                  {2, 0x54, 0x80}}));
+}
+
 TEST(RestoreStoppedFans, OnlyTheFansTheProgramStoppedWhateverTheirFlagsNow) {
   Bench b(sim::Model::ZR420);
   ItemFlagBytes on{};

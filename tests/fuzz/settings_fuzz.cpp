@@ -52,8 +52,6 @@ void UseTables(const ItemTables& t, uint8_t chipId) {
       FormatThousands(*rpm);
   }
   for (int s = 0; s < kTempCount; ++s) {
-    Temp0LimitRegister(t.TempLimit[s]);
-    NineBitLimitRegisters(t.TempHyst[s]);
     FormatFixed(CelsiusToFahrenheit(t.TempLimit[s]), 2);
   }
   Require(t.PollInterval >= 1 && t.PollInterval <= 120);

@@ -182,21 +182,6 @@ TEST(Temperatures, SensorZeroSignedByte) {
   EXPECT_EQ(Temp0Degrees(0x80), -128);
   EXPECT_EQ(Temp0Degrees(25), 25);
   EXPECT_DOUBLE_EQ(CelsiusToFahrenheit(Temp0Degrees(0xD8)), -40.0);
-  struct Case {
-    float degrees;
-    uint8_t reg;
-  };
-  for (const Case& c : {Case{65, 65},
-                        {60, 60},
-                        {-10, 0xF6},
-                        {35.5f, 36},
-                        {36.5f, 36},
-                        {-40, 0xD8},
-                        {127, 127},
-                        {300, 127},
-                        {-300, 0x80}}) {
-    EXPECT_EQ(Temp0LimitRegister(c.degrees), c.reg) << c.degrees;
-  }
 }
 
 TEST(Temperatures, NineBitSensors) {
@@ -218,29 +203,6 @@ TEST(Temperatures, NineBitSensors) {
   EXPECT_DOUBLE_EQ(TempDegreesFromHalf(51), 25.5);
   EXPECT_DOUBLE_EQ(TempDegreesFromHalf(-1), -0.5);
   EXPECT_EQ(FormatFixed(CelsiusToFahrenheit(25.5), 2), "77.90");
-}
-
-TEST(Temperatures, NineBitLimitRegisters) {
-  struct Case {
-    float degrees;
-    uint8_t whole, half;
-  };
-  for (const Case& c : {Case{-10, 0xF6, 0},
-                        {85, 85, 0},
-                        {80, 80, 0},
-                        {85.5f, 85, 0x80},
-                        {80.5f, 80, 0x80},
-                        {-4.5f, 0xFB, 0x80},
-                        {127.5f, 127, 0x80},
-                        {-128, 0x80, 0},
-                        {500, 127, 0x80}}) {
-    const NineBitRegisters r = NineBitLimitRegisters(c.degrees);
-    EXPECT_EQ(r.whole, c.whole) << c.degrees;
-    EXPECT_EQ(r.half, c.half) << c.degrees;
-  }
-  const NineBitRegisters fromCount = NineBitFromHalfDegrees(-9);
-  EXPECT_EQ(fromCount.whole, 0xFB);
-  EXPECT_EQ(fromCount.half, 0x80);
 }
 
 TEST(Temperatures, Fahrenheit) {

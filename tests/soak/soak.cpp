@@ -665,8 +665,9 @@ void Soak::CheckLimitRegisters() {
     const int hyst = panel.sldTemp[s].selStart() - offset;
     auto holds = [&](uint8_t whole, uint8_t half, int count) {
       if (!regs.halfDegrees) return Reg(regs.bank, whole) == static_cast<uint8_t>(count & 0xFF);
-      const items::NineBitRegisters nine = items::NineBitFromHalfDegrees(count);
-      return Reg(regs.bank, whole) == nine.whole && Reg(regs.bank, half) == nine.half;
+      // Bits 8-1 of the nine-bit two's complement count, and the half degree as bit 7.
+      return Reg(regs.bank, whole) == static_cast<uint8_t>((count & 0x1FE) >> 1) &&
+             Reg(regs.bank, half) == ((count & 1) != 0 ? 0x80 : 0);
     };
     if (!holds(regs.limit, regs.limitHalf, limit) || !holds(regs.hyst, regs.hystHalf, hyst)) {
       Fail("sensor %d: limit registers differ from the row's %d, hysteresis %d (in steps of 1/%d)",
