@@ -9,12 +9,14 @@
 namespace vigilon {
 
 namespace {
-// The notification area's callback: the mouse message code arrives in place of a position.
-constexpr uint32_t kTrayCallback = 0x200;
-constexpr int kTrayDoubleClick = 0x203;
-constexpr int kTrayRightButtonUp = 0x205;
+// The notification area's callback comes as a mouse move, with the mouse message code in place
+// of the horizontal position.
+constexpr uint32_t kTrayCallback = platform::kMouseMoveMessage;
+constexpr int kTrayDoubleClick = platform::kLeftDoubleClick;
+constexpr int kTrayRightButtonUp = platform::kRightButtonUp;
 constexpr uint32_t kTrayIconId = 1;
-constexpr uint32_t kTrayFlags = 7;  // message, icon and tip are valid
+constexpr uint32_t kTrayFlags =
+    platform::kNotifyMessageValid | platform::kNotifyIconValid | platform::kNotifyTipValid;
 constexpr const char* kTrayTip = "Vigilon";
 }  // namespace
 

@@ -28,6 +28,15 @@ struct NotifyIconRecord {
 };
 static_assert(sizeof(NotifyIconRecord) == 88);
 
+// The shell's numbers for the record, as Windows defines them (the Win32 side checks they are
+// the same): which fields are valid, and the mouse messages the notification area reports.
+inline constexpr uint32_t kNotifyMessageValid = 0x1;  // NIF_MESSAGE
+inline constexpr uint32_t kNotifyIconValid = 0x2;     // NIF_ICON
+inline constexpr uint32_t kNotifyTipValid = 0x4;      // NIF_TIP
+inline constexpr uint32_t kMouseMoveMessage = 0x200;  // WM_MOUSEMOVE
+inline constexpr uint32_t kLeftDoubleClick = 0x203;   // WM_LBUTTONDBLCLK
+inline constexpr uint32_t kRightButtonUp = 0x205;     // WM_RBUTTONUP
+
 using IconHandle = uint32_t;  // 0 = none
 
 class Platform {

@@ -27,6 +27,10 @@ constexpr DWORD kNotifyIconFirstVersionSize = 88;
 static_assert(kNotifyIconFirstVersionSize == sizeof(NotifyIconRecord));
 #endif
 static_assert(NOTIFYICONDATAA_V1_SIZE == kNotifyIconFirstVersionSize);
+static_assert(kNotifyMessageValid == NIF_MESSAGE && kNotifyIconValid == NIF_ICON &&
+              kNotifyTipValid == NIF_TIP);
+static_assert(kMouseMoveMessage == WM_MOUSEMOVE && kLeftDoubleClick == WM_LBUTTONDBLCLK &&
+              kRightButtonUp == WM_RBUTTONUP);
 
 std::string Join(const std::string& folder, const std::string& name) {
   if (!name.empty() && (name.front() == '\\' || name.front() == '/')) return folder + name;
