@@ -162,6 +162,7 @@ void frmvigilon::mConfigure_Click() {
 }
 
 void frmvigilon::mAbout_Click() {
+  about_.Get().ShowBusLockTimeouts(run_.chip.busLockTimeouts());
   about_.Get().Show();
 }
 

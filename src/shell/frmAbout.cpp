@@ -1,6 +1,8 @@
 // The About window.
 #include "shell/frmAbout.h"
 
+#include <string>
+
 namespace vigilon::shell {
 
 frmAbout::frmAbout(ui::Runtime& runtime)
@@ -22,6 +24,11 @@ frmAbout::frmAbout(ui::Runtime& runtime)
                    .At(240, 1200, 4020, 255)
                    .In("Frame1")
                    .Aligned(Align::Center)},
+      {lblBusLockTimeouts, Args("lblBusLockTimeouts")
+                               .At(240, 1560, 4020, 255)
+                               .In("Frame1")
+                               .Aligned(Align::Center)
+                               .Hidden()},
       {Label5, Args("Label5")
                    .Caption("Build: 2550-0111-026")
                    .At(240, 2085, 4500, 240)
@@ -30,6 +37,11 @@ frmAbout::frmAbout(ui::Runtime& runtime)
       {cmdOk, Args("cmdOk").Caption("OK").At(1695, 2445, 1572, 492)},
   });
   cmdOk.onClick = [this] { Unload(); };
+}
+
+void frmAbout::ShowBusLockTimeouts(uint32_t count) {
+  lblBusLockTimeouts.SetCaption("Bus lock time-outs: " + std::to_string(count));
+  lblBusLockTimeouts.SetVisible(count > 0);
 }
 
 frmAbout::~frmAbout() {

@@ -73,6 +73,8 @@ TEST(SharedBus, AnotherProgramsBankSwitchNeverLandsBetweenOurSelectAndItsAccesse
     const int half = s.Reg(1, 0x51) == 0x80 ? 1 : 0;
     EXPECT_EQ(p.sldTemp[1].value(), 2 * static_cast<int8_t>(s.Reg(1, 0x50)) + half + 80);
     EXPECT_EQ(s.run.chip.busLockTimeouts(), 0u);
+    s.window().mAbout_Click();
+    EXPECT_FALSE(s.window().about().IfLoaded()->lblBusLockTimeouts.visible());
   }
 }
 
@@ -105,6 +107,9 @@ TEST(SharedBus, ALockHeldForeverCostsOneWaitPerMomentAndTheMonitoringGoesOn) {
     EXPECT_EQ(held.waitedMs - before, chip::kBusLockWaitMs);
   }
   EXPECT_EQ(s.run.chip.busLockTimeouts(), 4u);
+  s.window().mAbout_Click();
+  EXPECT_TRUE(s.window().about().IfLoaded()->lblBusLockTimeouts.visible());
+  EXPECT_EQ(s.window().about().IfLoaded()->lblBusLockTimeouts.caption(), "Bus lock time-outs: 4");
   // Without the lock the readings still come: a hung program must not blind the monitor.
   EXPECT_EQ(s.panel().lblStatusT[1].caption(), "52.50");
 }
