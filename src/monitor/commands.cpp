@@ -18,6 +18,7 @@ constexpr uint32_t kTrayIconId = 1;
 constexpr uint32_t kTrayFlags =
     platform::kNotifyMessageValid | platform::kNotifyIconValid | platform::kNotifyTipValid;
 constexpr const char* kTrayTip = "Vigilon";
+constexpr const char* kTrayTipSilent = "Vigilon - the monitor chip does not answer";
 }  // namespace
 
 void frmvigilon::WireCommands() {
@@ -72,12 +73,29 @@ void frmvigilon::Form_QueryUnload(bool& cancel, ui::UnloadMode mode) {
   tray.uFlags = kTrayFlags;
   tray.uCallbackMessage = kTrayCallback;
   tray.hIcon = icon();
-  // Blank-padded to the whole field, without a terminating zero inside it.
-  std::fill(tray.szTip.begin(), tray.szTip.end(), ' ');
-  std::memcpy(tray.szTip.data(), kTrayTip, std::strlen(kTrayTip));
+  SetTrayTip(run_.ChipSilent ? kTrayTipSilent : kTrayTip);
   platform().ShellNotifyIcon(platform::NotifyOp::Add, tray);
   Hide();
   cancel = true;
+}
+
+void frmvigilon::SetTrayTip(const char* tip) {
+  // Blank-padded to the whole field, without a terminating zero inside it.
+  std::array<char, 64>& field = run_.TrayIconData.szTip;
+  std::fill(field.begin(), field.end(), ' ');
+  std::memcpy(field.data(), tip, std::min(std::strlen(tip), field.size()));
+}
+
+void frmvigilon::ShowChipSilence(bool silent) {
+  const std::string silentTitle = std::string(kMainWindowTitle) + kSilentTitleSuffix;
+  if (silent) {
+    SetCaption(silentTitle);
+  } else if (caption() == silentTitle) {
+    SetCaption(kMainWindowTitle);
+  }
+  SetTrayTip(silent ? kTrayTipSilent : kTrayTip);
+  // Sent whether or not the entry is shown, as the cycle's icon changes are.
+  platform().ShellNotifyIcon(platform::NotifyOp::Modify, run_.TrayIconData);
 }
 
 void frmvigilon::Form_MouseMove(int /*button*/, int /*shift*/, int x, int /*y*/) {

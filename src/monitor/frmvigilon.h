@@ -14,6 +14,8 @@
 namespace vigilon {
 
 inline constexpr const char* kMainWindowTitle = "Norvane Vigilon Ver 2.50";
+// Follows the title while the monitor chip does not answer.
+inline constexpr const char* kSilentTitleSuffix = "  -  the monitor chip does not answer";
 
 class frmvigilon : public ui::Form {
  public:
@@ -93,6 +95,13 @@ class frmvigilon : public ui::Form {
   // file that cannot be loaded keeps the icon shown.
   void SetEyeIcon(const char* file);
   void SetStatus(ui::Label& label, bool inLimits, int item);
+  // The readings blank, as while the system suspends.
+  void BlankReadings();
+  // Whether the chip answered the access just made; if not, this cycle uses no reading more.
+  bool Answered();
+  // The title and the tray tip say whether the chip answers.
+  void ShowChipSilence(bool silent);
+  void SetTrayTip(const char* tip);
   // The chip answers again after reading all ones: its limits, fan inputs, beeps and
   // monitoring as the program holds them.
   void ProgramChipAgain();
@@ -109,6 +118,8 @@ class frmvigilon : public ui::Form {
   config::ConfigDialog config_;
   ui::FormSlot<shell::frmAbout> about_;
   int16_t PollSecondCount = 0;
+  // The chip stopped answering during the present cycle.
+  bool silentNow_ = false;
   // ItemEnabled as the rows last showed it.
   std::array<bool, items::kItemCount> Watched{};
 };

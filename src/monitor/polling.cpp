@@ -32,27 +32,48 @@ void frmvigilon::SetStatus(ui::Label& label, bool inLimits, int item) {
   }
 }
 
+void frmvigilon::BlankReadings() {
+  for (auto& label : panel_.lblStatusV) label.SetCaption(kBlank);
+  for (auto& label : panel_.lblStatusT) label.SetCaption(kBlank);
+  for (auto& label : panel_.lblFanSpeed) label.SetCaption(kBlank);
+  panel_.lblCaseOpen.SetCaption("");
+}
+
+bool frmvigilon::Answered() {
+  if (run_.chip.answering()) return true;
+  silentNow_ = true;
+  return false;
+}
+
 void frmvigilon::PollSensors() {
   if (run_.MonitorSuspended) {
-    for (auto& label : panel_.lblStatusV) label.SetCaption(kBlank);
-    for (auto& label : panel_.lblStatusT) label.SetCaption(kBlank);
-    for (auto& label : panel_.lblFanSpeed) label.SetCaption(kBlank);
-    panel_.lblCaseOpen.SetCaption("");
     // Nothing of the chip is touched: its status registers clear when read, and the alarms
     // they latch meanwhile are the next full cycle's.
+    BlankReadings();
     return;
   }
   // Another program that keeps the shared bus costs this cycle one wait at most.
   run_.chip.NewMoment();
+  silentNow_ = false;
   SetEyeIcon("\\eye2.ico");
   // A warning dialog's buttons run inside the steps below, and a resume may come with them:
-  // each step asks again.
+  // each step asks again. A chip that stops answering is seen at the bank select before each
+  // reading, so no reading of a silent chip is shown, warned about or steered by.
   if (!run_.MonitorSuspended) ProcessVoltage();
-  ProcessTemperature();
-  if (!run_.MonitorSuspended) ProcessSmartFan();
-  SetEyeIcon("\\eye1.ico");
-  ProcessCaseOpen();
-  if (!run_.MonitorSuspended) ProcessFan();
+  if (!silentNow_) ProcessTemperature();
+  if (!silentNow_ && !run_.MonitorSuspended) ProcessSmartFan();
+  if (!silentNow_) {
+    SetEyeIcon("\\eye1.ico");
+    ProcessCaseOpen();
+  }
+  if (!silentNow_ && !run_.MonitorSuspended) ProcessFan();
+  if (silentNow_) {
+    // Whatever is written meanwhile never reaches it: it is programmed anew once it answers.
+    run_.ChipSilent = true;
+    BlankReadings();
+    ShowChipSilence(true);
+    return;
+  }
   SetEyeIcon("\\eye0.ico");
   RefreshPanelEnable();
   SelectUnitButtons();
@@ -67,6 +88,7 @@ void frmvigilon::PollSensors() {
   } else if (run_.ChipSilent) {
     run_.ChipSilent = false;
     ProgramChipAgain();
+    ShowChipSilence(false);
   }
 
   platform().Sleep(kCyclePauseMs);
@@ -81,6 +103,7 @@ void frmvigilon::ProcessVoltage() {
   for (int i = 0; i < limits::kVolts; ++i) {
     if (t.ItemEnabled[i] != 1) continue;
     const uint8_t v = run_.chip.ReadVoltage(i);
+    if (!Answered()) return;
     const items::VoltScale scale = items::VoltScaleFor(run_.traits(), i);
     ui::Slider& sld = panel_.SldVoltage[i];
     sld.SetValue(items::VoltScaleFromReading(scale, v));
@@ -104,6 +127,7 @@ void frmvigilon::ProcessTemperature() {
     const int item = items::kFirstTempItem + sensor;
     if (t.ItemEnabled[item] != 1) continue;
     const chip::TempRaw raw = run_.chip.ReadTemperature(sensor);
+    if (!Answered()) return;
     int scaleValue = 0;
     double degrees = 0;
     if (limits::TempScaleStep(sensor) == 1) {
@@ -133,6 +157,7 @@ void frmvigilon::ProcessFan() {
     const int item = items::kFirstFanItem + f;
     if (t.ItemEnabled[item] != 1) continue;
     const uint8_t c = run_.chip.ReadFanCount(f);
+    if (!Answered()) return;
     panel_.prbFanSpeed[f].SetValue(255 - c);
     const int limitValue = panel_.updFanLoLimit[f].value();
     ui::Label& label = panel_.lblFanSpeed[f];
@@ -151,7 +176,9 @@ void frmvigilon::ProcessFan() {
 
 void frmvigilon::ProcessCaseOpen() {
   if (run_.items.ItemEnabled[items::kChassisItem] != 1) return;
-  if (run_.chip.ReadChassisOpened()) {
+  const bool opened = run_.chip.ReadChassisOpened();
+  if (!Answered()) return;
+  if (opened) {
     panel_.lblCaseOpen.SetCaption("Chassis is opened");
     ShowWarning(items::kChassisItem);
   } else {

@@ -354,6 +354,32 @@ void ChipAnswers(Started& s, bool answers) {
   s.chip.Reconfigure(config);
 }
 
+TEST(SilentChip, NoReadingOfASilentChipIsShownWarnedAboutOrSteeredBy) {
+  Started s;
+  frmvigilon& w = s.window();
+  s.Cycles(2);
+  const auto states = s.run.smartFan.SmartFanState;
+  ChipAnswers(s, false);
+  s.Cycles(1);  // the cycle in which it falls silent
+  for (int item = 0; item < items::kItemCount; ++item) {
+    EXPECT_EQ(w.warnings().Dialog(item), nullptr) << "item " << item;
+    EXPECT_EQ(s.run.ItemWarnCount[item], 0) << "item " << item;
+  }
+  EXPECT_EQ(w.panel().lblStatusV[0].caption(), "------");
+  EXPECT_EQ(w.panel().lblStatusT[1].caption(), "------");
+  EXPECT_EQ(w.panel().lblFanSpeed[1].caption(), "------");
+  EXPECT_EQ(s.run.smartFan.SmartFanState, states) << "no fan steered from -1 degree";
+  EXPECT_NE(w.caption().find("does not answer"), std::string::npos);
+  w.Command2.Click();  // hidden in the tray, the tip says it too
+  const std::string tip(s.run.TrayIconData.szTip.begin(), s.run.TrayIconData.szTip.end());
+  EXPECT_NE(tip.find("does not answer"), std::string::npos);
+
+  ChipAnswers(s, true);
+  s.Cycles(1);
+  EXPECT_EQ(w.caption(), "Norvane Vigilon Ver 2.50");
+  EXPECT_NE(w.panel().lblStatusV[0].caption(), "------");
+}
+
 TEST(SilentChip, WhatChangedMeanwhileReachesTheChipOnceItAnswersAgain) {
   Started s;
   limits::LimitPanel& p = s.panel();
