@@ -158,6 +158,7 @@ void frmvigilon::SelectUnitButtons() {
 }
 
 void frmvigilon::SecCount_Timer() {
+  WatchSuspendQuery();
   ++PollSecondCount;
   if (PollSecondCount >= run_.items.PollInterval) {
     PollSecondCount = 0;

@@ -82,6 +82,10 @@ class frmvigilon : public ui::Form {
   void InitLimitRows();
   void WireCommands();
   void WirePower();
+  // The settling after a resume stops: its two timers, the blinking title, the hourglass.
+  void EndSettling();
+  // Called every second: a suspend query the system never followed up ends after a while.
+  void WatchSuspendQuery();
   void DelayForSTR_Timer();
   void DelayFanBeepForSTR_Timer();
   void SecCount_Timer();
@@ -120,6 +124,8 @@ class frmvigilon : public ui::Form {
   int16_t PollSecondCount = 0;
   // The chip stopped answering during the present cycle.
   bool silentNow_ = false;
+  // Seconds the program has run since the system asked to suspend.
+  int secondsSuspended_ = 0;
   // ItemEnabled as the rows last showed it.
   std::array<bool, items::kItemCount> Watched{};
 };

@@ -9,6 +9,9 @@ namespace vigilon {
 namespace {
 constexpr uint32_t kSettleMs = 10000;
 constexpr uint32_t kBlinkMs = 750;
+// A system that asked to suspend and then runs on this long without a word has not suspended:
+// no notice is left to end the pause, so the program ends it itself.
+constexpr int kSuspendQueryLapseSeconds = 60;
 const std::string& SettlingTitle() {
   static const std::string title =
       std::string(kMainWindowTitle) + std::string(66, ' ') + "....... Initializing !!";
@@ -24,8 +27,11 @@ void frmvigilon::WirePower() {
 }
 
 void frmvigilon::SysInfo1_PowerQuerySuspend(bool& /*cancel*/) {
-  // The suspend is never refused.
+  // The suspend is never refused. One that comes inside the settling time of a resume ends that
+  // settling: the next resume starts it again.
+  EndSettling();
   run_.MonitorSuspended = true;
+  secondsSuspended_ = 0;
   run_.chip.SilenceFanBeeps();
   run_.chip.StopMonitoring([this] { runtime().DoEvents(); });
 }
@@ -62,6 +68,22 @@ void frmvigilon::ProgramChipAgain() {
   run_.chip.StartMonitoring();
 }
 
+void frmvigilon::EndSettling() {
+  DelayFanBeepForSTR.SetInterval(0);
+  DelayFanBeepForSTR.SetEnabled(false);
+  DelayForSTR.SetInterval(0);
+  DelayForSTR.SetEnabled(false);
+  SetMousePointer(ui::MousePointer::Default);
+  SetCaption(kMainWindowTitle);
+}
+
+void frmvigilon::WatchSuspendQuery() {
+  if (!run_.MonitorSuspended || DelayFanBeepForSTR.enabled()) return;
+  if (++secondsSuspended_ < kSuspendQueryLapseSeconds) return;
+  // The seconds timer runs only while the system does: the suspend never came.
+  SysInfo1.Notice(ui::PowerNotice::QuerySuspendFailed);
+}
+
 void frmvigilon::DelayForSTR_Timer() {
   SetCaption(caption() != kMainWindowTitle ? std::string(kMainWindowTitle) : SettlingTitle());
 }
@@ -74,10 +96,7 @@ void frmvigilon::DelayFanBeepForSTR_Timer() {
   run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
   run_.chip.StartMonitoring();
   run_.MonitorSuspended = false;
-  SetMousePointer(ui::MousePointer::Default);
-  DelayForSTR.SetInterval(0);
-  DelayForSTR.SetEnabled(false);
-  SetCaption(kMainWindowTitle);
+  EndSettling();
   PollSensors();
 }
 

@@ -534,8 +534,11 @@ bool SysInfo::Notice(PowerNotice notice) {
       return cancel;
     }
     case PowerNotice::QuerySuspendFailed:
-      // Someone refused: no suspend follows, so a later query is a new moment.
-      if (powerState_ == PowerState::Suspending) powerState_ = PowerState::Running;
+      // Someone refused: no suspend follows. What the query stopped starts again as after a
+      // resume, and a later query is a new moment.
+      if (powerState_ != PowerState::Suspending) return false;
+      powerState_ = PowerState::Running;
+      RaiseResume();
       return false;
     case PowerNotice::ResumeSuspend:
     case PowerNotice::ResumeAutomatic: {

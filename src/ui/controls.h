@@ -523,7 +523,8 @@ class Menu : public Control {
 };
 
 // The power moments: the system asks to suspend (the handler may set cancel), and the system
-// has resumed. Notice() turns the system's several notices into one event per moment.
+// has resumed. Notice() turns the system's several notices into one event per moment; a
+// suspend that someone refused after the question ends as a resume does.
 class SysInfo : public Control {
  public:
   Kind kind() const override { return Kind::SysInfo; }

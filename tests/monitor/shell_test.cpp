@@ -330,7 +330,7 @@ TEST(Power, TwoResumesThreeSecondsApartSettleTenSecondsAfterTheSecond) {
   EXPECT_EQ(steps, 1);
 }
 
-TEST(Power, AResumeWithoutASuspendKeepsMonitoringAndAQueryWithoutAResumeKeepsItStopped) {
+TEST(Power, AResumeWithoutASuspendKeepsMonitoring) {
   Started s;
   frmvigilon& w = s.window();
   w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
@@ -338,12 +338,47 @@ TEST(Power, AResumeWithoutASuspendKeepsMonitoringAndAQueryWithoutAResumeKeepsItS
   EXPECT_NE(w.panel().lblStatusV[0].caption(), "------") << "the resume's cycle reads";
   s.runtime.Advance(10000);
   EXPECT_EQ(w.caption(), "Norvane Vigilon Ver 2.50");
+}
 
+// Every pause a suspend notice starts has a way out, whatever notice comes next or none.
+TEST(Power, ASuspendThatNeverComesEndsAndOneInsideTheSettlingTimeStopsIt) {
+  Started s;
+  frmvigilon& w = s.window();
+  auto monitoringRuns = [&] { return (s.Reg(0, 0x40) & 0x01) != 0; };
+
+  // Refused by another program: the failure notice ends the pause as a resume does.
   w.DeliverPowerNotice(PowerNotice::QuerySuspend);
+  s.chip.ClearLog();
+  s.Cycles(2);
+  EXPECT_TRUE(s.chip.Log().empty()) << "a suspended cycle touches no register";
   w.DeliverPowerNotice(PowerNotice::QuerySuspendFailed);
-  s.Cycles(5);
-  EXPECT_TRUE(s.run.MonitorSuspended) << "only a resume leads out";
-  EXPECT_EQ(w.panel().lblStatusV[0].caption(), "------");
+  s.runtime.Advance(10000);
+  EXPECT_FALSE(s.run.MonitorSuspended);
+  EXPECT_TRUE(monitoringRuns());
+  EXPECT_NE(w.panel().lblStatusV[0].caption(), "------");
+
+  // A query nothing follows: the system runs on, so the program ends the pause itself.
+  w.DeliverPowerNotice(PowerNotice::QuerySuspend);
+  s.runtime.Advance(50000);
+  EXPECT_TRUE(s.run.MonitorSuspended) << "a slow suspend is waited for a while";
+  s.runtime.Advance(20000);
+  EXPECT_FALSE(s.run.MonitorSuspended);
+  EXPECT_TRUE(monitoringRuns());
+
+  // A new suspend inside the ten seconds after a resume stops the settling there.
+  w.DeliverPowerNotice(PowerNotice::Suspend);
+  w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+  s.runtime.Advance(4000);
+  w.DeliverPowerNotice(PowerNotice::Suspend);
+  s.runtime.Advance(9000);
+  EXPECT_TRUE(s.run.MonitorSuspended);
+  EXPECT_FALSE(monitoringRuns());
+  EXPECT_EQ(s.Reg(0, 0x56) & 0xC0, 0) << "the fan beeps stay off";
+  EXPECT_EQ(w.caption(), "Norvane Vigilon Ver 2.50") << "no blinking";
+  w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+  s.runtime.Advance(10000);
+  EXPECT_FALSE(s.run.MonitorSuspended);
+  EXPECT_TRUE(monitoringRuns());
 }
 
 // ---- A chip that stops answering, and an item taken out of monitoring ----

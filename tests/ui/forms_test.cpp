@@ -586,9 +586,10 @@ TEST(PowerTest, NoticesBecomeOneEventPerMoment) {
        {N::ResumeSuspend, N::ResumeSuspend},
        {"resume", "resume"}},
       {"critical resumes", {N::ResumeCritical, N::ResumeCritical}, {"resume", "resume"}},
-      {"refused by another program",
+      {"refused by another program: it ends as a resume",
        {N::QuerySuspend, N::QuerySuspendFailed, N::QuerySuspend},
-       {"query", "query"}},
+       {"query", "resume", "query"}},
+      {"a failure notice with no query before it", {N::QuerySuspendFailed}, {}},
       {"query, no suspend, no resume", {N::QuerySuspend}, {"query"}},
   };
   for (const Case& c : cases) {
