@@ -114,6 +114,9 @@ void frmvigilon::Form_Load() {
   }
 
   run_.chip.Set_Fan_Status();
+  // Whatever an earlier run left (one ended by the task manager, a crash, a power cut), the
+  // smart fan starts from running fans.
+  run_.chip.RunEveryDrivenFan();
 
   if (run_.traits().vcoreLayout) {
     panel_.lblItemName[0].SetCaption("Vcore");
@@ -182,6 +185,8 @@ void frmvigilon::RefreshPanelEnable() {
     if (Watched[k] && !watched) CloseWarning(k);
     Watched[k] = watched;
   }
+  // Nor does a fan the smart fan stopped stay stopped once it no longer steers it.
+  ReleaseUnsteeredFans();
 }
 
 void frmvigilon::UpdateCaseOpenLabel() {

@@ -114,6 +114,8 @@ class frmvigilon : public ui::Form {
   void SmartFanByOutputBits();
   void SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_t scale);
   void SwitchFanOff(int16_t fan);
+  // A fan the program switched off whose sensor or fan item is no longer monitored runs again.
+  void ReleaseUnsteeredFans();
   void SwitchFanOn(int16_t fan);
 
   RunState& run_;

@@ -26,8 +26,14 @@ void frmvigilon::ProcessSmartFan() {
 }
 
 // The CPU fan's limit row stands for fan 3 here, as it always has on this model.
+constexpr int kOutputsFanRow = 1;
+constexpr int16_t kOutputsFan = 3;
+
 void frmvigilon::SmartFanByOutputBits() {
-  constexpr int kRow = 1;
+  constexpr int kRow = kOutputsFanRow;
+  // A sensor nobody watches keeps its last reading on the slider: steering from it could hold
+  // the fan off for good.
+  if (run_.items.ItemEnabled[items::kFirstTempItem] != 1) return;
   const ui::Slider& sensor = panel_.sldTemp[0];
   const int v = sensor.value();
   const int low = sensor.selStart();
@@ -95,6 +101,29 @@ void frmvigilon::SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int1
       break;
     default:
       break;
+  }
+}
+
+void frmvigilon::ReleaseUnsteeredFans() {
+  const items::ItemFlags& on = run_.items.ItemEnabled;
+  if (run_.traits().smartFan == chip::SmartFanKind::OutputBits) {
+    if (on[items::kFirstTempItem] == 1 || !run_.chip.StoppedByProgram(kOutputsFan)) return;
+    run_.chip.RunFanFull(kOutputsFan);
+    panel_.RestoreFanLimit(kOutputsFanRow);
+    return;
+  }
+  chip::SmartFanTables& s = run_.smartFan;
+  for (int16_t channel = 1; channel <= 3; ++channel) {
+    const int16_t sensor = s.SmartFanSensor[channel];
+    const int16_t fan = s.SmartFanFan[channel];
+    if (sensor == chip::kNoSensor || fan < 1 || fan > 3) continue;
+    if (on[sensor] == 1 && on[fan + 8] == 1) continue;  // still steered
+    if (s.SmartFanState[fan] != chip::kFanOff && !run_.chip.StoppedByProgram(fan)) continue;
+    // Switched off by the program and no longer steered by it: it runs as "switch on" leaves
+    // it, whatever its item's flags, and starts over when steered again.
+    run_.chip.RunFanFull(fan);
+    panel_.RestoreFanLimit(fan - 1);
+    s.SmartFanState[fan] = chip::kFanUndecided;
   }
 }
 

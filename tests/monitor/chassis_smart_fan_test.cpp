@@ -201,25 +201,6 @@ TEST(SmartFan, HalfDegreesAgainstWholeThresholds) {
   EXPECT_FALSE(s.run.chip.StoppedByProgram(2));
 }
 
-TEST(SmartFan, AChannelWhoseSensorOrFanIsNotMonitoredKeepsItsState) {
-  Started s(sim::Model::ZR420);
-  s.run.items.ItemEnabled[9] = 1;
-  s.Temperature(0, 10);
-  s.Cycles(1);
-  ASSERT_EQ(s.run.smartFan.SmartFanState[1], 1);
-  s.run.items.ItemEnabled[9] = 0;
-  s.Temperature(0, 30);
-  s.Cycles(2);
-  EXPECT_EQ(s.run.smartFan.SmartFanState[1], 1) << "fan not monitored";
-  s.run.items.ItemEnabled[9] = 1;
-  s.run.items.ItemEnabled[12] = 0;
-  s.Cycles(2);
-  EXPECT_EQ(s.run.smartFan.SmartFanState[1], 1) << "sensor not monitored";
-  s.run.items.ItemEnabled[12] = 1;
-  s.Cycles(1);
-  EXPECT_EQ(s.run.smartFan.SmartFanState[1], 5);
-}
-
 // ---- Smart fan, the first model ----
 
 TEST(SmartFan, TheFirstModelDrivesFanThreeFromItsFirstSensorsLimits) {
@@ -250,7 +231,36 @@ TEST(SmartFan, TheFirstModelDrivesFanThreeFromItsFirstSensorsLimits) {
 
 // ---- No fan stays stopped behind the program ----
 
-TEST(SmartFan, FansTheProgramStoppedRunAgainWhateverTheirItemsNow) {
+TEST(SmartFan, AFanTheProgramStoppedRunsAgainOnceItNoLongerSteersIt) {
+  // The CPU fan (fan 2, duty 0x5B) follows the System sensor on this model.
+  Started s(sim::Model::ZR430);
+  limits::LimitPanel& p = s.panel();
+  s.Temperature(0, 20);
+  s.Cycles(1);
+  ASSERT_EQ(s.Reg(0, 0x5B), 0) << "stopped below the first threshold";
+
+  // The user stops watching the sensor: the fan runs and its row takes the user's limit back.
+  frmvigilon& w = s.window();
+  w.Command5.Click();
+  w.configDialog().IfLoaded()->chkEnable[12].UserClick();
+  w.configDialog().IfLoaded()->cmdSelect[0].Click();
+  EXPECT_EQ(s.Reg(0, 0x5B), 255);
+  EXPECT_TRUE(p.updFanLoLimit[1].enabled());
+  EXPECT_EQ(s.Reg(0, 0x3C), s.run.items.FanLimitCount[1]);
+  s.Temperature(0, 110);
+  s.Temperature(1, 110);
+  s.Cycles(3);
+  EXPECT_EQ(s.Reg(0, 0x5B), 255);
+  EXPECT_NE(p.lblFanSpeed[1].caption(), "Fan off");
+
+  // Watched again, it is steered from the start: switched off again below the threshold.
+  s.Temperature(0, 20);
+  s.run.items.ItemEnabled[12] = 1;
+  s.Cycles(1);
+  EXPECT_EQ(s.Reg(0, 0x5B), 0);
+}
+
+TEST(SmartFan, NoWayOutLeavesAFanStoppedAndANewStartHealsAHardKill) {
   Started s(sim::Model::ZR420);
   s.run.items.ItemEnabled[9] = 1;
   s.run.items.ItemEnabled[11] = 1;
@@ -260,11 +270,16 @@ TEST(SmartFan, FansTheProgramStoppedRunAgainWhateverTheirItemsNow) {
   s.Cycles(1);
   ASSERT_EQ(s.Reg(0, 0x5B), 0);
   ASSERT_EQ(s.Reg(0, 0x5F), 0);
-  // The user stops monitoring one of them afterwards: the program no longer touches it...
-  s.run.items.ItemEnabled[11] = 0;
-  s.Cycles(2);
-  EXPECT_EQ(s.Reg(0, 0x5F), 0);
-  // ...but on the way out both come back.
+
+  // Killed: nothing of the program runs. The next start finds the fans stopped and runs them.
+  VigilonSystem next(ChipOf(sim::Model::ZR420));
+  next.chip = s.chip;
+  ASSERT_EQ(next.Start(), startup::StartupOutcome::MainWindowShown);
+  EXPECT_EQ(next.Reg(0, 0x5B), 255);
+  EXPECT_EQ(next.Reg(0, 0x5F), 255);
+
+  // Every way out of a run restores what it stopped, whatever the items' flags are by then.
+  s.run.items.ItemEnabled.fill(0);
   s.run.chip.RestoreStoppedFans();
   EXPECT_EQ(s.Reg(0, 0x5B), 255);
   EXPECT_EQ(s.Reg(0, 0x5F), 255);
