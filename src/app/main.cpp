@@ -4,8 +4,10 @@
 #include <optional>
 
 #include "monitor/frmvigilon.h"
+#include "platform/last_words.h"
 #include "platform/win32/kestrel_port_io.h"
 #include "platform/win32/win32_bus_lock.h"
+#include "platform/win32/win32_last_words.h"
 #include "platform/win32/win32_platform.h"
 #include "startup/startup.h"
 #include "ui/win32/win32_runtime.h"
@@ -18,6 +20,9 @@ int main() {
   RunState run(driver, platform, *settingsFiles);
   platform::Win32BusLock busLock;
   run.chip.ShareBus(&busLock);
+  // A run that dies of a fault still gives back the fans it stopped, as every way out does.
+  const platform::LastWords lastWords([&run] { run.chip.RestoreStoppedFans(); });
+  platform::SayLastWordsOnProcessorFaults();
   ui::Win32Runtime runtime(platform);
 
   std::optional<ui::FormSlot<frmvigilon, RunState&>> mainWindow;

@@ -3,8 +3,13 @@
 // output-bit branch, and the fans the program stopped coming back.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <exception>
+#include <stdexcept>
+#include <thread>
 #include <vector>
 
+#include "platform/last_words.h"
 #include "support/vigilon_system.h"
 
 namespace vigilon {
@@ -283,6 +288,31 @@ TEST(SmartFan, NoWayOutLeavesAFanStoppedAndANewStartHealsAHardKill) {
   s.run.chip.RestoreStoppedFans();
   EXPECT_EQ(s.Reg(0, 0x5B), 255);
   EXPECT_EQ(s.Reg(0, 0x5F), 255);
+}
+
+// What the program's entry point installs: a run dying of an exception nobody caught gives its
+// stopped fans back before the process ends. The chip's duty is shown by the handler that was
+// there before, which the last words hand on to.
+TEST(SmartFanDeathTest, AnUncaughtExceptionGivesTheStoppedFansBack) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        static Started* s = nullptr;
+        s = new Started(sim::Model::ZR420);
+        s->run.items.ItemEnabled[14] = 1;
+        s->run.items.ItemEnabled[11] = 1;
+        s->Temperature(2, 10);
+        s->Cycles(1);
+        std::set_terminate([] {
+          std::fprintf(stderr, "fan 3 duty %d\n", s->Reg(0, 0x5F));
+          std::abort();
+        });
+        const platform::LastWords lastWords([] { s->run.chip.RestoreStoppedFans(); });
+        std::fprintf(stderr, "fan 3 duty %d before\n", s->Reg(0, 0x5F));
+        // An exception nobody catches: it leaves its thread, which ends in std::terminate.
+        std::thread([] { throw std::runtime_error("a fault nobody caught"); }).join();
+      },
+      "fan 3 duty 0 before\nfan 3 duty 255");
 }
 
 }  // namespace
