@@ -157,6 +157,26 @@ TEST(StartupFailures, EachEndsWithItsMessageBeforeAnyWindow) {
   }
 }
 
+TEST(StartupFailures, ABaseNoMonitorCanHaveIsNoChipAndItsPortsAreNotTouched) {
+  // Zero, among the mainboard's own ports, and a pair over the first configuration port.
+  for (uint16_t base : {0x0000, 0x0060, 0x0028, 0x00FF}) {
+    SCOPED_TRACE(base);
+    sim::Config config = Healthy();
+    config.monitorBase = base;
+    config.monitorActive = false;
+    System s(config);
+    EXPECT_EQ(s.Start(), StartupOutcome::ChipMissing);
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    EXPECT_EQ(s.platform.msgBoxes[0].text, "Norvane Hardware Monitor chip does not exist!");
+    const uint16_t index = static_cast<uint16_t>((base & ~7u) + 5);
+    for (const PortAccess& access : s.chip.Log())
+      EXPECT_TRUE(access.port == 0x2E || access.port == 0x2F || access.port == 0x4E ||
+                  access.port == 0x4F)
+          << "port 0x" << std::hex << access.port << " (the pair would be 0x" << index << ")";
+    EXPECT_EQ(s.chip.SuperIoReg(0x0B, 0x30), 0) << "the device goes back as it was found";
+  }
+}
+
 TEST(StartupFailures, DriverLoadFailureTouchesNoPort) {
   sim::Config config = Healthy();
   config.loadFails = true;
