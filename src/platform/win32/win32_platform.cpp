@@ -83,7 +83,6 @@ InstanceCheck Win32Platform::CheckSingleInstance() {
     MarkerAnswer answers[2];
     const char* names[2] = {kInstanceMarkerLocal, kInstanceMarkerGlobal};
     for (int i = 0; i < 2; ++i) {
-      SetLastError(ERROR_SUCCESS);
       HANDLE marker = CreateMutexA(nullptr, FALSE, names[i]);
       answers[i] = {marker != nullptr, GetLastError()};
       instanceMarkers_[i] = marker;  // held until the process ends
