@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "harness.h"
-#include "support/locked_mutex.h"
+#include "support/held_names.h"
 
 namespace {
 
@@ -111,9 +111,8 @@ TEST(StartupE2E, SecondInstanceEndsSilently) {
 // program says so and ends before it loads the driver.
 TEST(StartupE2E, SquattedInstanceNameIsSaidAndNothingStarts) {
   constexpr const char* kMarker = "Global\\Norvane Vigilon single instance";
-  HANDLE squatter = vigilon::test::CreateMutexNobodyMayOpen(kMarker);
-  ASSERT_NE(squatter, nullptr);
-  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  const vigilon::test::HeldName squatter(vigilon::test::CreateMutexNobodyMayOpen(kMarker));
+  ASSERT_TRUE(squatter.madeHere());
   ProgramFolder folder("instance-squatted", Ini(""));
   Process program = Process::Start(folder);
   HWND box = e2e::WaitForMessageBox(program);
@@ -128,7 +127,6 @@ TEST(StartupE2E, SquattedInstanceNameIsSaidAndNothingStarts) {
   EXPECT_NE(code, 0u);
   EXPECT_EQ(e2e::WaitForWindow(program, kMainTitle, 0ms), nullptr);
   EXPECT_TRUE(folder.ChipState().empty()) << "the driver was loaded";
-  CloseHandle(squatter);
 }
 
 }  // namespace

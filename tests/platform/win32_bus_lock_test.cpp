@@ -10,7 +10,7 @@
 
 #include "chip/bus_lock.h"
 #include "platform/win32/win32_platform.h"
-#include "support/locked_mutex.h"
+#include "support/held_names.h"
 
 namespace vigilon::platform {
 namespace {
@@ -47,17 +47,16 @@ TEST(Win32BusLock, OneNamedMutexForEveryProgram) {
 
 TEST(Win32BusLock, ALockThatCannotBeOpenedIsNotTakenAndNotWaitedFor) {
   // Another user's program made it with a descriptor that keeps everybody else out.
-  HANDLE theirs = test::CreateMutexNobodyMayOpen(chip::kBusLockName);
-  ASSERT_NE(theirs, nullptr);
-  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "not theirs alone";
-  ASSERT_EQ(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, chip::kBusLockName), nullptr)
-      << "this Wine lets the descriptor through";
+  const test::HeldName theirs(test::CreateMutexNobodyMayOpen(chip::kBusLockName));
+  ASSERT_TRUE(theirs.madeHere());
+  HANDLE opened = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, chip::kBusLockName);
+  if (opened != nullptr) CloseHandle(opened);
+  ASSERT_EQ(opened, nullptr) << "this Wine lets the descriptor through";
 
   Win32BusLock mine;
   const DWORD start = GetTickCount();
   EXPECT_FALSE(mine.Acquire(5000));
   EXPECT_LT(GetTickCount() - start, 1000u) << "waited for a lock it can never have";
-  CloseHandle(theirs);
 }
 
 TEST(Win32Platform, TheInstanceMarkerIsMachineWide) {

@@ -14,7 +14,7 @@
 
 #include "platform/single_instance.h"
 #include "platform/win32/kestrel_port_io.h"
-#include "support/locked_mutex.h"
+#include "support/held_names.h"
 #include "support/windows_path.h"
 
 namespace vigilon::platform {
@@ -59,23 +59,20 @@ TEST(Win32Platform, OnlyTheFirstCopyOwnsTheInstanceMarker) {
 // Another user's program holds the machine-wide name and keeps us out: this copy does not
 // start, and says which name is held.
 TEST(Win32Platform, AMachineWideNameThatKeepsUsOutIsNamed) {
-  HANDLE squatter = test::CreateMutexNobodyMayOpen(kInstanceMarkerGlobal);
-  ASSERT_NE(squatter, nullptr);
-  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  const test::HeldName squatter(test::CreateMutexNobodyMayOpen(kInstanceMarkerGlobal));
+  ASSERT_TRUE(squatter.madeHere());
   Win32Platform platform;
   const InstanceCheck check = platform.CheckSingleInstance();
   EXPECT_EQ(check.verdict, InstanceCheck::Verdict::AnotherCopyRuns);
   EXPECT_NE(check.message.find(std::string("\"") + kInstanceMarkerGlobal + "\""), std::string::npos)
       << check.message;
-  CloseHandle(squatter);
 }
 
 // An event under the machine-wide name is no Vigilon: the copy starts on the session's marker
 // with a word, and that marker still keeps a second copy in this session out.
 TEST(Win32Platform, AnotherKindOfObjectUnderTheMachineWideNameFallsBackToTheSession) {
-  HANDLE squatter = CreateEventA(nullptr, TRUE, FALSE, kInstanceMarkerGlobal);
-  ASSERT_NE(squatter, nullptr);
-  ASSERT_NE(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  const test::HeldName squatter(CreateEventA(nullptr, TRUE, FALSE, kInstanceMarkerGlobal));
+  ASSERT_TRUE(squatter.madeHere());
   Win32Platform first;
   const InstanceCheck check = first.CheckSingleInstance();
   EXPECT_EQ(check.verdict, InstanceCheck::Verdict::CannotTell);
@@ -83,7 +80,6 @@ TEST(Win32Platform, AnotherKindOfObjectUnderTheMachineWideNameFallsBackToTheSess
   Win32Platform second;
   EXPECT_EQ(second.CheckSingleInstance().verdict, InstanceCheck::Verdict::AnotherCopyRuns);
   EXPECT_EQ(second.CheckSingleInstance().message, "");
-  CloseHandle(squatter);
 }
 
 TEST(Win32Platform, IconFilesLoadFromTheProgramFolder) {
