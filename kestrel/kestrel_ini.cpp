@@ -150,8 +150,18 @@ const KeyRule kKeys[] = {
        c.superIoPort = static_cast<uint16_t>(port);
        return std::nullopt;
      }},
-    {"base", [](std::string_view v, std::string_view k,
-                sim::Config& c) { return ParseUnsigned(v, k, 0xFFFF, c.monitorBase); }},
+    {"base",
+     [](std::string_view v, std::string_view k, sim::Config& c) -> Problem {
+       long base = 0;
+       if (Problem p = ParseInteger(v, k, 0, 0xFFFF, base)) return p;
+       // The driver would grant the program this base's index/data pair: never ports of the
+       // system board's own, the configuration ports among them.
+       if (base < sim::kLowestMonitorBase)
+         return Join({"base = ", v, " is below ", Hex(sim::kLowestMonitorBase),
+                      ": its index/data pair would lie among the system's own ports"});
+       c.monitorBase = static_cast<uint16_t>(base);
+       return std::nullopt;
+     }},
     {"active", [](std::string_view v, std::string_view k,
                   sim::Config& c) { return ParseSwitch(v, k, c.monitorActive); }},
     {"vendor_id", [](std::string_view v, std::string_view k,

@@ -5,7 +5,7 @@
 // starting with ';' or '#' are ignored, as is anything after a ';' or '#' on a line.
 //   model             ZR410 | ZR420 | ZR430 | ZR460
 //   superio           0x2E | 0x4E | none   (none: the monitor answers at ports 0/1)
-//   base              monitor base address, hex (0x290) or decimal, 0..0xFFFF
+//   base              monitor base address, hex (0x290) or decimal, 0x100..0xFFFF
 //   active            0 | 1               logical device 0x0B activation at power-up
 //   vendor_id         0..0xFFFF            overrides the vendor identifier 0x5CA3
 //   chip_id           0..0xFF              overrides the model's chip identifier

@@ -411,11 +411,11 @@ bool ChipSim::Entitled(uint16_t port) const {
   if (port == 0 || port == 1) return true;
   for (uint16_t config : kConfigPorts)
     if (port == config || port == config + 1) return true;
-  if (config_.superIoPort == 0) return false;
-  // The monitor pair stays the program's even while the device is inactive or the chip absent.
-  const uint16_t base = static_cast<uint16_t>(state_->DeviceReg(kMonitorDevice, kRegBaseHigh) << 8 |
-                                              state_->DeviceReg(kMonitorDevice, kRegBaseLow));
-  const uint16_t index = static_cast<uint16_t>((base & ~7u) + 5);
+  if (config_.superIoPort == 0 || config_.monitorBase < kLowestMonitorBase) return false;
+  // The pair of the configured base, as a driver set up for this board grants it: it stays the
+  // program's even while the device is inactive or the chip absent, and a base written later
+  // through the configuration ports widens nothing.
+  const uint16_t index = static_cast<uint16_t>((config_.monitorBase & ~7u) + 5);
   return port == index || port == index + 1;
 }
 

@@ -18,6 +18,11 @@ uint8_t ModelChipId(Model model);
 std::optional<Model> ModelFromName(const std::string& name);  // "ZR420", case-insensitive
 const char* ModelName(Model model);
 
+// The lowest base address a monitor can have: below it, its index/data pair would lie among the
+// system board's own ports, the configuration ports included. The driver stand-in refuses such a
+// base in its configuration, and the simulator grants no pair for it.
+inline constexpr uint16_t kLowestMonitorBase = 0x100;
+
 // Physical inputs, in the item order the program uses: nine rails (volts), three fans
 // (rpm, 0 = stopped), three temperature sensors (degrees Celsius), the chassis switch.
 struct Sensors {
@@ -29,8 +34,10 @@ struct Sensors {
 
 struct Config {
   Model model = Model::ZR420;
-  uint16_t superIoPort = 0x2E;       // 0x2E, 0x4E, or 0: no Super-I/O device, monitor at ports 0/1
-  uint16_t monitorBase = 0x290;      // logical device 0x0B base address (registers 0x60, 0x61)
+  uint16_t superIoPort = 0x2E;  // 0x2E, 0x4E, or 0: no Super-I/O device, monitor at ports 0/1
+  // Logical device 0x0B's base address at power-up (registers 0x60, 0x61). Its index/data pair
+  // is the one the driver grants; rewriting the registers moves the chip, not the grant.
+  uint16_t monitorBase = 0x290;
   bool monitorActive = true;         // logical device 0x0B register 0x30 at power-up
   uint8_t superIoId = 0x52;          // register 0x20
   uint8_t superIoRevision = 0x12;    // register 0x21; bit 4 must be set for the program

@@ -36,7 +36,7 @@ class FakePlatform : public Platform {
   std::function<void(const std::string& text)> whileMsgBoxShown;
   std::string folder = "/vigilon";
   std::set<std::string> files;  // names present in the program folder, without a separator
-  bool otherInstance = false;
+  InstanceCheck instance;       // what the single-instance check answers
   bool exitWindowsResult = true;
 
   // Recorded calls.
@@ -70,7 +70,7 @@ class FakePlatform : public Platform {
   std::string ProgramFolder() override { return folder; }
   char PathSeparator() const override { return '/'; }
   bool FileExistsInProgramFolder(const std::string& name) override;
-  bool AnotherInstanceRunning() override { return otherInstance; }
+  InstanceCheck CheckSingleInstance() override { return instance; }
   void Sleep(uint32_t milliseconds) override {
     if (recordCalls) sleeps.push_back(milliseconds);
   }

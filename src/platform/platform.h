@@ -39,6 +39,17 @@ inline constexpr uint32_t kRightButtonUp = 0x205;     // WM_RBUTTONUP
 
 using IconHandle = uint32_t;  // 0 = none
 
+// Whether this copy of the program runs alone, as the single-instance marker tells it.
+struct InstanceCheck {
+  enum class Verdict : uint8_t {
+    Alone,            // start
+    AnotherCopyRuns,  // end: in this session silently, else with the message
+    CannotTell,       // start, after the message: no marker guards against a second copy
+  };
+  Verdict verdict = Verdict::Alone;
+  std::string message;  // shown before anything else; empty: nothing to say
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -54,9 +65,9 @@ class Platform {
   // Whether a file of this name exists in the program's folder, compared without regard to case.
   virtual bool FileExistsInProgramFolder(const std::string& name) = 0;
 
-  // True when another copy of the program is already running. The first call claims the
-  // program's single-instance marker for this process.
-  virtual bool AnotherInstanceRunning() = 0;
+  // Whether another copy of the program is already running. The first call claims the
+  // program's single-instance marker for this process; later calls give the same answer.
+  virtual InstanceCheck CheckSingleInstance() = 0;
 
   virtual void Sleep(uint32_t milliseconds) = 0;
   // Asks the operating system to end the session; the result is not used by the system.

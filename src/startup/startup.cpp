@@ -30,7 +30,14 @@ void SetItemAvailability(RunState& run) {
 }
 
 StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMainWindow) {
-  if (run.platform.AnotherInstanceRunning()) return StartupOutcome::SecondInstance;
+  // A refusal to start is never silent, except for a copy in this session: the user has it in
+  // front of them.
+  const platform::InstanceCheck instance = run.platform.CheckSingleInstance();
+  if (!instance.message.empty())
+    run.platform.MsgBox(instance.message, "", platform::MsgBoxButtons::Ok);
+  if (instance.verdict == platform::InstanceCheck::Verdict::AnotherCopyRuns)
+    return instance.message.empty() ? StartupOutcome::SecondInstance
+                                    : StartupOutcome::InstanceNameHeld;
   run.MonitorSuspended = false;
 
   chip::MonitorChip& c = run.chip;

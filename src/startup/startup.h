@@ -9,7 +9,8 @@
 namespace vigilon::startup {
 
 enum class StartupOutcome {
-  SecondInstance,    // ended silently
+  SecondInstance,    // a copy runs in this session: ended silently
+  InstanceNameHeld,  // a copy runs elsewhere, or something holds its name: said so, ended
   DriverLoadFailed,  // "LOAD Device Driver fail!"
   BusInitFailed,     // "Initialize Bus Fail!"
   ChipMissing,       // "Norvane Hardware Monitor chip does not exist!"

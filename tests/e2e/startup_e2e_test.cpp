@@ -1,8 +1,10 @@
 // Start-up of the real program under Wine: each start-up failure with its message, a second
-// instance ending silently, and every chip model reaching the main window.
+// instance ending silently, a squatted instance name said so, and every chip model reaching the
+// main window.
 #include <gtest/gtest.h>
 
 #include "harness.h"
+#include "support/held_names.h"
 
 namespace {
 
@@ -103,6 +105,28 @@ TEST(StartupE2E, SecondInstanceEndsSilently) {
   EXPECT_EQ(code, 0u);
   EXPECT_EQ(e2e::AnyVisibleWindow(second), nullptr);
   EXPECT_TRUE(first.Running());
+}
+
+// Another user's program holds the machine-wide instance name and keeps everybody out: the
+// program says so and ends before it loads the driver.
+TEST(StartupE2E, SquattedInstanceNameIsSaidAndNothingStarts) {
+  constexpr const char* kMarker = "Global\\Norvane Vigilon single instance";
+  const vigilon::test::HeldName squatter(vigilon::test::CreateMutexNobodyMayOpen(kMarker));
+  ASSERT_TRUE(squatter.madeHere());
+  ProgramFolder folder("instance-squatted", Ini(""));
+  Process program = Process::Start(folder);
+  HWND box = e2e::WaitForMessageBox(program);
+  ASSERT_NE(box, nullptr) << "ended without a word";
+  EXPECT_EQ(e2e::WindowText(box), "vigilon");
+  const std::string text = e2e::MessageBoxText(box);
+  EXPECT_NE(text.find("Vigilon does not start"), std::string::npos) << text;
+  EXPECT_NE(text.find(std::string("\"") + kMarker + "\""), std::string::npos) << text;
+  EXPECT_TRUE(e2e::PressButton(box, "OK"));
+  DWORD code = 0;
+  EXPECT_TRUE(program.WaitForExit(30s, &code));
+  EXPECT_NE(code, 0u);
+  EXPECT_EQ(e2e::WaitForWindow(program, kMainTitle, 0ms), nullptr);
+  EXPECT_TRUE(folder.ChipState().empty()) << "the driver was loaded";
 }
 
 }  // namespace

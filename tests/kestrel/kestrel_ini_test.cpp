@@ -102,6 +102,7 @@ TEST(KestrelIni, UnsetKeysKeepTheHealthyDefaults) {
 TEST(KestrelIni, DecimalAndHexNumbers) {
   EXPECT_EQ(ParseOk("base = 656").monitorBase, 0x290);
   EXPECT_EQ(ParseOk("base = 0X290").monitorBase, 0x290);
+  EXPECT_EQ(ParseOk("base = 0x100").monitorBase, 0x100);
   EXPECT_EQ(ParseOk("superio = 78").superIoPort, 0x4E);
   EXPECT_EQ(ParseOk("chip_id = 0x11").chipId, uint8_t{0x11});
 }
@@ -123,6 +124,10 @@ TEST(KestrelIni, ErrorsNameTheLineAndTheProblem) {
       {"vcore = nan\n", 1, "not a number"},
       {"vid = 32\n", 1, "vid = 32 is out of range 0..31"},
       {"base = 0x10000\n", 1, "out of range 0x0..0xFFFF"},
+      {"base = 0\n", 1, "base = 0 is below 0x100"},
+      {"; the pair would be 0x65/0x66\nbase = 0x0060\n", 2, "base = 0x0060 is below 0x100"},
+      {"base = 0x2A\n", 1, "below 0x100"},
+      {"base = 255\n", 1, "below 0x100"},
       {"chip_id = 256\n", 1, "out of range 0..255"},
       {"superio_revision = -1\n", 1, "out of range"},
       {"vendor_id = 99999999999999999999\n", 1, "out of range"},

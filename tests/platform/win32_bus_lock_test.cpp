@@ -1,5 +1,6 @@
 // The bus lock under Wine: one named mutex for every program that takes it, waited for with a
-// time-out; and the program's single-instance marker, held machine-wide.
+// time-out, and not taken when it cannot be opened; and the program's single-instance marker,
+// held machine-wide.
 #include "platform/win32/win32_bus_lock.h"
 
 #include <gtest/gtest.h>
@@ -9,13 +10,13 @@
 
 #include "chip/bus_lock.h"
 #include "platform/win32/win32_platform.h"
+#include "support/held_names.h"
 
 namespace vigilon::platform {
 namespace {
 
 TEST(Win32BusLock, OneNamedMutexForEveryProgram) {
   Win32BusLock mine;
-  ASSERT_TRUE(mine.shared());
   // Another program's handle on the same name, as it would open it.
   HANDLE theirs = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, chip::kBusLockName);
   ASSERT_NE(theirs, nullptr) << "not the name other programs use";
@@ -44,10 +45,24 @@ TEST(Win32BusLock, OneNamedMutexForEveryProgram) {
   CloseHandle(theirs);
 }
 
+TEST(Win32BusLock, ALockThatCannotBeOpenedIsNotTakenAndNotWaitedFor) {
+  // Another user's program made it with a descriptor that keeps everybody else out.
+  const test::HeldName theirs(test::CreateMutexNobodyMayOpen(chip::kBusLockName));
+  ASSERT_TRUE(theirs.madeHere());
+  HANDLE opened = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, chip::kBusLockName);
+  if (opened != nullptr) CloseHandle(opened);
+  ASSERT_EQ(opened, nullptr) << "this Wine lets the descriptor through";
+
+  Win32BusLock mine;
+  const DWORD start = GetTickCount();
+  EXPECT_FALSE(mine.Acquire(5000));
+  EXPECT_LT(GetTickCount() - start, 1000u) << "waited for a lock it can never have";
+}
+
 TEST(Win32Platform, TheInstanceMarkerIsMachineWide) {
   // The first copy's marker carries the global prefix, so a copy in another session finds it.
   Win32Platform first;
-  ASSERT_FALSE(first.AnotherInstanceRunning());
+  ASSERT_EQ(first.CheckSingleInstance().verdict, InstanceCheck::Verdict::Alone);
   HANDLE marker = OpenMutexA(SYNCHRONIZE, FALSE, "Global\\Norvane Vigilon single instance");
   EXPECT_NE(marker, nullptr);
   if (marker != nullptr) CloseHandle(marker);

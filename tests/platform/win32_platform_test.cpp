@@ -12,7 +12,9 @@
 #include <fstream>
 #include <string>
 
+#include "platform/single_instance.h"
 #include "platform/win32/kestrel_port_io.h"
+#include "support/held_names.h"
 #include "support/windows_path.h"
 
 namespace vigilon::platform {
@@ -43,12 +45,41 @@ TEST(Win32Platform, ProgramFolderAndFilesInIt) {
 
 TEST(Win32Platform, OnlyTheFirstCopyOwnsTheInstanceMarker) {
   Win32Platform first;
-  EXPECT_FALSE(first.AnotherInstanceRunning());
-  EXPECT_FALSE(first.AnotherInstanceRunning()) << "asking again does not change the answer";
+  EXPECT_EQ(first.CheckSingleInstance().verdict, InstanceCheck::Verdict::Alone);
+  EXPECT_EQ(first.CheckSingleInstance().verdict, InstanceCheck::Verdict::Alone)
+      << "asking again does not change the answer";
   {
     Win32Platform second;
-    EXPECT_TRUE(second.AnotherInstanceRunning());
+    const InstanceCheck check = second.CheckSingleInstance();
+    EXPECT_EQ(check.verdict, InstanceCheck::Verdict::AnotherCopyRuns);
+    EXPECT_EQ(check.message, "") << "a copy in this session is no news";
   }
+}
+
+// Another user's program holds the machine-wide name and keeps us out: this copy does not
+// start, and says which name is held.
+TEST(Win32Platform, AMachineWideNameThatKeepsUsOutIsNamed) {
+  const test::HeldName squatter(test::CreateMutexNobodyMayOpen(kInstanceMarkerGlobal));
+  ASSERT_TRUE(squatter.madeHere());
+  Win32Platform platform;
+  const InstanceCheck check = platform.CheckSingleInstance();
+  EXPECT_EQ(check.verdict, InstanceCheck::Verdict::AnotherCopyRuns);
+  EXPECT_NE(check.message.find(std::string("\"") + kInstanceMarkerGlobal + "\""), std::string::npos)
+      << check.message;
+}
+
+// An event under the machine-wide name is no Vigilon: the copy starts on the session's marker
+// with a word, and that marker still keeps a second copy in this session out.
+TEST(Win32Platform, AnotherKindOfObjectUnderTheMachineWideNameFallsBackToTheSession) {
+  const test::HeldName squatter(CreateEventA(nullptr, TRUE, FALSE, kInstanceMarkerGlobal));
+  ASSERT_TRUE(squatter.madeHere());
+  Win32Platform first;
+  const InstanceCheck check = first.CheckSingleInstance();
+  EXPECT_EQ(check.verdict, InstanceCheck::Verdict::CannotTell);
+  EXPECT_NE(check.message.find(kInstanceMarkerGlobal), std::string::npos) << check.message;
+  Win32Platform second;
+  EXPECT_EQ(second.CheckSingleInstance().verdict, InstanceCheck::Verdict::AnotherCopyRuns);
+  EXPECT_EQ(second.CheckSingleInstance().message, "");
 }
 
 TEST(Win32Platform, IconFilesLoadFromTheProgramFolder) {

@@ -192,26 +192,39 @@ TEST(PortEntitlement, PortsOutsideTheProgramsAreRefusedAndLogged) {
   EXPECT_EQ(c.bus.Read(0, 0x2B), limitBefore);
 }
 
-TEST(PortEntitlement, TheProgramsPortsAreNotRefused) {
+TEST(PortEntitlement, TheProgramsPortsAreThoseOfTheConfiguredBase) {
   struct Case {
     uint16_t superIo;
+    uint16_t base;
     std::vector<uint16_t> allowed;
     std::vector<uint16_t> refused;
   };
-  for (const Case& k : {Case{0x2E, {0, 1, 0x2E, 0x2F, 0x4E, 0x4F, 0x295, 0x296}, {0x298}},
-                        Case{0, {0, 1, 0x2E, 0x2F, 0x4E, 0x4F}, {0x295, 0x296}}}) {
+  const Case cases[] = {
+      {0x2E, 0x290, {0, 1, 0x2E, 0x2F, 0x4E, 0x4F, 0x295, 0x296}, {0x298}},
+      {0, 0x290, {0, 1, 0x2E, 0x2F, 0x4E, 0x4F}, {0x295, 0x296}},
+      {0x2E, 0x100, {0x105, 0x106}, {}},
+      // A base below 0x100 is no monitor's: its pair is not granted, and a configuration port
+      // inside it stays only the configuration port.
+      {0x2E, 0x0000, {0, 1}, {5, 6}},
+      {0x2E, 0x0060, {0x2E, 0x2F}, {0x65, 0x66}},
+      {0x4E, 0x0028, {0x2E}, {0x2D}},
+      {0x2E, 0x00FF, {}, {0xFD, 0xFE}},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(testing::Message() << "superio " << k.superIo << ", base " << k.base);
     Config config;
     config.superIoPort = k.superIo;
+    config.monitorBase = k.base;
     ChipSim chip(config);
     for (uint16_t port : k.allowed) {
       chip.ClearLog();
       chip.In(port);
-      EXPECT_FALSE(chip.Log().at(0).refused) << k.superIo << ": " << port;
+      EXPECT_FALSE(chip.Log().at(0).refused) << port;
     }
     for (uint16_t port : k.refused) {
       chip.ClearLog();
       chip.In(port);
-      EXPECT_TRUE(chip.Log().at(0).refused) << k.superIo << ": " << port;
+      EXPECT_TRUE(chip.Log().at(0).refused) << port;
     }
   }
 }

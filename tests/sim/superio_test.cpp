@@ -130,17 +130,30 @@ TEST(SuperIo, ActivationGatesTheMonitorPorts) {
   EXPECT_EQ(bus.ReadRaw(0x58), 0xFF);
 }
 
-TEST(SuperIo, RewrittenBaseMovesTheMonitor) {
+TEST(SuperIo, RewrittenBaseMovesTheChipButGrantsNoNewPorts) {
   ChipSim chip;
+  const uint8_t limit = chip.Reg(0, 0x2B);
   PortBus::EnterConfig(chip, 0x2E);
-  PortBus::WriteDevice(chip, 0x2E, 0x60, 0x0C);
-  PortBus::WriteDevice(chip, 0x2E, 0x61, 0x00);
-  PortBus moved(chip, 0x0C05);
-  EXPECT_EQ(moved.VendorId(), 0x5CA3);
+  PortBus::WriteDevice(chip, 0x2E, 0x60, 0x00);
+  PortBus::WriteDevice(chip, 0x2E, 0x61, 0x60);
+  EXPECT_EQ(chip.MonitorIndexPort(), 0x65) << "the chip decodes its new base";
   chip.ClearLog();
-  EXPECT_EQ(chip.In(0x296), 0xFF);
-  ASSERT_EQ(chip.Log().size(), 1u);
-  EXPECT_TRUE(chip.Log()[0].refused) << "the old pair is no longer the program's";
+  PortBus moved(chip, 0x65);
+  EXPECT_EQ(moved.ReadRaw(0x58), 0xFF);
+  moved.WriteRaw(0x2B, 0x42);
+  ASSERT_EQ(chip.Log().size(), 4u);
+  for (const PortAccess& access : chip.Log()) EXPECT_TRUE(access.refused) << access.port;
+
+  // The configured pair stays the program's, though nothing answers there now.
+  chip.ClearLog();
+  PortBus configured(chip, 0x295);
+  EXPECT_EQ(configured.ReadRaw(0x58), 0xFF);
+  for (const PortAccess& access : chip.Log()) EXPECT_FALSE(access.refused) << access.port;
+  // Put back, the chip answers there again; the refused write never landed.
+  PortBus::WriteDevice(chip, 0x2E, 0x60, 0x02);
+  PortBus::WriteDevice(chip, 0x2E, 0x61, 0x90);
+  EXPECT_EQ(configured.Read(0, 0x58), 0x30);
+  EXPECT_EQ(chip.Reg(0, 0x2B), limit);
 }
 
 }  // namespace

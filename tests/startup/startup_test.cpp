@@ -185,13 +185,49 @@ TEST(StartupFailures, DriverLoadFailureTouchesNoPort) {
   EXPECT_TRUE(s.chip.Log().empty());
 }
 
-TEST(StartupFailures, SecondInstanceEndsSilentlyWithoutTheDriver) {
+TEST(StartupInstance, ACopyElsewhereEndsTheStartBeforeTheDriverSilentlyOnlyInThisSession) {
+  using Verdict = platform::InstanceCheck::Verdict;
+  struct Case {
+    const char* name;
+    platform::InstanceCheck check;
+    StartupOutcome outcome;
+  };
+  const Case cases[] = {
+      {"a copy in this session", {Verdict::AnotherCopyRuns, ""}, StartupOutcome::SecondInstance},
+      {"the name held elsewhere",
+       {Verdict::AnotherCopyRuns, "held"},
+       StartupOutcome::InstanceNameHeld},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    System s(Healthy());
+    s.platform.instance = c.check;
+    EXPECT_EQ(s.Start(), c.outcome);
+    if (c.check.message.empty()) {
+      EXPECT_TRUE(s.platform.msgBoxes.empty());
+    } else {
+      ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+      EXPECT_EQ(s.platform.msgBoxes[0].text, c.check.message);
+      EXPECT_EQ(s.platform.msgBoxes[0].caption, "");  // the application title
+      EXPECT_EQ(s.platform.msgBoxes[0].buttons, MsgBoxButtons::Ok);
+    }
+    EXPECT_TRUE(s.chip.Log().empty());
+    EXPECT_EQ(s.mainWindowShown, 0);
+  }
+}
+
+TEST(StartupInstance, NoMarkerToTellStartsAfterTheMessage) {
   System s(Healthy());
-  s.platform.otherInstance = true;
-  EXPECT_EQ(s.Start(), StartupOutcome::SecondInstance);
-  EXPECT_TRUE(s.platform.msgBoxes.empty());
-  EXPECT_TRUE(s.chip.Log().empty());
-  EXPECT_EQ(s.mainWindowShown, 0);
+  s.platform.instance = {platform::InstanceCheck::Verdict::CannotTell, "cannot tell"};
+  bool chipTouchedUnderTheBox = true;
+  s.platform.whileMsgBoxShown = [&](const std::string&) {
+    chipTouchedUnderTheBox = !s.chip.Log().empty();
+  };
+  EXPECT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+  ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+  EXPECT_EQ(s.platform.msgBoxes[0].text, "cannot tell");
+  EXPECT_FALSE(chipTouchedUnderTheBox) << "the message comes first";
+  EXPECT_EQ(s.mainWindowShown, 1);
 }
 
 TEST(StartupFailures, UnsupportedChipIsNamedAndTheDeviceHandedBack) {

@@ -18,7 +18,10 @@ Win32BusLock::~Win32BusLock() {
 }
 
 bool Win32BusLock::Acquire(uint32_t timeoutMs) {
-  if (mutex_ == nullptr) return true;
+  // No handle: the lock exists but its descriptor keeps us out (another user made it), or the
+  // name is taken by something else. Other programs may still take it, so the bus is not ours
+  // alone; waiting would not help.
+  if (mutex_ == nullptr) return false;
   // An owner that ended without releasing leaves the mutex abandoned, and ours.
   const DWORD result = WaitForSingleObject(static_cast<HANDLE>(mutex_), timeoutMs);
   return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;

@@ -12,10 +12,10 @@ class Win32BusLock final : public chip::BusLock {
   Win32BusLock(const Win32BusLock&) = delete;
   Win32BusLock& operator=(const Win32BusLock&) = delete;
 
+  // False at once, without waiting, when the lock could not be opened at all: every access then
+  // goes ahead unlocked and is counted as such.
   bool Acquire(uint32_t timeoutMs) override;
   void Release() override;
-  // False when the system gave no mutex at all: the program then accesses the bus alone.
-  bool shared() const { return mutex_ != nullptr; }
 
  private:
   void* mutex_ = nullptr;

@@ -8,15 +8,16 @@
 
 #include <cstring>
 
+#include "platform/single_instance.h"
+
 namespace vigilon::platform {
 
 namespace {
 constexpr const char* kApplicationTitle = "vigilon";
-// One copy per machine, whoever runs it: a second copy in another session would drive the same
-// ports. Where no global name can be made (systems without sessions refuse the prefix), the
-// plain name serves the one session there is.
-constexpr const char* kInstanceMutexGlobal = "Global\\Norvane Vigilon single instance";
-constexpr const char* kInstanceMutexPlain = "Norvane Vigilon single instance";
+
+static_assert(kErrorAccessDenied == ERROR_ACCESS_DENIED);
+static_assert(kErrorInvalidHandle == ERROR_INVALID_HANDLE);
+static_assert(kErrorAlreadyExists == ERROR_ALREADY_EXISTS);
 
 // The first-version notification record: 88 bytes in a 32-bit process (the size of the
 // program's own record), 104 in a 64-bit one.
@@ -41,7 +42,8 @@ std::string Join(const std::string& folder, const std::string& name) {
 Win32Platform::Win32Platform() = default;
 
 Win32Platform::~Win32Platform() {
-  if (instanceMutex_ != nullptr) CloseHandle(static_cast<HANDLE>(instanceMutex_));
+  for (void* marker : instanceMarkers_)
+    if (marker != nullptr) CloseHandle(static_cast<HANDLE>(marker));
 }
 
 MsgBoxAnswer Win32Platform::MsgBox(const std::string& text, const std::string& caption,
@@ -77,24 +79,21 @@ bool Win32Platform::FileExistsInProgramFolder(const std::string& name) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-bool Win32Platform::AnotherInstanceRunning() {
+InstanceCheck Win32Platform::CheckSingleInstance() {
   if (!instanceChecked_) {
     instanceChecked_ = true;
-    HANDLE mutex = CreateMutexA(nullptr, FALSE, kInstanceMutexGlobal);
-    DWORD error = GetLastError();
-    if (mutex == nullptr && error == ERROR_ACCESS_DENIED) {
-      // Another user's copy made it, with a security that keeps us out: it runs.
-      otherInstance_ = true;
-      return otherInstance_;
+    // The session's marker first: of two copies started together in one session, the second
+    // then learns that the first runs here, not elsewhere.
+    MarkerAnswer answers[2];
+    const char* names[2] = {kInstanceMarkerLocal, kInstanceMarkerGlobal};
+    for (int i = 0; i < 2; ++i) {
+      HANDLE marker = CreateMutexA(nullptr, FALSE, names[i]);
+      answers[i] = {marker != nullptr, GetLastError()};
+      instanceMarkers_[i] = marker;  // held until the process ends
     }
-    if (mutex == nullptr) {
-      mutex = CreateMutexA(nullptr, FALSE, kInstanceMutexPlain);
-      error = GetLastError();
-    }
-    otherInstance_ = mutex != nullptr && error == ERROR_ALREADY_EXISTS;
-    instanceMutex_ = mutex;
+    instance_ = DecideSingleInstance(answers[0], answers[1]);
   }
-  return otherInstance_;
+  return instance_;
 }
 
 void Win32Platform::Sleep(uint32_t milliseconds) {

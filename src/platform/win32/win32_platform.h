@@ -17,7 +17,7 @@ class Win32Platform : public Platform {
   std::string ProgramFolder() override;
   char PathSeparator() const override { return '\\'; }
   bool FileExistsInProgramFolder(const std::string& name) override;
-  bool AnotherInstanceRunning() override;
+  InstanceCheck CheckSingleInstance() override;
   void Sleep(uint32_t milliseconds) override;
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
   bool ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) override;
@@ -26,9 +26,9 @@ class Win32Platform : public Platform {
   void ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) override;
 
  private:
-  void* instanceMutex_ = nullptr;
+  void* instanceMarkers_[2] = {};  // the session's and the machine-wide one, when made
   bool instanceChecked_ = false;
-  bool otherInstance_ = false;
+  InstanceCheck instance_;
 };
 
 }  // namespace vigilon::platform

@@ -32,7 +32,7 @@ class GalleryPlatform final : public vigilon::platform::Platform {
   bool FileExistsInProgramFolder(const std::string& name) override {
     return GetFileAttributesA((ProgramFolder() + '\\' + name).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
-  bool AnotherInstanceRunning() override { return false; }
+  vigilon::platform::InstanceCheck CheckSingleInstance() override { return {}; }
   void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
   bool ExitWindowsEx(uint32_t, uint32_t) override { return false; }  // never from the gallery
   bool ShellNotifyIcon(vigilon::platform::NotifyOp,
