@@ -162,9 +162,41 @@ frmConfig::frmConfig(ui::Runtime& runtime, RunState& run)
   }
 }
 
+void frmConfig::Form_Load() {
+  if (run_.traits().vcoreLayout) {
+    lblItemName[0].SetCaption("Vcore");
+    Move_Voltage_Poisition();
+  }
+  TakeFlags();
+}
+
+void frmConfig::Reload() {
+  TakeFlags();
+}
+
+namespace {
+// Per item, whether the chip beeps for it: monitored and beeping.
+std::array<bool, kItemCount> ChipBeeps(const items::ItemTables& t) {
+  std::array<bool, kItemCount> beeps{};
+  for (int i = 0; i < kItemCount; ++i) beeps[i] = t.ItemEnabled[i] == 1 && t.ItemBeep[i] == 1;
+  return beeps;
+}
+}  // namespace
+
+void frmConfig::TakeFlags() {
+  // The boxes' reactions each program the beeps as the flags pass through design and cleared-row
+  // values; a chip in alarm would chirp at every one. It is told the end state, once, and only
+  // when that differs from what it has.
+  const std::array<bool, kItemCount> before = ChipBeeps(run_.items);
+  beepsHeld_ = true;
+  SetBoxesFromFlags();
+  beepsHeld_ = false;
+  if (ChipBeeps(run_.items) != before) ApplyBeeps();
+}
+
 // Every box assignment below that changes a value runs that box's click first; the order of the
 // steps is what leaves each row and its flags consistent.
-void frmConfig::Form_Load() {
+void frmConfig::SetBoxesFromFlags() {
   items::ItemTables& t = run_.items;
   // The flags as they were when the dialog opened, taken before any box's click can store a
   // design value in them, so that Cancel returns to them.
@@ -173,10 +205,6 @@ void frmConfig::Form_Load() {
     ConfigBackupWErr1[i] = t.ItemWErr1[i];
     ConfigBackupWErr3[i] = t.ItemWErr3[i];
     ConfigBackupBeep[i] = t.ItemBeep[i];
-  }
-  if (run_.traits().vcoreLayout) {
-    lblItemName[0].SetCaption("Vcore");
-    Move_Voltage_Poisition();
   }
   Frame1[0].ZOrder();
   Frame2.SetCaption(kPages[0].heading);
@@ -357,6 +385,7 @@ void frmConfig::StoreOptions(int i) {
 }
 
 void frmConfig::ApplyBeeps() {
+  if (beepsHeld_) return;
   run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
 }
 
@@ -366,6 +395,17 @@ ConfigDialog::ConfigDialog(ui::Runtime& runtime, RunState& run) : run_(run), slo
 
 ConfigDialog::~ConfigDialog() {
   run_.hooks.DisableInConfig = nullptr;
+}
+
+void ConfigDialog::FlagsReloaded() {
+  frmConfig* dialog = slot_.IfLoaded();
+  if (dialog == nullptr) return;
+  // Open, it shows the new flags and Cancel returns to them; hidden, it opens afresh anyway.
+  if (dialog->visible()) {
+    dialog->Reload();
+  } else {
+    slot_.Unload();
+  }
 }
 
 void ConfigDialog::Show() {

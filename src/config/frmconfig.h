@@ -18,6 +18,8 @@ class frmConfig : public ui::Form {
 
   // A warning dialog's Disable: the item stays off even if the user then cancels here.
   void DisableInConfig(int item);
+  // The main window loaded other flags: the boxes show them, and Cancel returns to them.
+  void Reload();
 
   ui::TabStrip TabStrip1;
   ui::Frame Frame2;
@@ -45,6 +47,9 @@ class frmConfig : public ui::Form {
   void Form_Load() override;
 
  private:
+  // The boxes and the Cancel copy from the flags, the chip's beeps written once at the end.
+  void TakeFlags();
+  void SetBoxesFromFlags();
   void chkEnable_Click(int item);
   void chkWErr1_Click(int item);
   void chkWErr3_Click(int item);
@@ -57,6 +62,7 @@ class frmConfig : public ui::Form {
   void ApplyBeeps();
 
   RunState& run_;
+  bool beepsHeld_ = false;  // while the boxes take the flags
 };
 
 // Owns the dialog for the main window and answers the warnings' Disable through the run's hook,
@@ -69,6 +75,8 @@ class ConfigDialog {
   ConfigDialog& operator=(const ConfigDialog&) = delete;
 
   void Show();  // loads it if need be, shows it modeless and brings it to the front
+  // The main window loaded other flags (the defaults).
+  void FlagsReloaded();
   frmConfig* IfLoaded() { return slot_.IfLoaded(); }
 
  private:

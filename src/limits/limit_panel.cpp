@@ -158,8 +158,8 @@ std::vector<ui::ControlSpec> LimitPanel::Specs() {
   label(Label7, "Label7", "Low Limit", tf, kColLoSpin, kHeadingsTop - 75, 900);
   label(Label6, "Label6", "High Limit", tf, kColHiLimit, kHeadingsTop - 75, 900);
   label(Label4, "Label4", "Status", tf, kColStatus, kHeadingsTop - 75, kWidthStatus, Align::Center);
-  add(Image3, Args("Image3").Picture(kCelsiusMark).At(kColHiBound, 180, 330, 240).In(tf));
-  add(Image4, Args("Image4").Picture(kFahrenheitMark).At(kColHiBound, 180, 330, 240).In(tf));
+  add(Image3, Args("Image3").Picture(kCelsiusMark).At(kColHiBound, 180, 240, 240).In(tf));
+  add(Image4, Args("Image4").Picture(kFahrenheitMark).At(kColHiBound, 180, 240, 240).In(tf));
   for (int t = 0; t < kTemps; ++t) {
     const int top = kFanTempFirstRow + t * kRowPitch;
     label(lblTempItem[t], Member("lblTempItem", t), kTempNames[t], tf, kColName, top, kWidthName);

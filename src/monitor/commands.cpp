@@ -38,27 +38,30 @@ void frmvigilon::WireCommands() {
   Command4.onClick = [this] { mSave_Click(); };
   Command5.onClick = [this] { mConfigure_Click(); };
   Command6.onClick = [this] { mAbout_Click(); };
-  Command7.onClick = [this] { shell::MakeData(run_); };
-  Image1.onClick = [this] {
-    Option1_Click();
-    panel_.ShowUnitMark(true);
-    Option1.SetValue(true);
+  Command7.onClick = [this] {
+    shell::MakeData(run_);
+    // Its unit shows at once: left to the next cycle, the button's click would read the
+    // temperatures a second time within it.
+    SelectUnitButtons();
   };
-  Image2.onClick = [this] {
-    Option2_Click();
-    panel_.ShowUnitMark(false);
-    Option2.SetValue(true);
-  };
-  panel_.Image3.onClick = [this] {
-    Option2.SetValue(true);
-    Option2_Click();
-    panel_.ShowUnitMark(false);
-  };
-  panel_.Image4.onClick = [this] {
-    Option1.SetValue(true);
-    Option1_Click();
-    panel_.ShowUnitMark(true);
-  };
+  // The pictures beside the unit buttons and the unit marks in the temperature frame.
+  Image1.onClick = [this] { UnitPicture_Click(true); };
+  Image2.onClick = [this] { UnitPicture_Click(false); };
+  panel_.Image3.onClick = [this] { UnitPicture_Click(false); };
+  panel_.Image4.onClick = [this] { UnitPicture_Click(true); };
+}
+
+void frmvigilon::UnitPicture_Click(bool celsius) {
+  // One switch per click: selecting a button that was not selected runs its click, which is
+  // the switch; only a button selected already needs the switch run here. Two would read the
+  // temperatures twice and count a bad one double.
+  ui::OptionButton& button = celsius ? Option1 : Option2;
+  if (button.value()) {
+    SetUnit(celsius);
+  } else {
+    button.SetValue(true);
+  }
+  panel_.ShowUnitMark(celsius);
 }
 
 // ---- Hiding to the notification area and coming back ----
@@ -157,6 +160,8 @@ void frmvigilon::mDefault_Click() {
   SetUpRows();
   run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
   run_.chip.StartMonitoring();
+  // An open configuration dialog would put back, at Cancel, the flags the defaults replaced.
+  config_.FlagsReloaded();
   // The unit buttons follow the default unit now: left to the next cycle, their click would
   // read the temperatures a second time within it and count a bad reading twice.
   SelectUnitButtons();

@@ -94,6 +94,7 @@ class frmvigilon : public ui::Form {
   void Option1_Click();
   void Option2_Click();
   void SetUnit(bool celsius);
+  void UnitPicture_Click(bool celsius);
   void SelectUnitButtons();
   // Loads an eye icon from the program folder as the window's and the tray entry's icon; a
   // file that cannot be loaded keeps the icon shown.

@@ -2,6 +2,8 @@
 // the ways out with their chip work, the defaults, saving, About, and the power moments.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <string>
 #include <vector>
 
@@ -453,17 +455,65 @@ TEST(SilentChip, AResumeBeforeTheChipAnswersKeepsTheCoreRailLimits) {
   EXPECT_EQ(s.Reg(0, 0x2C), s.panel().updLoLimit[0].value());
 }
 
-TEST(Commands, LoadDefaultSelectsTheDefaultUnitAtOnceAndABadReadingCountsOnce) {
-  Started s;
+// Every user action that switches the unit reads the temperatures once: a second read within
+// it would count a bad reading twice and bring a Low Sensitive warning early.
+TEST(Commands, EachWayToSwitchTheUnitReadsTheTemperaturesOnce) {
+  VigilonSystem s(ChipOf(sim::Model::ZR420));
+  s.platform.files.insert("Debug for TALV.TAG");  // for Make Data
+  ASSERT_EQ(s.Start(), startup::StartupOutcome::MainWindowShown);
   frmvigilon& w = s.window();
-  w.Option2.UserClick();  // Fahrenheit
-  w.Command3.Click();
-  EXPECT_TRUE(w.Option1.value()) << "the defaults are in Celsius";
   s.run.items.ItemWErr1[12] = 0;  // Low Sensitive: counts up to the third bad reading
   s.run.items.ItemWErr3[12] = 1;
   s.Sensors([](sim::Sensors& in) { in.celsius[0] = 99; });
-  s.Cycles(1);
-  EXPECT_EQ(s.run.ItemWarnCount[12], 1);
+  auto lowSensitive = [&] {
+    s.run.items.ItemWErr1[12] = 0;
+    s.run.items.ItemWErr3[12] = 1;
+    s.run.ItemWarnCount[12] = 0;
+  };
+  struct Way {
+    const char* name;
+    std::function<void()> act;
+    bool celsiusAfter;
+  };
+  // Load Default and Make Data change the unit by the tables: the cycle after them must not
+  // switch it a second time.
+  const Way ways[] = {
+      {"Image2", [&] { w.Image2.Click(); }, false},
+      {"Image4", [&] { w.panel().Image4.Click(); }, true},
+      {"Image3", [&] { w.panel().Image3.Click(); }, false},
+      {"Image1", [&] { w.Image1.Click(); }, true},
+      {"Image1 again", [&] { w.Image1.Click(); }, true},
+      {"Option2", [&] { w.Option2.UserClick(); }, false},
+      {"the cycle after Load Default", [&] { w.Command3.Click(); lowSensitive(); s.Cycles(1); },
+       true},
+      {"Option2 again", [&] { w.Option2.UserClick(); }, false},
+      {"the cycle after Make Data", [&] { w.Command7.Click(); lowSensitive(); s.Cycles(1); },
+       true},
+  };
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    lowSensitive();
+    way.act();
+    EXPECT_EQ(s.run.ItemWarnCount[12], 1);
+    EXPECT_EQ(w.Option1.value(), way.celsiusAfter);
+    EXPECT_EQ(w.panel().Image3.visible(), way.celsiusAfter);
+    EXPECT_EQ(w.panel().Image4.visible(), !way.celsiusAfter);
+  }
+}
+
+TEST(Commands, LoadDefaultReachesAnOpenConfigurationDialogAndItsCancel) {
+  Started s;
+  frmvigilon& w = s.window();
+  s.run.items.ItemBeep[3] = 0;
+  w.Command5.Click();
+  config::frmConfig* f = w.configDialog().IfLoaded();
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->chkBeep[3].value(), 0);
+  w.Command3.Click();
+  EXPECT_EQ(f->chkBeep[3].value(), 1) << "the dialog shows the defaults";
+  f->cmdSelect[1].Click();
+  EXPECT_EQ(s.run.items.ItemBeep[3], 1) << "Cancel keeps the defaults the main window loaded";
+  EXPECT_NE(s.Reg(0, 0x56) & 0x08, 0);
 }
 
 TEST(Unwatched, AnItemTakenOutOfMonitoringByTheDefaultsLosesItsWarning) {
