@@ -57,6 +57,7 @@ std::string FormatStateBody(const sim::ChipSim& chip, const DriverStatus& status
   for (int item = 0; item < 16; ++item)
     Line(out, "alarm." + std::to_string(item), chip.ItemAlarm(item) ? "1" : "0");
   Line(out, "beeping", chip.Beeping() ? "1" : "0");
+  Line(out, "beep_writes", std::to_string(chip.BeepEnableWrites()));
   Line(out, "refused.count", std::to_string(status.refusedCount));
   Line(out, "refused.last", status.lastRefused ? Hex(*status.lastRefused, 4) : "none");
   return out;

@@ -19,6 +19,8 @@
 //                            identifier registers as a read would return them)
 //   alarm.N=0|1              the chip's own alarm of item N, 0..15
 //   beeping=0|1              the beeper sounds
+//   beep_writes=N            writes of the beep enable registers so far (bank 0 0x56, 0x57,
+//                            bank 4 0x53)
 //   refused.count=N          port accesses refused so far
 //   refused.last=PPPP|none   the last refused port (hex)
 #pragma once

@@ -324,6 +324,7 @@ struct ChipSim::State {
   // chassis bit is not among them (it follows chassisLatched).
   std::array<uint8_t, 2> statusLatch{};
   std::array<bool, 3> tempAlarm{};  // held between the high limit and the hysteresis
+  uint32_t beepEnableWrites = 0;    // writes of bank 0 0x56, 0x57 and bank 4 0x53
 
   uint8_t DeviceReg(uint8_t device, uint8_t index) const {
     auto it = deviceRegs.find({device, index});
@@ -502,6 +503,8 @@ void ChipSim::WriteMonitor(uint8_t index, uint8_t value) {
     return;
   }
   const int bank = s.bankSelect & kBankMask;
+  if ((bank == 0 && (index == 0x56 || index == 0x57)) || (bank == 4 && index == 0x53))
+    ++s.beepEnableWrites;
   const RegRule rule = RuleFor(bank, index);
   uint8_t& reg = s.regs[bank][index];
   switch (rule.kind) {
@@ -571,6 +574,10 @@ uint8_t ChipSim::SuperIoReg(uint8_t logicalDevice, uint8_t index) const {
   }
   if (index < kFirstDeviceReg) return state_->globalRegs[index];
   return state_->DeviceReg(logicalDevice, index);
+}
+
+uint32_t ChipSim::BeepEnableWrites() const {
+  return state_->beepEnableWrites;
 }
 
 int ChipSim::SelectedBank() const {

@@ -103,6 +103,9 @@ class ChipSim {
   void PokeReg(int bank, uint8_t index, uint8_t value);
   uint8_t SuperIoReg(uint8_t logicalDevice, uint8_t index) const;
   int SelectedBank() const;
+  // Writes of the beep enable registers so far (bank 0 0x56, 0x57; bank 4 0x53), whatever they
+  // wrote: a beeping chip sounds a short chirp at each one that sets a bit an alarm has.
+  uint32_t BeepEnableWrites() const;
   // The index port at which the monitor answers right now (its data port is one above), or
   // nothing: no chip, logical device inactive, or ports 0/1 before a successful InitialBus.
   std::optional<uint16_t> MonitorIndexPort() const;

@@ -26,10 +26,15 @@ TEST(ConfigE2E, PagesAndClicksThatReprogramTheBeeps) {
   HWND main = e2e::WaitForWindow(program, "Norvane Vigilon Ver 2.50");
   ASSERT_NE(main, nullptr);
   ASSERT_TRUE(e2e::WaitUntilPainted(main));
+  // Opening the dialog writes no beep enable: a chip in alarm would chirp at every one.
+  ASSERT_TRUE(e2e::WaitUntil([&] { return folder.ChipState().count("beep_writes") != 0; }));
+  const std::string beepWrites = folder.ChipState().at("beep_writes");
   ASSERT_TRUE(e2e::PressButton(main, "Con&figuration"));
   HWND dialog = e2e::WaitForForm(program, "frmConfig", 10s);
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(e2e::WindowText(dialog), "Monitoring Config.");
+  ASSERT_TRUE(e2e::WaitUntilPainted(dialog));
+  EXPECT_EQ(folder.ChipState().at("beep_writes"), beepWrites);
 
   HWND tabs = e2e::FindControl(dialog, "TabStrip1");
   const char* pages[] = {"config-voltage", "config-fan", "config-temperature", "config-chassis"};

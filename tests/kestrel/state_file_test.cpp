@@ -25,6 +25,7 @@ TEST(StateFile, DefaultChipLines) {
       {"bank0.4f", "5c"},       {"bank0.58", "30"},      {"bank0.42", "00"},
       {"bank5.57", "00"},       {"bank4.53", "00"},      {"alarm.0", "0"},
       {"alarm.15", "0"},        {"beeping", "0"},        {"refused.count", "0"},
+      {"beep_writes", "0"},
       {"refused.last", "none"},
   };
   for (const auto& [key, value] : expected) {
