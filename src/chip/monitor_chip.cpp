@@ -116,19 +116,18 @@ VidLimits MonitorChip::DecodeVid() {
 // ---- Limits ----
 
 void MonitorChip::WriteVoltLow(int item, int scaleValue) {
-  const VoltRegs& r = kVolt[static_cast<std::size_t>(item)];
-  // The negated rails keep their more negative limit (the larger count) in the high register.
-  const bool crosswise = traits().negativeRails == NegativeRails::Negated && IsNegativeRail(item);
-  const Reg where = crosswise ? r.high : r.low;
-  ChipAccess::Transaction tx(access_);
-  access_.SelectBank(where.bank);
-  access_.WriteChipReg(where.index, Byte(crosswise ? -scaleValue : scaleValue));
+  WriteVoltLimit(item, scaleValue, /*high=*/false);
 }
 
 void MonitorChip::WriteVoltHigh(int item, int scaleValue) {
+  WriteVoltLimit(item, scaleValue, /*high=*/true);
+}
+
+void MonitorChip::WriteVoltLimit(int item, int scaleValue, bool high) {
   const VoltRegs& r = kVolt[static_cast<std::size_t>(item)];
+  // The negated rails keep their more negative limit (the larger count) in the high register.
   const bool crosswise = traits().negativeRails == NegativeRails::Negated && IsNegativeRail(item);
-  const Reg where = crosswise ? r.low : r.high;
+  const Reg where = high != crosswise ? r.high : r.low;
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(where.bank);
   access_.WriteChipReg(where.index, Byte(crosswise ? -scaleValue : scaleValue));

@@ -165,6 +165,7 @@ class MonitorChip {
   void RestoreMonitorDevice(uint8_t activationFound);
 
  private:
+  void WriteVoltLimit(int item, int scaleValue, bool high);
   ChipAccess access_;
   const ChipTraits* traits_ = nullptr;
   // Fans the program itself has stopped, so that no way out of the program leaves them so:
