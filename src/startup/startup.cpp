@@ -7,6 +7,7 @@
 #include "chip/chip_model.h"
 #include "chip/chip_registers.h"
 #include "items/settings_file.h"
+#include "shell/settings_commands.h"
 
 namespace vigilon::startup {
 
@@ -85,9 +86,10 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
 
   SetItemAvailability(run);
 
-  // A missing or damaged file falls back to the model's defaults without a word at start; the
-  // file appears at the first save.
-  items::LoadSettingsFile(run.items, run.files, run.SettingsLocation());
+  // A missing or damaged file falls back to the model's defaults; a damaged one is reported just
+  // before the main window appears.
+  const items::SettingsLoadReport settingsLoad =
+      items::LoadSettingsFile(run.items, run.files, run.SettingsLocation());
   if (items::IsTrue(run.items.VidDefaultsPending)) {
     const chip::VidLimits vid = chip::DecodeVid(c);
     run.items.VoltLowLimit[0] = vid.low;
@@ -103,6 +105,7 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
 
   c.UpdateChipReg(kControl2, static_cast<uint8_t>(~kControl2Bit3), 0x00);
 
+  shell::TellSettingsLoad(run, settingsLoad);
   showMainWindow(run);
   return StartupOutcome::MainWindowShown;
 }

@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   ItemTables t = TablesFor(chipId);
   const SettingsLoadReport first = LoadSettingsFile(t, files, where);
-  Require(files.replaceCalls == 0);
+  Require(files.writes() == 0);
   UseTables(t, chipId);
 
   Require(!SaveSettingsFile(t, files, where).has_value());
