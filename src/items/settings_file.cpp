@@ -193,7 +193,7 @@ SettingsLoadReport LoadSettingsFile(ItemTables& tables, SettingsFiles& files,
 std::optional<std::string> SettingsLoadMessage(const SettingsLoadReport& r) {
   using Source = SettingsLoadReport::Source;
   if (r.Clean()) return std::nullopt;
-  std::string text = "The settings file " + r.path + " could not be used as it is.\n\n";
+  std::string text = "The settings file could not be used as it is:\n" + r.path + "\n\n";
   switch (r.source) {
     case Source::DefaultsShort:
       text += "It is too short: " + std::to_string(r.fileSize) + " of " +

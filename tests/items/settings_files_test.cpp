@@ -12,6 +12,10 @@
 #include "items/settings_file.h"
 #include "settings_test_support.h"
 
+#ifdef _WIN32
+#include "platform/win32/settings_files_win32.h"
+#endif
+
 namespace vigilon::items {
 namespace {
 
@@ -156,7 +160,7 @@ TEST_P(SettingsFilesOnDisk, ANewFileTakesNoNameThatExistsAndFollowsNoLink) {
   }
 
   // With every temporary name taken the save says so and changes nothing.
-  for (int n = 2; n < kSaveTemporaryNames; ++n) Write(SaveTemporaryName(path, n), {9});
+  for (int n = linked ? 2 : 1; n < kSaveTemporaryNames; ++n) Write(SaveTemporaryName(path, n), {9});
   const auto error = files_->ReplaceFileContents(path, std::vector<uint8_t>(326, 0x43));
   ASSERT_TRUE(error.has_value());
   EXPECT_NE(error->find(SaveTemporaryName(path, 0)), std::string::npos) << *error;
@@ -194,7 +198,7 @@ TEST_P(SettingsFilesOnDisk, SaveAndLoadThroughTheRealFile) {
 std::vector<Impl> Implementations() {
   std::vector<Impl> impls{{"Std", [] { return std::make_unique<StdSettingsFiles>(); }}};
 #ifdef _WIN32
-  impls.push_back({"Win32", [] { return NewWin32SettingsFiles(); }});
+  impls.push_back({"Win32", [] { return platform::NewWin32SettingsFiles(); }});
 #endif
   return impls;
 }

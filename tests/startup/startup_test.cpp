@@ -391,7 +391,7 @@ TEST(StartupSettings, AFileNotUsedAsItWasIsToldOnceBeforeTheMainWindow) {
        oneShort,
        false,
        false,
-       {"The settings file /vigilon/zr420.dat could not be used as it is.",
+       {"The settings file could not be used as it is:\n/vigilon/zr420.dat\n\n",
         "It is too short: 325 of 326 bytes.", "The defaults are in use instead.",
         "The file stays as it is until you save. Saving first keeps its old contents beside it "
         "as \"zr420.dat.damaged\"."}},
