@@ -2,9 +2,9 @@
 // sanitizer, every loaded table must survive the conversions the windows apply to it, and an
 // accepted file must save back to a record that loads again unchanged and without repairs, and
 // one that needed repairs is kept beside it as it was.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
