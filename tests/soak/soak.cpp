@@ -283,11 +283,15 @@ void Soak::DamageFile() {
       break;
     }
     case 2: {
-      // The user never moves a slider's ends, so a saved range is the default one, not empty.
+      // The user never moves a slider's ends: a saved range is the default one, never empty.
       const int what = Pick(3);
       const size_t i = static_cast<size_t>(Pick(3));
       if (what == 0) {
-        std::swap(record->VoltSliderMin[i], record->VoltSliderMax[i]);
+        // Reversed whatever an earlier damage left (a second swap would mend the first).
+        const float a = items::SingleFromBits(record->VoltSliderMin[i]);
+        const float b = items::SingleFromBits(record->VoltSliderMax[i]);
+        record->VoltSliderMin[i] = items::BitsFromSingle(std::max(a, b));
+        record->VoltSliderMax[i] = items::BitsFromSingle(std::min(a, b));
         Note(Action::DamagedFile, "rail %zu slider range reversed", i);
       } else if (what == 1) {
         record->TempHyst[i] = record->TempLimit[i];
