@@ -38,9 +38,10 @@ class Repairs {
  public:
   void Note(const std::string& what, const std::string& was, const std::string& now,
             const char* why = nullptr) {
-    if (!lines_.empty() && lines_.back().what == what) {
-      lines_.back().now = now;
-      if (why != nullptr) lines_.back().why = why;
+    for (Line& line : lines_) {
+      if (line.what != what) continue;
+      line.now = now;
+      if (why != nullptr) line.why = why;
       return;
     }
     lines_.push_back({what, was, now, why});
