@@ -6,6 +6,7 @@
 #include "monitor/frmvigilon.h"
 #include "platform/last_words.h"
 #include "platform/win32/kestrel_port_io.h"
+#include "platform/win32/settings_files_win32.h"
 #include "platform/win32/win32_bus_lock.h"
 #include "platform/win32/win32_last_words.h"
 #include "platform/win32/win32_platform.h"
@@ -16,7 +17,7 @@ int main() {
   using namespace vigilon;
   platform::Win32Platform platform;
   platform::KestrelPortIo driver(platform.ProgramFolder() + "\\kestrel.dll");
-  const std::unique_ptr<items::SettingsFiles> settingsFiles = items::NewWin32SettingsFiles();
+  const std::unique_ptr<items::SettingsFiles> settingsFiles = platform::NewWin32SettingsFiles();
   RunState run(driver, platform, *settingsFiles);
   platform::Win32BusLock busLock;
   run.chip.ShareBus(&busLock);

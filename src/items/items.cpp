@@ -42,9 +42,7 @@ constexpr std::array<VoltDefault, kVoltItemCount> kVoltDefaults{{
 }};
 
 constexpr std::array<int16_t, kFanCount> kFanLimitCountDefaults{168, 84, 84};
-constexpr int16_t kFanDivisorDefault = 8;
 constexpr std::array<float, kTempCount> kTempLimitDefaults{65, 85, 65};
-constexpr float kTempHystBelowLimit = 5;
 
 // Items that are off, and silent, until the user turns them on.
 constexpr std::array<MonitorItem, 4> kOffByDefault{9, 11, 6, 14};
@@ -81,7 +79,7 @@ void LoadDefaultLimits(ItemTables& t) {
     t.VoltFactor[i] = static_cast<float>(d.factor);
   }
   for (int f = 0; f < kFanCount; ++f) {
-    t.FanDivisor[f] = kFanDivisorDefault;
+    t.FanDivisor[f] = kFanCountDivisor;
     t.FanLimitCount[f] = kFanLimitCountDefaults[f];
   }
   for (int s = 0; s < kTempCount; ++s) {

@@ -51,6 +51,14 @@ using ItemFlags = std::array<uint8_t, kItemCount>;
 inline constexpr int16_t kFanLimitCountLowest = 1;
 inline constexpr int16_t kFanLimitCountHighest = 254;
 
+// The divisor the chip counts every fan with: the fan set-up sets each fan's divisor select bits
+// to all ones, whatever the settings say, so a speed comes out right only with this divisor. It
+// is the default, and the one value of FanDivisor a loaded file keeps.
+inline constexpr int16_t kFanCountDivisor = 8;
+
+// The hysteresis the program keeps below each temperature limit, in degrees.
+inline constexpr float kTempHystBelowLimit = 5;
+
 // Every table of the items: created by start-up, handed down to whoever reads or edits limits.
 struct ItemTables {
   ItemFlags ItemEnabled{};
@@ -81,6 +89,9 @@ struct ItemTables {
   // The record as the settings file last gave it (or as the defaults filled it): a save writes
   // the entries the program never uses back from here unchanged.
   SettingsRecord settingsRecord{};
+  // Set by a load that was not clean (a short, unreadable or repaired file): the next save first
+  // keeps the file's old bytes beside it. Cleared by the first save that replaced the file.
+  bool keepFileBeforeSave = false;
 };
 
 struct ItemAvailability {

@@ -1,115 +1,49 @@
-// Loading and saving the settings file, and the repairs an edited file may need.
+// Loading and saving the settings file, the report of a load that was not clean, and keeping
+// the old bytes of such a file before a save replaces it.
 #include "items/settings_file.h"
 
-#include <cmath>
+#include <algorithm>
 
-#include "items/conversions.h"
-#include "items/number_format.h"
+#include "items/settings_fields.h"
+#include "items/settings_repairs.h"
 
 namespace vigilon::items {
 
 namespace {
 
-// The interval the scroll bar can show.
-constexpr int16_t kPollIntervalMin = 1;
-constexpr int16_t kPollIntervalMax = 120;
-// The fan limit up-down runs on the mirrored scale 255 - count and stops at 254: a count of 0
-// has no finite speed, and the chip would take every fan for too slow.
-constexpr int16_t kFanLimitCountMin = kFanLimitCountLowest;
-constexpr int16_t kFanLimitCountMax = kFanLimitCountHighest;
-// The temperature slider spans -40..127 degrees; the high limit stays 5 degrees above its bottom.
-constexpr float kTempScaleBottom = -40;
-constexpr float kTempScaleTop = 127;
-constexpr float kTempLimitBottom = -35;
-
-std::string Indexed(const char* name, int i) {
-  return std::string(name) + "(" + std::to_string(i) + ")";
-}
-
-class Repairs {
- public:
-  void Note(const std::string& what, const std::string& was, const std::string& now) {
-    lines_.push_back(what + " was " + was + ", now " + now);
-  }
-  // A single that is NaN or infinite gets its default.
-  void Finite(float& value, float fallback, const std::string& what) {
-    if (std::isfinite(value)) return;
-    Note(what, FormatGeneral(value), FormatGeneral(fallback));
-    value = fallback;
-  }
-  void Clamp(float& value, float lo, float hi, const std::string& what) {
-    const float was = value;
-    if (value < lo) value = lo;
-    if (value > hi) value = hi;
-    if (value != was) Note(what, FormatGeneral(was), FormatGeneral(value));
-  }
-  void Clamp(int16_t& value, int16_t lo, int16_t hi, const std::string& what) {
-    const int16_t was = value;
-    if (value < lo) value = lo;
-    if (value > hi) value = hi;
-    if (value != was) Note(what, std::to_string(was), std::to_string(value));
-  }
-  std::vector<std::string> Take() { return std::move(lines_); }
-
- private:
-  std::vector<std::string> lines_;
-};
-
-// A voltage limit whose scale value the chip's register cannot hold becomes the volts of the
-// nearest end of the register range.
-void ClampVoltLimit(float& volts, VoltScale scale, int item, float factor, const std::string& what,
-                    Repairs& repairs) {
-  const ScaleRange range = RegisterScaleRange(scale);
-  const int32_t value = VoltsToScale(scale, item, volts, factor);
-  if (value >= range.min && value <= range.max) return;
-  const float now = VoltsFromScale(scale, item, value < range.min ? range.min : range.max, factor);
-  repairs.Note(what, FormatGeneral(volts), FormatGeneral(now));
-  volts = now;
-}
-
-void RepairTables(ItemTables& t, const chip::ChipTraits& model, Repairs& repairs) {
-  ItemTables d;
-  LoadDefaultLimits(d);
-  for (int i = 0; i < kVoltItemCount; ++i) {
-    float& factor = t.VoltFactor[i];
-    if (!std::isfinite(factor) || factor <= 0) {
-      repairs.Note(Indexed("VoltFactor", i), FormatGeneral(factor), FormatGeneral(d.VoltFactor[i]));
-      factor = d.VoltFactor[i];
-    }
-    repairs.Finite(t.VoltSliderMin[i], d.VoltSliderMin[i], Indexed("VoltSliderMin", i));
-    repairs.Finite(t.VoltSliderMax[i], d.VoltSliderMax[i], Indexed("VoltSliderMax", i));
-    repairs.Finite(t.VoltLowLimit[i], d.VoltLowLimit[i], Indexed("VoltLowLimit", i));
-    repairs.Finite(t.VoltHighLimit[i], d.VoltHighLimit[i], Indexed("VoltHighLimit", i));
-    const VoltScale scale = VoltScaleFor(model, i);
-    ClampVoltLimit(t.VoltLowLimit[i], scale, i, factor, Indexed("VoltLowLimit", i), repairs);
-    ClampVoltLimit(t.VoltHighLimit[i], scale, i, factor, Indexed("VoltHighLimit", i), repairs);
-  }
-  for (int f = 0; f < kFanCount; ++f) {
-    if (t.FanDivisor[f] <= 0) {
-      repairs.Note(Indexed("FanDivisor", f), std::to_string(t.FanDivisor[f]),
-                   std::to_string(d.FanDivisor[f]));
-      t.FanDivisor[f] = d.FanDivisor[f];
-    }
-    repairs.Clamp(t.FanLimitCount[f], kFanLimitCountMin, kFanLimitCountMax,
-                  Indexed("FanLimitCount", f));
-  }
-  for (int s = 0; s < kTempCount; ++s) {
-    repairs.Finite(t.TempLimit[s], d.TempLimit[s], Indexed("TempLimit", s));
-    repairs.Clamp(t.TempLimit[s], kTempLimitBottom, kTempScaleTop, Indexed("TempLimit", s));
-    repairs.Finite(t.TempHyst[s], d.TempHyst[s], Indexed("TempHyst", s));
-    repairs.Clamp(t.TempHyst[s], kTempScaleBottom, kTempScaleTop, Indexed("TempHyst", s));
-  }
-  repairs.Clamp(t.PollInterval, kPollIntervalMin, kPollIntervalMax, "PollInterval");
-}
+// The repair lines a start-up message lists before "and N more".
+constexpr std::size_t kMessageRepairLines = 12;
 
 template <std::size_t N>
-void SinglesFromRecord(std::array<float, N>& to, const std::array<uint32_t, N>& from, int used) {
+void CopyIn(std::array<float, N>& to, const std::array<uint32_t, N>& from, int used) {
   for (int i = 0; i < used; ++i) to[i] = SingleFromBits(from[i]);
 }
+template <class T, std::size_t N>
+void CopyIn(std::array<T, N>& to, const std::array<T, N>& from, int used) {
+  std::copy_n(from.begin(), used, to.begin());
+}
+void CopyIn(std::string& to, const std::array<char, 8>& from, int) {
+  to.assign(from.begin(), from.end());
+}
+void CopyIn(int16_t& to, int16_t from, int) {
+  to = from;
+}
 
 template <std::size_t N>
-void SinglesToRecord(std::array<uint32_t, N>& to, const std::array<float, N>& from, int used) {
+void CopyOut(std::array<uint32_t, N>& to, const std::array<float, N>& from, int used) {
   for (int i = 0; i < used; ++i) to[i] = BitsFromSingle(from[i]);
+}
+template <class T, std::size_t N>
+void CopyOut(std::array<T, N>& to, const std::array<T, N>& from, int used) {
+  std::copy_n(from.begin(), used, to.begin());
+}
+// Padded with spaces, cut at 8 characters.
+void CopyOut(std::array<char, 8>& to, const std::string& from, int) {
+  to.fill(' ');
+  std::copy_n(from.begin(), std::min(from.size(), to.size()), to.begin());
+}
+void CopyOut(int16_t& to, int16_t from, int) {
+  to = from;
 }
 
 void UseDefaults(ItemTables& tables) {
@@ -118,88 +52,131 @@ void UseDefaults(ItemTables& tables) {
   StoreSettingsRecord(tables, tables.settingsRecord);
 }
 
+std::string FileNameOf(const std::string& path, char separator) {
+  const std::size_t slash = path.rfind(separator);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The name a save would keep `bytes` under: the first that is free or already holds them.
+std::string PredictKeptCopy(SettingsFiles& files, const std::string& path,
+                            const std::vector<uint8_t>& bytes) {
+  for (int attempt = 0; attempt < kKeptCopyNames; ++attempt) {
+    const std::string name = KeptCopyName(path, attempt);
+    const FileReadResult there = files.ReadWholeFile(name);
+    if (there.status == FileReadResult::Status::Missing) return name;
+    if (there.status == FileReadResult::Status::Ok && there.bytes == bytes) return name;
+  }
+  return {};
+}
+
+// Keeps `bytes` beside `path` under the first name that is free, or that already holds exactly
+// these bytes (an earlier save kept them and then could not replace the file). A kept copy is
+// never overwritten. Nothing on success (the name goes to `kept`), else the reason.
+std::optional<std::string> KeepOldBytes(SettingsFiles& files, const std::string& path,
+                                        const std::vector<uint8_t>& bytes, std::string& kept) {
+  for (int attempt = 0; attempt < kKeptCopyNames; ++attempt) {
+    const std::string name = KeptCopyName(path, attempt);
+    const CreateResult created = files.CreateNewFile(name, bytes);
+    if (created.status == CreateResult::Status::Failed) return created.error;
+    if (created.status == CreateResult::Status::Created) {
+      kept = name;
+      return std::nullopt;
+    }
+    const FileReadResult there = files.ReadWholeFile(name);
+    if (there.status == FileReadResult::Status::Ok && there.bytes == bytes) {
+      kept = name;
+      return std::nullopt;
+    }
+  }
+  return "every name from " + KeptCopyName(path, 0) + " to " +
+         KeptCopyName(path, kKeptCopyNames - 1) + " is taken";
+}
+
 }  // namespace
+
+std::string SaveTemporaryName(const std::string& path, int attempt) {
+  return attempt == 0 ? path + ".new" : path + ".new-" + std::to_string(attempt + 1);
+}
+
+std::string KeptCopyName(const std::string& path, int attempt) {
+  return attempt == 0 ? path + ".damaged" : path + ".damaged-" + std::to_string(attempt + 1);
+}
+
+std::optional<std::string> SettingsFiles::ReplaceFileContents(const std::string& path,
+                                                              std::span<const uint8_t> contents) {
+  for (int attempt = 0; attempt < kSaveTemporaryNames; ++attempt) {
+    const std::string temp = SaveTemporaryName(path, attempt);
+    const CreateResult created = CreateNewFile(temp, contents);
+    if (created.status == CreateResult::Status::NameTaken) continue;
+    if (created.status == CreateResult::Status::Failed) return created.error;
+    if (auto error = MoveOver(temp, path)) {
+      Remove(temp);
+      return "cannot replace the file (" + *error + ")";
+    }
+    return std::nullopt;
+  }
+  return "cannot create a new file beside it: every name from " + SaveTemporaryName(path, 0) +
+         " to " + SaveTemporaryName(path, kSaveTemporaryNames - 1) + " is taken";
+}
 
 std::optional<std::string> SettingsFilePath(const SettingsLocation& where) {
   if (where.model == nullptr) return std::nullopt;
   return where.programFolder + where.separator + where.model->settingsFile;
 }
 
+bool SettingsLoadReport::Clean() const {
+  switch (source) {
+    case Source::File:
+      return repairs.empty();
+    case Source::DefaultsNoModel:
+    case Source::DefaultsMissing:
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::vector<std::string> ApplySettingsRecord(ItemTables& t, const SettingsRecord& r,
                                              const chip::ChipTraits& model) {
   t.settingsRecord = r;
-  SinglesFromRecord(t.VoltSliderMin, r.VoltSliderMin, kVoltItemCount);
-  SinglesFromRecord(t.VoltSliderMax, r.VoltSliderMax, kVoltItemCount);
-  SinglesFromRecord(t.VoltLowLimit, r.VoltLowLimit, kVoltItemCount);
-  SinglesFromRecord(t.VoltHighLimit, r.VoltHighLimit, kVoltItemCount);
-  SinglesFromRecord(t.VoltFactor, r.VoltFactor, kVoltItemCount);
-  for (int f = 0; f < kFanCount; ++f) {
-    t.FanDivisor[f] = r.FanDivisor[f];
-    t.FanLimitCount[f] = r.FanLimitCount[f];
-  }
-  SinglesFromRecord(t.TempHyst, r.TempHyst, kTempCount);
-  SinglesFromRecord(t.TempLimit, r.TempLimit, kTempCount);
-  t.Password.assign(r.Password.begin(), r.Password.end());
-  t.ItemEnabled = r.ItemEnabled;
-  t.ItemWErr1 = r.ItemWErr1;
-  t.ItemWErr3 = r.ItemWErr3;
-  t.ItemBeep = r.ItemBeep;
+  ForEachSettingsField([&](const auto& f) { CopyIn(t.*f.table, r.*f.stored, f.used); });
   EnforceItemInvariants(t);
-  t.VidDefaultsPending = r.VidDefaultsPending;
-  t.TempInCelsius = r.TempInCelsius;
-  t.PollInterval = r.PollInterval;
-  Repairs repairs;
-  RepairTables(t, model, repairs);
-  return repairs.Take();
+  return RepairSettingsTables(t, model);
 }
 
 void StoreSettingsRecord(const ItemTables& t, SettingsRecord& r) {
-  SinglesToRecord(r.VoltSliderMin, t.VoltSliderMin, kVoltItemCount);
-  SinglesToRecord(r.VoltSliderMax, t.VoltSliderMax, kVoltItemCount);
-  SinglesToRecord(r.VoltLowLimit, t.VoltLowLimit, kVoltItemCount);
-  SinglesToRecord(r.VoltHighLimit, t.VoltHighLimit, kVoltItemCount);
-  SinglesToRecord(r.VoltFactor, t.VoltFactor, kVoltItemCount);
-  for (int f = 0; f < kFanCount; ++f) {
-    r.FanDivisor[f] = t.FanDivisor[f];
-    r.FanLimitCount[f] = t.FanLimitCount[f];
-  }
-  SinglesToRecord(r.TempHyst, t.TempHyst, kTempCount);
-  SinglesToRecord(r.TempLimit, t.TempLimit, kTempCount);
-  r.Password.fill(' ');
-  for (std::size_t i = 0; i < r.Password.size() && i < t.Password.size(); ++i)
-    r.Password[i] = t.Password[i];
-  r.ItemEnabled = t.ItemEnabled;
-  r.ItemWErr1 = t.ItemWErr1;
-  r.ItemWErr3 = t.ItemWErr3;
-  r.ItemBeep = t.ItemBeep;
-  r.VidDefaultsPending = t.VidDefaultsPending;
-  r.TempInCelsius = t.TempInCelsius;
-  r.PollInterval = t.PollInterval;
+  ForEachSettingsField([&](const auto& f) { CopyOut(r.*f.stored, t.*f.table, f.used); });
 }
 
 SettingsLoadReport LoadSettingsFile(ItemTables& tables, SettingsFiles& files,
                                     const SettingsLocation& where) {
+  using Source = SettingsLoadReport::Source;
   SettingsLoadReport report;
   const std::optional<std::string> path = SettingsFilePath(where);
   if (!path) {
-    report.source = SettingsLoadReport::Source::DefaultsNoModel;
+    report.source = Source::DefaultsNoModel;
     UseDefaults(tables);
+    tables.keepFileBeforeSave = false;
     return report;
   }
+  report.path = *path;
   FileReadResult read = files.ReadWholeFile(*path);
   std::optional<SettingsRecord> record;
   switch (read.status) {
     case FileReadResult::Status::Missing:
-      report.source = SettingsLoadReport::Source::DefaultsMissing;
+      report.source = Source::DefaultsMissing;
+      break;
+    case FileReadResult::Status::Folder:
+      report.source = Source::DefaultsFolder;
       break;
     case FileReadResult::Status::Failed:
-      report.source = SettingsLoadReport::Source::DefaultsUnreadable;
+      report.source = Source::DefaultsUnreadable;
       report.readError = read.error;
       break;
     case FileReadResult::Status::Ok:
       record = DecodeSettingsRecord(read.bytes);
-      report.source =
-          record ? SettingsLoadReport::Source::File : SettingsLoadReport::Source::DefaultsShort;
+      report.source = record ? Source::File : Source::DefaultsShort;
+      report.fileSize = read.bytes.size();
       break;
   }
   if (record) {
@@ -207,35 +184,100 @@ SettingsLoadReport LoadSettingsFile(ItemTables& tables, SettingsFiles& files,
   } else {
     UseDefaults(tables);
   }
+  tables.keepFileBeforeSave = !report.Clean();
+  if (tables.keepFileBeforeSave && report.source != Source::DefaultsFolder)
+    report.keptAs = FileNameOf(PredictKeptCopy(files, *path, read.bytes), where.separator);
   return report;
 }
 
-std::optional<std::string> SaveSettingsFile(ItemTables& tables, SettingsFiles& files,
-                                            const SettingsLocation& where) {
-  const std::optional<std::string> path = SettingsFilePath(where);
-  if (!path) {
-    return "The settings could not be saved: this chip model has no settings file.";
+std::optional<std::string> SettingsLoadMessage(const SettingsLoadReport& r) {
+  using Source = SettingsLoadReport::Source;
+  if (r.Clean()) return std::nullopt;
+  std::string text = "The settings file could not be used as it is:\n" + r.path + "\n\n";
+  switch (r.source) {
+    case Source::DefaultsShort:
+      text += "It is too short: " + std::to_string(r.fileSize) + " of " +
+              std::to_string(kSettingsRecordSize) + " bytes.\n";
+      break;
+    case Source::DefaultsFolder:
+      text += "A folder is in its place.\n";
+      break;
+    case Source::DefaultsUnreadable:
+      text += "It could not be read: " + r.readError + ".\n";
+      break;
+    default: {
+      text += "Some of its values could not be used:\n";
+      const std::size_t shown = std::min(r.repairs.size(), kMessageRepairLines);
+      for (std::size_t i = 0; i < shown; ++i) text += "    " + r.repairs[i] + "\n";
+      if (r.repairs.size() > shown)
+        text += "    and " + std::to_string(r.repairs.size() - shown) + " more\n";
+      break;
+    }
   }
+  text += r.source == Source::File ? "The repaired values are in use instead.\n\n"
+                                   : "The defaults are in use instead.\n\n";
+  if (r.source == Source::DefaultsFolder) {
+    text += "Nothing is saved in its place while the folder is there.";
+  } else if (r.keptAs.empty()) {
+    text +=
+        "The file stays as it is. No name beside it is free to keep its old contents, so "
+        "saving will not replace it.";
+  } else if (r.source == Source::DefaultsUnreadable) {
+    text +=
+        "The file stays as it is. Saving replaces it only once it can be read, and first "
+        "keeps its old contents beside it as \"" +
+        r.keptAs + "\".";
+  } else {
+    text +=
+        "The file stays as it is until you save. Saving first keeps its old contents beside "
+        "it as \"" +
+        r.keptAs + "\".";
+  }
+  return text;
+}
+
+SaveOutcome SaveSettingsFile(ItemTables& tables, SettingsFiles& files,
+                             const SettingsLocation& where) {
+  const std::optional<std::string> path = SettingsFilePath(where);
+  if (!path)
+    return {false, "The settings could not be saved: this chip model has no settings file."};
   StoreSettingsRecord(tables, tables.settingsRecord);
   const SettingsBytes record = EncodeSettingsRecord(tables.settingsRecord);
   std::vector<uint8_t> contents(record.begin(), record.end());
 
-  // Whatever a longer file holds after the record stays; if the old file cannot be read, its
-  // tail cannot be kept either, so nothing is written.
+  // Whatever a longer file holds after the record stays; if the old file cannot be read, neither
+  // its tail nor its old bytes can be kept, so nothing is written.
   const FileReadResult old = files.ReadWholeFile(*path);
-  if (old.status == FileReadResult::Status::Failed) {
-    return "The settings could not be saved: " + *path + " cannot be read (" + old.error + ").";
+  if (old.status == FileReadResult::Status::Folder)
+    return {false, "The settings could not be saved: a folder is in the place of " + *path + "."};
+  if (old.status == FileReadResult::Status::Failed)
+    return {false,
+            "The settings could not be saved: " + *path + " cannot be read (" + old.error + ")."};
+
+  std::string kept, note;
+  if (tables.keepFileBeforeSave) {
+    if (old.status == FileReadResult::Status::Ok) {
+      if (auto error = KeepOldBytes(files, *path, old.bytes, kept))
+        return {false, "The settings could not be saved: the old contents of " + *path +
+                           " could not be kept beside it (" + *error + ")."};
+    } else {
+      note = "The settings were saved. Nothing of the old settings file was kept: " + *path +
+             " was no longer there.";
+    }
   }
   if (old.status == FileReadResult::Status::Ok && old.bytes.size() > kSettingsRecordSize)
     contents.insert(contents.end(), old.bytes.begin() + kSettingsRecordSize, old.bytes.end());
 
-  if (auto error = files.ReplaceFileContents(*path, contents))
-    return "The settings could not be saved to " + *path + ": " + *error;
-  return std::nullopt;
+  if (auto error = files.ReplaceFileContents(*path, contents)) {
+    std::string message = "The settings could not be saved to " + *path + ": " + *error;
+    if (!kept.empty()) message += "\n\nIts old contents are kept as " + kept + ".";
+    return {false, message};
+  }
+  tables.keepFileBeforeSave = false;
+  return {true, note};
 }
 
-std::optional<std::string> MakeData(ItemTables& tables, SettingsFiles& files,
-                                    const SettingsLocation& where) {
+SaveOutcome MakeData(ItemTables& tables, SettingsFiles& files, const SettingsLocation& where) {
   tables.PollInterval = 4;
   tables.VidDefaultsPending = kTrue;
   tables.TempInCelsius = kTrue;

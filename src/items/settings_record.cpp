@@ -1,7 +1,9 @@
-// Field-by-field little-endian encoding of the settings record.
+// Little-endian encoding of the settings record, walking the one field list.
 #include "items/settings_record.h"
 
 #include <bit>
+
+#include "items/settings_fields.h"
 
 namespace vigilon::items {
 
@@ -10,29 +12,21 @@ namespace {
 class Writer {
  public:
   explicit Writer(SettingsBytes& out) : out_(out) {}
-  void U8(uint8_t v) { out_[pos_++] = v; }
-  void U16(uint16_t v) {
-    U8(static_cast<uint8_t>(v & 0xFF));
-    U8(static_cast<uint8_t>(v >> 8));
+  void Put(uint8_t v) { out_[pos_++] = v; }
+  void Put(char v) { Put(static_cast<uint8_t>(v)); }
+  void Put(uint16_t v) {
+    Put(static_cast<uint8_t>(v & 0xFF));
+    Put(static_cast<uint8_t>(v >> 8));
   }
-  void U32(uint32_t v) {
-    U16(static_cast<uint16_t>(v & 0xFFFF));
-    U16(static_cast<uint16_t>(v >> 16));
+  void Put(int16_t v) { Put(static_cast<uint16_t>(v)); }
+  void Put(uint32_t v) {
+    Put(static_cast<uint16_t>(v & 0xFFFF));
+    Put(static_cast<uint16_t>(v >> 16));
   }
-  void I16(int16_t v) { U16(static_cast<uint16_t>(v)); }
-  template <std::size_t N>
-  void U32s(const std::array<uint32_t, N>& a) {
-    for (uint32_t v : a) U32(v);
+  template <class T, std::size_t N>
+  void Put(const std::array<T, N>& a) {
+    for (const T& v : a) Put(v);
   }
-  template <std::size_t N>
-  void I16s(const std::array<int16_t, N>& a) {
-    for (int16_t v : a) I16(v);
-  }
-  template <std::size_t N>
-  void Bytes(const std::array<uint8_t, N>& a) {
-    for (uint8_t v : a) U8(v);
-  }
-  std::size_t pos() const { return pos_; }
 
  private:
   SettingsBytes& out_;
@@ -42,29 +36,29 @@ class Writer {
 class Reader {
  public:
   explicit Reader(std::span<const uint8_t> in) : in_(in) {}
-  uint8_t U8() { return in_[pos_++]; }
-  uint16_t U16() {
-    const uint16_t lo = U8();
-    return static_cast<uint16_t>(lo | (U8() << 8));
+  void Get(uint8_t& v) { v = in_[pos_++]; }
+  void Get(char& v) { v = static_cast<char>(in_[pos_++]); }
+  void Get(uint16_t& v) {
+    uint8_t lo = 0, hi = 0;
+    Get(lo);
+    Get(hi);
+    v = static_cast<uint16_t>(lo | (hi << 8));
   }
-  uint32_t U32() {
-    const uint32_t lo = U16();
-    return lo | (static_cast<uint32_t>(U16()) << 16);
+  void Get(int16_t& v) {
+    uint16_t u = 0;
+    Get(u);
+    v = static_cast<int16_t>(u);
   }
-  int16_t I16() { return static_cast<int16_t>(U16()); }
-  template <std::size_t N>
-  void U32s(std::array<uint32_t, N>& a) {
-    for (uint32_t& v : a) v = U32();
+  void Get(uint32_t& v) {
+    uint16_t lo = 0, hi = 0;
+    Get(lo);
+    Get(hi);
+    v = lo | (static_cast<uint32_t>(hi) << 16);
   }
-  template <std::size_t N>
-  void I16s(std::array<int16_t, N>& a) {
-    for (int16_t& v : a) v = I16();
+  template <class T, std::size_t N>
+  void Get(std::array<T, N>& a) {
+    for (T& v : a) Get(v);
   }
-  template <std::size_t N>
-  void Bytes(std::array<uint8_t, N>& a) {
-    for (uint8_t& v : a) v = U8();
-  }
-  std::size_t pos() const { return pos_; }
 
  private:
   std::span<const uint8_t> in_;
@@ -83,23 +77,7 @@ uint32_t BitsFromSingle(float value) {
 SettingsBytes EncodeSettingsRecord(const SettingsRecord& r) {
   SettingsBytes out{};
   Writer w(out);
-  w.U32s(r.VoltSliderMin);
-  w.U32s(r.VoltSliderMax);
-  w.U32s(r.VoltLowLimit);
-  w.U32s(r.VoltHighLimit);
-  w.U32s(r.VoltFactor);
-  w.I16s(r.FanDivisor);
-  w.I16s(r.FanLimitCount);
-  w.U32s(r.TempHyst);
-  w.U32s(r.TempLimit);
-  for (char c : r.Password) w.U8(static_cast<uint8_t>(c));
-  w.Bytes(r.ItemEnabled);
-  w.Bytes(r.ItemWErr1);
-  w.Bytes(r.ItemWErr3);
-  w.Bytes(r.ItemBeep);
-  w.I16(r.VidDefaultsPending);
-  w.I16(r.TempInCelsius);
-  w.I16(r.PollInterval);
+  ForEachSettingsField([&](const auto& f) { w.Put(r.*f.stored); });
   return out;
 }
 
@@ -107,23 +85,7 @@ std::optional<SettingsRecord> DecodeSettingsRecord(std::span<const uint8_t> byte
   if (bytes.size() < kSettingsRecordSize) return std::nullopt;
   SettingsRecord r;
   Reader in(bytes.first(kSettingsRecordSize));
-  in.U32s(r.VoltSliderMin);
-  in.U32s(r.VoltSliderMax);
-  in.U32s(r.VoltLowLimit);
-  in.U32s(r.VoltHighLimit);
-  in.U32s(r.VoltFactor);
-  in.I16s(r.FanDivisor);
-  in.I16s(r.FanLimitCount);
-  in.U32s(r.TempHyst);
-  in.U32s(r.TempLimit);
-  for (char& c : r.Password) c = static_cast<char>(in.U8());
-  in.Bytes(r.ItemEnabled);
-  in.Bytes(r.ItemWErr1);
-  in.Bytes(r.ItemWErr3);
-  in.Bytes(r.ItemBeep);
-  r.VidDefaultsPending = in.I16();
-  r.TempInCelsius = in.I16();
-  r.PollInterval = in.I16();
+  ForEachSettingsField([&](const auto& f) { in.Get(r.*f.stored); });
   return r;
 }
 

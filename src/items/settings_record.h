@@ -1,5 +1,5 @@
 // The settings record as it lies on disk: 326 bytes, little-endian, fields one after another,
-// encoded and decoded field by field.
+// encoded and decoded by walking the field list of settings_fields.h.
 #pragma once
 
 #include <array>

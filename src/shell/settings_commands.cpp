@@ -1,4 +1,4 @@
-// The commands that write the settings file.
+// The commands that write the settings file, and the start-up word about one that did not load.
 #include "shell/settings_commands.h"
 
 #include <optional>
@@ -7,21 +7,26 @@
 namespace vigilon::shell {
 
 namespace {
-bool TellIfFailed(RunState& run, const std::optional<std::string>& error) {
-  if (!error) return true;
+bool Tell(RunState& run, const items::SaveOutcome& outcome) {
+  std::string text = outcome.message;
   // The reason already names the file; the rest tells the user nothing was lost.
-  run.platform.MsgBox(*error + "\n\nThe settings file was left as it was.", "",
-                      platform::MsgBoxButtons::Ok);
-  return false;
+  if (!outcome.saved) text += "\n\nThe settings file was left as it was.";
+  if (!text.empty()) run.platform.MsgBox(text, "", platform::MsgBoxButtons::Ok);
+  return outcome.saved;
 }
 }  // namespace
 
 bool SaveSettings(RunState& run) {
-  return TellIfFailed(run, items::SaveSettingsFile(run.items, run.files, run.SettingsLocation()));
+  return Tell(run, items::SaveSettingsFile(run.items, run.files, run.SettingsLocation()));
 }
 
 bool MakeData(RunState& run) {
-  return TellIfFailed(run, items::MakeData(run.items, run.files, run.SettingsLocation()));
+  return Tell(run, items::MakeData(run.items, run.files, run.SettingsLocation()));
+}
+
+void TellSettingsLoad(RunState& run, const items::SettingsLoadReport& report) {
+  if (const std::optional<std::string> text = items::SettingsLoadMessage(report))
+    run.platform.MsgBox(*text, "", platform::MsgBoxButtons::Ok);
 }
 
 }  // namespace vigilon::shell

@@ -1,6 +1,8 @@
-// The two commands that write the settings file: Save, and the debug-only Make Data.
+// The commands that write the settings file (Save, and the debug-only Make Data), and the word
+// at start about a settings file that could not be used as it was.
 #pragma once
 
+#include "items/settings_file.h"
 #include "run/run_state.h"
 
 namespace vigilon::shell {
@@ -12,5 +14,10 @@ bool SaveSettings(RunState& run);
 // Standard interval and unit, core-voltage limits from the processor at the next start, then
 // the same save.
 bool MakeData(RunState& run);
+
+// After the settings were loaded, before the main window appears: one message box naming the
+// file, what was wrong, what is in use instead and what becomes of the file. Nothing for a file
+// used as it was, or none at all (a first start).
+void TellSettingsLoad(RunState& run, const items::SettingsLoadReport& report);
 
 }  // namespace vigilon::shell

@@ -5,6 +5,7 @@
 
 #include "chip/detect.h"
 #include "items/settings_file.h"
+#include "shell/settings_commands.h"
 
 namespace vigilon::startup {
 
@@ -66,9 +67,10 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
   }
   SetItemAvailability(run);
 
-  // A missing or damaged file falls back to the model's defaults without a word at start; the
-  // file appears at the first save.
-  items::LoadSettingsFile(run.items, run.files, run.SettingsLocation());
+  // A missing or damaged file falls back to the model's defaults; a damaged one is reported just
+  // before the main window appears.
+  const items::SettingsLoadReport settingsLoad =
+      items::LoadSettingsFile(run.items, run.files, run.SettingsLocation());
   if (items::IsTrue(run.items.VidDefaultsPending)) {
     const chip::VidLimits vid = c.DecodeVid();
     run.items.VoltLowLimit[0] = vid.low;
@@ -82,6 +84,7 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
   run.HelpFile = run.InProgramFolder(kHelpFileName);
   run.smartFan = chip::LoadSmartFanTables(run.traits());
 
+  shell::TellSettingsLoad(run, settingsLoad);
   showMainWindow(run);
   return StartupOutcome::MainWindowShown;
 }

@@ -37,6 +37,11 @@ newer=$(grep -Eo '[[:space:]](GetDpiFor[A-Za-z]*|[A-Za-z]*DpiAwareness[A-Za-z]*|
   <<<"$exe")
 [ -z "$newer" ] || fail "vigilon.exe imports${newer//[[:space:]]/ }"
 
+# The embedded manifest declares the execution level, so Windows never redirects a save into a
+# per-user store outside the program folder (it does that only for programs that declare none).
+LC_ALL=C grep -aq '<requestedExecutionLevel level="asInvoker"' "$dist/vigilon.exe" ||
+  fail "vigilon.exe's manifest declares no execution level asInvoker"
+
 # kestrel.dll exports exactly the seven driver operations under their plain names, each bound to
 # the stdcall function with that many bytes of arguments (the compiler names it _Name@bytes in
 # the library's symbol table).

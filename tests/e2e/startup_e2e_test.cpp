@@ -1,9 +1,13 @@
 // Start-up of the real program under Wine: each start-up failure with its message, a second
-// instance ending silently, a squatted instance name said so, and every chip model reaching the
-// main window.
+// instance ending silently, a squatted instance name said so, every chip model reaching the
+// main window, and a damaged settings file told before it and kept at the first save.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "harness.h"
+#include "items/settings_test_support.h"
 #include "support/held_names.h"
 
 namespace {
@@ -138,30 +142,58 @@ int StateByte(const std::map<std::string, std::string>& state, const std::string
   return it == state.end() ? -1 : static_cast<int>(std::stoul(it->second, nullptr, 16));
 }
 
-// Start-up reads the model's settings file and never writes it; a damaged file falls back to
-// the defaults without a word. Either way the chip is prepared for the main window.
+// Start-up reads the model's settings file and never writes it, and the chip is prepared for the
+// main window.
 TEST(StartupE2E, SettingsFileIsReadNotWrittenAndTheChipPrepared) {
-  const std::string damaged(100, '\xAB');
-  std::string valid(326, '\0');
-  valid[320] = valid[321] = '\xFF';  // ask for the VID limits
-  valid[324] = 4;
-  for (const std::string& contents : {damaged, valid}) {
-    SCOPED_TRACE(contents.size());
-    ProgramFolder folder("settings", Ini(""));
-    folder.Write("zr420.dat", contents);
-    Process program = Process::Start(folder);
-    ASSERT_NE(e2e::WaitForWindow(program, kMainTitle), nullptr);
-    EXPECT_EQ(e2e::WaitForMessageBox(program, 0ms), nullptr);
-    std::map<std::string, std::string> state;
-    EXPECT_TRUE(e2e::WaitUntil([&] {
-      state = folder.ChipState();
-      const int fanControl = StateByte(state, "bank0.4d");
-      return fanControl >= 0 && (fanControl & 0x80) != 0;
-    })) << "register 0x4D bit 7 not set";
-    EXPECT_EQ(StateByte(state, "bank0.5d") & 0x08, 0);
-    EXPECT_EQ(folder.Read("zr420.dat"), contents);
-    program.Kill();
-  }
+  // The defaults as the program saves them; they ask for the VID limits.
+  const std::vector<uint8_t> defaults =
+      vigilon::items::test_data::FromHex(vigilon::items::test_data::kDefaultsZr420Hex);
+  const std::string valid(defaults.begin(), defaults.end());
+  ProgramFolder folder("settings", Ini(""));
+  folder.Write("zr420.dat", valid);
+  Process program = Process::Start(folder);
+  ASSERT_NE(e2e::WaitForWindow(program, kMainTitle), nullptr);
+  EXPECT_EQ(e2e::WaitForMessageBox(program, 0ms), nullptr);
+  std::map<std::string, std::string> state;
+  EXPECT_TRUE(e2e::WaitUntil([&] {
+    state = folder.ChipState();
+    const int fanControl = StateByte(state, "bank0.4d");
+    return fanControl >= 0 && (fanControl & 0x80) != 0;
+  })) << "register 0x4D bit 7 not set";
+  EXPECT_EQ(StateByte(state, "bank0.5d") & 0x08, 0);
+  EXPECT_EQ(folder.Read("zr420.dat"), valid);
+  program.Kill();
+}
+
+// A settings file one byte short (a crash in the middle of a write): one message before the main
+// window names it and says what is in use instead; the first Save keeps its old bytes beside it.
+TEST(StartupE2E, ADamagedSettingsFileIsToldAndKeptAtTheFirstSave) {
+  std::string damaged(325, '\0');
+  damaged[324] = 17;  // the interval the user had
+  ProgramFolder folder("settings-damaged", Ini(""));
+  folder.Write("zr420.dat", damaged);
+  Process program = Process::Start(folder);
+  HWND box = e2e::WaitForMessageBox(program);
+  ASSERT_NE(box, nullptr) << "no message at start";
+  EXPECT_EQ(e2e::WaitForWindow(program, kMainTitle, 0ms), nullptr) << "the message comes first";
+  EXPECT_EQ(e2e::WindowText(box), "vigilon");
+  const std::string text = e2e::MessageBoxText(box);
+  for (const std::string& part :
+       {folder.File("zr420.dat"), std::string("It is too short: 325 of 326 bytes."),
+        std::string("The defaults are in use instead."), std::string("\"zr420.dat.damaged\"")})
+    EXPECT_NE(text.find(part), std::string::npos) << part << " not in:\n" << text;
+  EXPECT_TRUE(e2e::Screenshot("startup-damaged-settings-message", box));
+  EXPECT_TRUE(e2e::PressButton(box, "OK"));
+
+  HWND main = e2e::WaitForWindow(program, kMainTitle);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(folder.Read("zr420.dat"), damaged) << "nothing written before a save";
+  EXPECT_FALSE(folder.Exists("zr420.dat.damaged"));
+  PostMessageA(e2e::FindControl(main, "Command4"), BM_CLICK, 0, 0);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return folder.Read("zr420.dat").size() == 326; }));
+  EXPECT_EQ(folder.Read("zr420.dat.damaged"), damaged);
+  EXPECT_EQ(e2e::WaitForMessageBox(program, 0ms), nullptr) << "the save went as announced";
+  program.Kill();
 }
 
 }  // namespace

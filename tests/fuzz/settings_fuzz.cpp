@@ -1,6 +1,8 @@
 // libFuzzer target: arbitrary bytes as a settings file. The loader must neither crash nor trip a
 // sanitizer, every loaded table must survive the conversions the windows apply to it, and an
-// accepted file must save back to a record that loads again unchanged and without repairs.
+// accepted file must save back to a record that loads again unchanged and without repairs, and
+// one that needed repairs is kept beside it as it was.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -42,9 +44,17 @@ void UseTables(const ItemTables& t, uint8_t chipId) {
       Require(s >= range.min && s <= range.max);
       FormatFixed(VoltsFromScale(scale, i, s, t.VoltFactor[i]), 2);
     }
+    // The limit rows take the band as it is: ordered, and inside the slider range wherever the
+    // chip's registers reach it.
+    auto toScale = [&](float v) { return VoltsToScale(scale, i, v, t.VoltFactor[i]); };
+    const int32_t bottom = toScale(t.VoltSliderMin[i]), top = toScale(t.VoltSliderMax[i]);
+    const int32_t lo = toScale(t.VoltLowLimit[i]), hi = toScale(t.VoltHighLimit[i]);
+    Require(bottom <= top && lo <= hi);
+    const int32_t from = std::max(bottom, range.min), to = std::min(top, range.max);
+    if (from <= to) Require(lo >= from && hi <= to);
   }
   for (int f = 0; f < kFanCount; ++f) {
-    Require(t.FanDivisor[f] >= 1);
+    Require(t.FanDivisor[f] == kFanCountDivisor);
     Require(t.FanLimitCount[f] >= kFanLimitCountLowest &&
             t.FanLimitCount[f] <= kFanLimitCountHighest);
     FormatWithSign(FanLimitRpm(t.FanLimitCount[f], t.FanDivisor[f]));
@@ -53,6 +63,7 @@ void UseTables(const ItemTables& t, uint8_t chipId) {
   }
   for (int s = 0; s < kTempCount; ++s) {
     FormatFixed(CelsiusToFahrenheit(t.TempLimit[s]), 2);
+    Require(t.TempHyst[s] < t.TempLimit[s]);
   }
   Require(t.PollInterval >= 1 && t.PollInterval <= 120);
 }
@@ -72,10 +83,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
   ItemTables t = TablesFor(chipId);
   const SettingsLoadReport first = LoadSettingsFile(t, files, where);
-  Require(files.replaceCalls == 0);
+  Require(files.writes() == 0);
   UseTables(t, chipId);
 
-  Require(!SaveSettingsFile(t, files, where).has_value());
+  Require(SaveSettingsFile(t, files, where).saved);
+  // A file that did not load cleanly is kept, byte for byte, beside the new one.
+  const auto kept = files.files.find(KeptCopyName(path, 0));
+  Require(first.Clean() == (kept == files.files.end()));
+  Require(first.Clean() || kept->second == original);
   const std::vector<uint8_t>& saved = files.files[path];
   Require(saved.size() >= kSettingsRecordSize);
   if (original.size() > kSettingsRecordSize) {

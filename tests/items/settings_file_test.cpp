@@ -102,6 +102,7 @@ TEST(LoadSettingsFile, FallsBackToTheModelDefaults) {
       {"short", kZr460, std::vector<uint8_t>(325, 0x41), false,
        SettingsLoadReport::Source::DefaultsShort},
       {"unreadable", kZr420, DefaultsImage(), true, SettingsLoadReport::Source::DefaultsUnreadable},
+      {"a folder", kZr420, std::nullopt, false, SettingsLoadReport::Source::DefaultsFolder},
       {"no model", 0x99, std::nullopt, false, SettingsLoadReport::Source::DefaultsNoModel},
   };
   for (const Case& c : cases) {
@@ -110,6 +111,7 @@ TEST(LoadSettingsFile, FallsBackToTheModelDefaults) {
     const std::string path = SettingsFilePath(At(c.chipId)).value_or("none");
     if (c.file) files.files[path] = *c.file;
     if (c.unreadable) files.unreadable.insert(path);
+    if (c.source == SettingsLoadReport::Source::DefaultsFolder) files.folders.insert(path);
     ItemTables t = TablesFor(c.chipId);
     t.VoltLowLimit[2] = 99;  // whatever was there before is replaced
     const SettingsLoadReport report = LoadSettingsFile(t, files, At(c.chipId));
@@ -117,7 +119,7 @@ TEST(LoadSettingsFile, FallsBackToTheModelDefaults) {
     EXPECT_TRUE(report.repairs.empty());
     EXPECT_EQ(report.readError.empty(), !c.unreadable);
     ExpectSameSettings(t, DefaultsOf(c.chipId));
-    EXPECT_EQ(files.replaceCalls, 0);  // loading never writes
+    EXPECT_EQ(files.writes(), 0);  // loading never writes
   }
 }
 
@@ -197,7 +199,7 @@ TEST(SaveSettingsFile, LoadThenSaveReproducesTheFile) {
     ItemTables t = TablesFor(chipId);
     EXPECT_TRUE(LoadSettingsFile(t, files, At(chipId)).repairs.empty());
     EXPECT_FALSE(IsSet(t.ItemEnabled[3]));
-    EXPECT_EQ(SaveSettingsFile(t, files, At(chipId)), std::nullopt);
+    EXPECT_TRUE(SaveSettingsFile(t, files, At(chipId)).saved);
     EXPECT_EQ(files.files[path], image);
   }
 }
@@ -212,7 +214,7 @@ TEST(SaveSettingsFile, ChangesReachTheirFieldsOnly) {
   t.FanLimitCount[0] = 100;
   t.ItemWErr1[15] = 1;
   t.VidDefaultsPending = kFalse;  // applied at start: the file learns it at the next save
-  ASSERT_EQ(SaveSettingsFile(t, files, At(kZr420)), std::nullopt);
+  ASSERT_TRUE(SaveSettingsFile(t, files, At(kZr420)).saved);
   std::vector<uint8_t> expected = DefaultsImage();
   PutU32(expected, kOffVoltHighLimit + 4 * 4, 0x41500000);
   PutU16(expected, kOffFanLimitCount, 100);
@@ -233,7 +235,7 @@ TEST(SaveSettingsFile, PasswordIsPaddedWithSpaces) {
                         {"12345678", "12345678"},
                         {"123456789", "12345678"}}) {
     t.Password = c.password;
-    ASSERT_EQ(SaveSettingsFile(t, files, At(kZr420)), std::nullopt);
+    ASSERT_TRUE(SaveSettingsFile(t, files, At(kZr420)).saved);
     const auto& f = files.files["C:\\Vigilon\\zr420.dat"];
     EXPECT_EQ(std::string(f.begin() + kOffPassword, f.begin() + kOffPassword + 8), c.stored);
     ItemTables again = TablesFor(kZr420);
@@ -251,12 +253,12 @@ TEST(SaveSettingsFile, KeepsTheTailOfALongerFile) {
   files.files[path] = b;
   ItemTables t = TablesFor(kZr420);
   EXPECT_EQ(LoadSettingsFile(t, files, At(kZr420)).source, SettingsLoadReport::Source::File);
-  EXPECT_EQ(SaveSettingsFile(t, files, At(kZr420)), std::nullopt);
+  EXPECT_TRUE(SaveSettingsFile(t, files, At(kZr420)).saved);
   EXPECT_EQ(files.files[path], b);
   // The tail is taken from the file as it is at the time of saving.
   files.files[path].push_back(0x55);
   t.PollInterval = 9;
-  ASSERT_EQ(SaveSettingsFile(t, files, At(kZr420)), std::nullopt);
+  ASSERT_TRUE(SaveSettingsFile(t, files, At(kZr420)).saved);
   ASSERT_EQ(files.files[path].size(), b.size() + 1);
   EXPECT_EQ(files.files[path].back(), 0x55);
   EXPECT_EQ(files.files[path][kOffPollInterval], 9);
@@ -267,7 +269,7 @@ TEST(SaveSettingsFile, AFirstSaveWritesExactlyOneRecord) {
     MemoryFiles files;
     ItemTables t = TablesFor(chipId);
     LoadSettingsFile(t, files, At(chipId));
-    ASSERT_EQ(SaveSettingsFile(t, files, At(chipId)), std::nullopt);
+    ASSERT_TRUE(SaveSettingsFile(t, files, At(chipId)).saved);
     const auto& f = files.files[*SettingsFilePath(At(chipId))];
     EXPECT_EQ(f.size(), kSettingsRecordSize);
     if (chipId == kZr420) {
@@ -282,7 +284,7 @@ TEST(SaveSettingsFile, ShortFileIsReplacedByAWholeRecord) {
   files.files[path] = std::vector<uint8_t>(100, 0x33);
   ItemTables t = TablesFor(kZr420);
   LoadSettingsFile(t, files, At(kZr420));
-  ASSERT_EQ(SaveSettingsFile(t, files, At(kZr420)), std::nullopt);
+  ASSERT_TRUE(SaveSettingsFile(t, files, At(kZr420)).saved);
   EXPECT_EQ(files.files[path], DefaultsImage());
 }
 
@@ -295,7 +297,7 @@ TEST(MakeData, PreparesTheVidStart) {
   t.PollInterval = 30;
   t.VidDefaultsPending = kFalse;
   t.TempInCelsius = kFalse;
-  ASSERT_EQ(MakeData(t, files, At(kZr420)), std::nullopt);
+  ASSERT_TRUE(MakeData(t, files, At(kZr420)).saved);
   const auto& f = files.files[path];
   EXPECT_EQ(std::vector<uint8_t>(f.begin() + 320, f.end()),
             (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 0x04, 0x00}));
@@ -313,36 +315,52 @@ TEST(SaveSettingsFile, AFailedSaveLeavesTheFileAndSaysWhy) {
   t.PollInterval = 50;
 
   files.replaceError = "There is not enough space on the disk.";
-  const auto error = SaveSettingsFile(t, files, At(kZr420));
-  ASSERT_TRUE(error.has_value());
-  EXPECT_NE(error->find("There is not enough space on the disk."), std::string::npos);
-  EXPECT_NE(error->find(path), std::string::npos);
+  const SaveOutcome error = SaveSettingsFile(t, files, At(kZr420));
+  EXPECT_FALSE(error.saved);
+  EXPECT_NE(error.message.find("There is not enough space on the disk."), std::string::npos);
+  EXPECT_NE(error.message.find(path), std::string::npos);
   EXPECT_EQ(files.files[path], DefaultsImage());
+  EXPECT_EQ(files.files.size(), 1u) << "no temporary file is left";
 
   // An old file that cannot be read is not overwritten: its tail could not be kept.
   files.replaceError.reset();
+  const int writes = files.writes();
   files.unreadable.insert(path);
-  const auto unreadable = SaveSettingsFile(t, files, At(kZr420));
-  ASSERT_TRUE(unreadable.has_value());
-  EXPECT_NE(unreadable->find("sharing violation"), std::string::npos);
-  EXPECT_EQ(files.replaceCalls, 1);
+  const SaveOutcome unreadable = SaveSettingsFile(t, files, At(kZr420));
+  EXPECT_FALSE(unreadable.saved);
+  EXPECT_NE(unreadable.message.find("sharing violation"), std::string::npos);
+  files.unreadable.clear();
+  // Nor is a folder in its place.
+  files.folders.insert(path);
+  const SaveOutcome folder = SaveSettingsFile(t, files, At(kZr420));
+  EXPECT_FALSE(folder.saved);
+  EXPECT_NE(folder.message.find("a folder is in the place of " + path), std::string::npos);
+  EXPECT_EQ(files.writes(), writes);
   EXPECT_EQ(files.files[path], DefaultsImage());
 
   // A chip without a settings file name has nowhere to save.
-  const auto noModel = SaveSettingsFile(t, files, At(0x99));
-  ASSERT_TRUE(noModel.has_value());
-  EXPECT_NE(noModel->find("no settings file"), std::string::npos);
-  EXPECT_EQ(files.replaceCalls, 1);
+  const SaveOutcome noModel = SaveSettingsFile(t, files, At(0x99));
+  EXPECT_FALSE(noModel.saved);
+  EXPECT_NE(noModel.message.find("no settings file"), std::string::npos);
+  EXPECT_EQ(files.writes(), writes);
 }
 
 // ---- Values only an edited file can hold ----
 
 struct Edit {
-  const char* name;
   std::size_t offset;
   uint32_t bits;
   int width;  // 2 or 4 bytes
 };
+Edit Bits(std::size_t offset, uint32_t bits) {
+  return {offset, bits, 4};
+}
+Edit Single(std::size_t offset, float value) {
+  return {offset, BitsFromSingle(value), 4};
+}
+Edit Int16(std::size_t offset, int value) {
+  return {offset, static_cast<uint16_t>(value), 2};
+}
 
 void Apply(std::vector<uint8_t>& b, const Edit& e) {
   if (e.width == 2) {
@@ -358,106 +376,263 @@ constexpr uint32_t kMinusInf = 0xFF800000;
 
 TEST(LoadSettingsFile, BringsEditedValuesIntoRange) {
   struct Case {
-    Edit edit;
+    const char* name;
+    std::vector<Edit> edits;
     uint8_t chipId;
+    std::size_t lines;      // repair lines
+    const char* firstLine;  // what the user reads, where the case is about it
     std::function<void(const ItemTables&)> check;
   };
   const ItemTables d = DefaultsOf(kZr420);
+  const std::size_t V = 4;  // bytes per voltage entry
   const Case cases[] = {
-      {{"NaN factor", kOffVoltFactor + 4 * 3, kNaN, 4},
+      {"NaN factor",
+       {Bits(kOffVoltFactor + V * 3, kNaN)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.VoltFactor[3], d.VoltFactor[3]); }},
-      {{"zero factor", kOffVoltFactor, 0, 4},
+      {"zero factor",
+       {Bits(kOffVoltFactor, 0)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.VoltFactor[0], d.VoltFactor[0]); }},
-      {{"negative factor", kOffVoltFactor + 4 * 8, 0xBF800000, 4},
+      {"negative factor",
+       {Single(kOffVoltFactor + V * 8, -1)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.VoltFactor[8], d.VoltFactor[8]); }},
-      {{"infinite slider bottom", kOffVoltSliderMin + 4, kMinusInf, 4},
+      {"infinite slider bottom",
+       {Bits(kOffVoltSliderMin + V, kMinusInf)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.VoltSliderMin[1], d.VoltSliderMin[1]); }},
-      {{"NaN slider top", kOffVoltSliderMax + 4 * 7, kNaN, 4},
+      {"NaN slider top",
+       {Bits(kOffVoltSliderMax + V * 7, kNaN)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.VoltSliderMax[7], d.VoltSliderMax[7]); }},
-      {{"NaN low limit", kOffVoltLowLimit + 4 * 2, kNaN, 4},
+      {"NaN low limit",
+       {Bits(kOffVoltLowLimit + V * 2, kNaN)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.VoltLowLimit[2], d.VoltLowLimit[2]); }},
-      {{"infinite high limit", kOffVoltHighLimit + 4 * 4, kInf, 4},
+      {"infinite high limit",
+       {Bits(kOffVoltHighLimit + V * 4, kInf)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.VoltHighLimit[4], d.VoltHighLimit[4]); }},
-      {{"high limit above 255 counts", kOffVoltHighLimit + 4 * 2, 0x40A00000 /* 5 V */, 4},
+      {"slider range with its ends reversed",
+       {Single(kOffVoltSliderMin + V * 2, 4), Single(kOffVoltSliderMax + V * 2, 2.3f)},
        kZr420,
-       [&](const ItemTables& t) { EXPECT_FLOAT_EQ(t.VoltHighLimit[2], 255 * 0.016f); }},
-      {{"negative low limit on a positive rail", kOffVoltLowLimit + 4 * 3, 0xBF800000, 4},
+       2,
+       "VoltSliderMin(2) was 4, now 2.3 (its ends were reversed)",
+       [&](const ItemTables& t) {
+         EXPECT_EQ(t.VoltSliderMin[2], 2.3f);
+         EXPECT_EQ(t.VoltSliderMax[2], 4.0f);
+       }},
+      {"low limit below its slider range",
+       {Single(kOffVoltLowLimit + V * 4, 9)},
        kZr420,
+       1,
+       "VoltLowLimit(4) was 9, now 10 (below its slider range)",
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltLowLimit[4], 10.0f); }},
+      {"high limit above its slider range",
+       {Single(kOffVoltHighLimit + V * 2, 4.5f)},
+       kZr420,
+       1,
+       "VoltHighLimit(2) was 4.5, now 4 (above its slider range)",
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltHighLimit[2], 4.0f); }},
+      {"high limit where the slider reaches beyond the register",
+       {Single(kOffVoltHighLimit, 4.5f)},
+       kZr420,
+       1,
+       "VoltHighLimit(0) was 4.5, now 4.08 (beyond what the chip's register holds)",
+       [&](const ItemTables& t) { EXPECT_FLOAT_EQ(t.VoltHighLimit[0], 255 * 0.016f); }},
+      {"reversed band",
+       {Single(kOffVoltLowLimit + V * 2, 3.5f), Single(kOffVoltHighLimit + V * 2, 3)},
+       kZr420,
+       2,
+       "VoltLowLimit(2) was 3.5, now 2.97 (the limits were reversed)",
+       [&](const ItemTables& t) {
+         EXPECT_EQ(t.VoltLowLimit[2], d.VoltLowLimit[2]);
+         EXPECT_EQ(t.VoltHighLimit[2], d.VoltHighLimit[2]);
+       }},
+      {"reversed band in a range narrower than the defaults",
+       {Single(kOffVoltSliderMin + V * 2, 3), Single(kOffVoltSliderMax + V * 2, 3.5f),
+        Single(kOffVoltLowLimit + V * 2, 3.4f), Single(kOffVoltHighLimit + V * 2, 3.2f)},
+       kZr420,
+       2,
+       "VoltLowLimit(2) was 3.4, now 3 (the limits were reversed)",
+       [&](const ItemTables& t) {
+         EXPECT_EQ(t.VoltLowLimit[2], 3.0f);
+         EXPECT_EQ(t.VoltHighLimit[2], 3.5f);
+       }},
+      {"negative low limit on a positive rail, in a range reaching below 0",
+       {Single(kOffVoltSliderMin + V * 3, -2), Single(kOffVoltLowLimit + V * 3, -1)},
+       kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.VoltLowLimit[3], 0.0f); }},
-      {{"-12 V limit below the offset range", kOffVoltLowLimit + 4 * 5, 0xC1A00000 /* -20 */, 4},
+      {"-12 V limit below the offset range",
+       {Single(kOffVoltSliderMin + V * 5, -20), Single(kOffVoltLowLimit + V * 5, -20)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_FLOAT_EQ(t.VoltLowLimit[5], CalRealNegVoltage(5, 0)); }},
-      {{"-12 V limit above zero on the first model", kOffVoltHighLimit + 4 * 5, 0x3F800000, 4},
+      {"-12 V limit above zero on the first model",
+       {Single(kOffVoltSliderMax + V * 5, 2), Single(kOffVoltHighLimit + V * 5, 1)},
        kZr410,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.VoltHighLimit[5], 0.0f); }},
-      {{"-12 V limit beyond -255 counts on the first model", kOffVoltLowLimit + 4 * 5, 0xC1A00000,
-        4},
+      {"-12 V limit beyond -255 counts on the first model",
+       {Single(kOffVoltSliderMin + V * 5, -20), Single(kOffVoltLowLimit + V * 5, -20)},
        kZr410,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_FLOAT_EQ(t.VoltLowLimit[5], -255 * d.VoltFactor[5]); }},
-      {{"zero divisor", kOffFanDivisor + 2, 0, 2},
+      {"-5 V limit of the first model outside its range",
+       {Single(kOffVoltLowLimit + V * 6, -7)},
+       kZr410,
+       1,
+       "VoltLowLimit(6) was -7, now -6 (below its slider range)",
+       [&](const ItemTables& t) { EXPECT_EQ(t.VoltLowLimit[6], -6.0f); }},
+      {"divisor 1, which the chip does not count with",
+       {Int16(kOffFanDivisor + 2, 1)},
        kZr420,
+       1,
+       "FanDivisor(1) was 1, now 8 (the chip counts every fan with divisor 8)",
        [&](const ItemTables& t) { EXPECT_EQ(t.FanDivisor[1], 8); }},
-      {{"negative divisor", kOffFanDivisor + 4, 0xFFF8, 2},
+      {"divisor 4",
+       {Int16(kOffFanDivisor, 4)},
        kZr420,
+       1,
+       nullptr,
+       [&](const ItemTables& t) { EXPECT_EQ(t.FanDivisor[0], 8); }},
+      {"zero divisor",
+       {Int16(kOffFanDivisor + 2, 0)},
+       kZr420,
+       1,
+       nullptr,
+       [&](const ItemTables& t) { EXPECT_EQ(t.FanDivisor[1], 8); }},
+      {"negative divisor",
+       {Int16(kOffFanDivisor + 4, -8)},
+       kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.FanDivisor[2], 8); }},
-      {{"fan limit 255", kOffFanLimitCount, 255, 2},
+      {"fan limit 255",
+       {Int16(kOffFanLimitCount, 255)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.FanLimitCount[0], 254); }},
-      {{"fan limit above a byte", kOffFanLimitCount + 2, 1000, 2},
+      {"fan limit above a byte",
+       {Int16(kOffFanLimitCount + 2, 1000)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.FanLimitCount[1], 254); }},
-      {{"negative fan limit", kOffFanLimitCount + 4, 0xFFFF, 2},
+      {"negative fan limit",
+       {Int16(kOffFanLimitCount + 4, -1)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.FanLimitCount[2], 1); }},
-      {{"fan limit 0 has no speed", kOffFanLimitCount + 4, 0, 2},
+      {"fan limit 0 has no speed",
+       {Int16(kOffFanLimitCount + 4, 0)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.FanLimitCount[2], 1); }},
-      {{"NaN temperature limit", kOffTempLimit, kNaN, 4},
+      {"NaN temperature limit",
+       {Bits(kOffTempLimit, kNaN)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.TempLimit[0], 65.0f); }},
-      {{"temperature limit too high", kOffTempLimit + 4, 0x43480000 /* 200 */, 4},
+      {"temperature limit too high",
+       {Single(kOffTempLimit + 4, 200)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.TempLimit[1], 127.0f); }},
-      {{"temperature limit too low", kOffTempLimit + 8, 0xC2480000 /* -50 */, 4},
+      {"temperature limit too low, below its hysteresis",
+       {Single(kOffTempLimit + 8, -50)},
        kZr420,
-       [&](const ItemTables& t) { EXPECT_EQ(t.TempLimit[2], -35.0f); }},
-      {{"infinite hysteresis", kOffTempHyst + 4, kMinusInf, 4},
+       2,
+       "TempLimit(2) was -50, now -35",
+       [&](const ItemTables& t) {
+         EXPECT_EQ(t.TempLimit[2], -35.0f);
+         EXPECT_EQ(t.TempHyst[2], -40.0f);
+       }},
+      {"infinite hysteresis",
+       {Bits(kOffTempHyst + 4, kMinusInf)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.TempHyst[1], 80.0f); }},
-      {{"hysteresis too low", kOffTempHyst, 0xC2C80000 /* -100 */, 4},
+      {"hysteresis too low",
+       {Single(kOffTempHyst, -100)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.TempHyst[0], -40.0f); }},
-      {{"poll interval 0", kOffPollInterval, 0, 2},
+      {"hysteresis at its limit",
+       {Single(kOffTempHyst, 65)},
        kZr420,
+       1,
+       "TempHyst(0) was 65, now 60 (at or above its limit)",
+       [&](const ItemTables& t) { EXPECT_EQ(t.TempHyst[0], 60.0f); }},
+      {"hysteresis above its limit",
+       {Single(kOffTempHyst + 8, 70.5f)},
+       kZr420,
+       1,
+       nullptr,
+       [&](const ItemTables& t) { EXPECT_EQ(t.TempHyst[2], 60.0f); }},
+      {"poll interval 0",
+       {Int16(kOffPollInterval, 0)},
+       kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.PollInterval, 1); }},
-      {{"negative poll interval", kOffPollInterval, 0x8000, 2},
+      {"negative poll interval",
+       {Int16(kOffPollInterval, -32768)},
        kZr420,
+       1,
+       nullptr,
        [&](const ItemTables& t) { EXPECT_EQ(t.PollInterval, 1); }},
-      {{"poll interval 121", kOffPollInterval, 121, 2},
+      {"poll interval 121",
+       {Int16(kOffPollInterval, 121)},
        kZr420,
+       1,
+       "PollInterval was 121, now 120",
        [&](const ItemTables& t) { EXPECT_EQ(t.PollInterval, 120); }},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.edit.name);
+    SCOPED_TRACE(c.name);
     MemoryFiles files;
     const std::string path = *SettingsFilePath(At(c.chipId));
     std::vector<uint8_t> b = DefaultsImage();
-    Apply(b, c.edit);
+    for (const Edit& e : c.edits) Apply(b, e);
     files.files[path] = b;
     ItemTables t = TablesFor(c.chipId);
     const SettingsLoadReport report = LoadSettingsFile(t, files, At(c.chipId));
     EXPECT_EQ(report.source, SettingsLoadReport::Source::File);
-    EXPECT_EQ(report.repairs.size(), 1u);
+    ASSERT_EQ(report.repairs.size(), c.lines) << ::testing::PrintToString(report.repairs);
+    if (c.firstLine) {
+      EXPECT_EQ(report.repairs[0], c.firstLine);
+    }
     c.check(t);
     // The repaired value is saved, and loads again without a repair.
-    ASSERT_EQ(SaveSettingsFile(t, files, At(c.chipId)), std::nullopt);
+    ASSERT_TRUE(SaveSettingsFile(t, files, At(c.chipId)).saved);
     ItemTables again = TablesFor(c.chipId);
     EXPECT_TRUE(LoadSettingsFile(again, files, At(c.chipId)).repairs.empty());
     ExpectSameSettings(again, t);
@@ -480,6 +655,125 @@ TEST(LoadSettingsFile, AnAllOnesFileIsUsable) {
   // Flag bytes of 0xFF mean "off" but are kept.
   EXPECT_EQ(t.ItemEnabled[0], 0xFF);
   EXPECT_FALSE(IsSet(t.ItemEnabled[0]));
+}
+
+}  // namespace
+}  // namespace vigilon::items
+
+namespace vigilon::items {
+namespace {
+
+// ---- A file that did not load cleanly is kept before a save replaces it ----
+
+constexpr const char* kPath = "C:\\Vigilon\\zr420.dat";
+constexpr const char* kKept = "C:\\Vigilon\\zr420.dat.damaged";
+
+// The user's file with interval 17, one byte short, as a crash or a full disk leaves it.
+std::vector<uint8_t> OneByteShort() {
+  std::vector<uint8_t> b = DefaultsImage();
+  PutU16(b, kOffPollInterval, 17);
+  b.pop_back();
+  return b;
+}
+
+TEST(KeepTheOldFile, EveryLoadThatWasNotCleanKeepsItsBytesAtTheFirstSaveOnly) {
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> file;
+    bool lockedAtStart;
+  };
+  std::vector<uint8_t> repaired = DefaultsImage();
+  PutU16(repaired, kOffFanDivisor + 2, 1);
+  const Case cases[] = {
+      {"one byte short", OneByteShort(), false},
+      {"a value repaired", repaired, false},
+      {"locked at start, readable at the save", DefaultsImage(), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MemoryFiles files;
+    files.files[kPath] = c.file;
+    if (c.lockedAtStart) files.unreadable.insert(kPath);
+    ItemTables t = TablesFor(kZr420);
+    const SettingsLoadReport report = LoadSettingsFile(t, files, At(kZr420));
+    EXPECT_FALSE(report.Clean());
+    EXPECT_EQ(report.keptAs, "zr420.dat.damaged");
+    EXPECT_EQ(files.writes(), 0) << "a start writes nothing";
+    files.unreadable.clear();
+
+    const SaveOutcome first = SaveSettingsFile(t, files, At(kZr420));
+    EXPECT_TRUE(first.saved);
+    EXPECT_EQ(first.message, "");
+    EXPECT_EQ(files.files[kKept], c.file);
+    const SettingsBytes held = EncodeSettingsRecord(t.settingsRecord);
+    EXPECT_EQ(files.files[kPath], std::vector<uint8_t>(held.begin(), held.end()));
+
+    // Saved cleanly: later saves of the run keep nothing more.
+    t.PollInterval = 9;
+    EXPECT_TRUE(SaveSettingsFile(t, files, At(kZr420)).saved);
+    EXPECT_EQ(files.files.size(), 2u);
+    EXPECT_EQ(files.files[kKept], c.file);
+    EXPECT_EQ(files.files[kPath][kOffPollInterval], 9);
+  }
+}
+
+TEST(KeepTheOldFile, AKeptCopyIsNeverOverwrittenAndTheSameBytesAreKeptOnce) {
+  MemoryFiles files;
+  const std::vector<uint8_t> earlier{1, 2, 3};
+  files.files[kKept] = earlier;
+  files.files[kPath] = OneByteShort();
+  ItemTables t = TablesFor(kZr420);
+  EXPECT_EQ(LoadSettingsFile(t, files, At(kZr420)).keptAs, "zr420.dat.damaged-2");
+
+  // The copy is made, then the file cannot be replaced: the user is told both.
+  files.replaceError = "access denied";
+  const SaveOutcome failed = SaveSettingsFile(t, files, At(kZr420));
+  EXPECT_FALSE(failed.saved);
+  EXPECT_NE(failed.message.find("access denied"), std::string::npos) << failed.message;
+  EXPECT_NE(failed.message.find("kept as C:\\Vigilon\\zr420.dat.damaged-2"), std::string::npos)
+      << failed.message;
+  EXPECT_EQ(files.files[kPath], OneByteShort());
+
+  // The next bad start finds its bytes already kept, and a save makes no further copy.
+  files.replaceError.reset();
+  ItemTables next = TablesFor(kZr420);
+  EXPECT_EQ(LoadSettingsFile(next, files, At(kZr420)).keptAs, "zr420.dat.damaged-2");
+  EXPECT_TRUE(SaveSettingsFile(next, files, At(kZr420)).saved);
+  EXPECT_EQ(files.files[kKept], earlier);
+  EXPECT_EQ(files.files["C:\\Vigilon\\zr420.dat.damaged-2"], OneByteShort());
+  EXPECT_EQ(files.files.size(), 3u);
+}
+
+TEST(KeepTheOldFile, WithoutTheCopyNothingIsReplaced) {
+  MemoryFiles files;
+  files.files[kPath] = OneByteShort();
+  ItemTables t = TablesFor(kZr420);
+  LoadSettingsFile(t, files, At(kZr420));
+  files.createError = "cannot create C:\\Vigilon\\zr420.dat.damaged (access denied)";
+  const SaveOutcome outcome = SaveSettingsFile(t, files, At(kZr420));
+  EXPECT_FALSE(outcome.saved);
+  EXPECT_NE(outcome.message.find("could not be kept"), std::string::npos) << outcome.message;
+  EXPECT_NE(outcome.message.find("access denied"), std::string::npos) << outcome.message;
+  EXPECT_EQ(files.replaceCalls, 0);
+  EXPECT_EQ(files.files.size(), 1u);
+  EXPECT_EQ(files.files[kPath], OneByteShort());
+}
+
+TEST(KeepTheOldFile, NoOldBytesNoCopyAndTheSaveSaysSo) {
+  // A folder in the file's place at start, gone by the time of the save.
+  MemoryFiles files;
+  files.folders.insert(kPath);
+  ItemTables t = TablesFor(kZr420);
+  const SettingsLoadReport report = LoadSettingsFile(t, files, At(kZr420));
+  EXPECT_EQ(report.source, SettingsLoadReport::Source::DefaultsFolder);
+  EXPECT_EQ(report.keptAs, "");
+  files.folders.clear();
+  const SaveOutcome outcome = SaveSettingsFile(t, files, At(kZr420));
+  EXPECT_TRUE(outcome.saved);
+  EXPECT_NE(outcome.message.find("Nothing of the old settings file was kept"), std::string::npos)
+      << outcome.message;
+  EXPECT_EQ(files.files.count(kKept), 0u);
+  EXPECT_EQ(files.files[kPath], DefaultsImage());
 }
 
 }  // namespace

@@ -12,6 +12,10 @@
 #include "items/settings_file.h"
 #include "settings_test_support.h"
 
+#ifdef _WIN32
+#include "platform/win32/settings_files_win32.h"
+#endif
+
 namespace vigilon::items {
 namespace {
 
@@ -83,10 +87,10 @@ TEST_P(SettingsFilesOnDisk, ReadsWholeFilesAndTellsMissingFromBroken) {
   const FileReadResult read = files_->ReadWholeFile(path);
   EXPECT_EQ(read.status, FileReadResult::Status::Ok);
   EXPECT_EQ(read.bytes, bytes);
-  // A folder in the file's place is neither missing nor readable.
+  // A folder in the file's place is neither missing nor readable, and says so.
   fs::create_directory(PathOf("zr430.dat"));
   const FileReadResult folder = files_->ReadWholeFile(PathOf("zr430.dat"));
-  EXPECT_EQ(folder.status, FileReadResult::Status::Failed);
+  EXPECT_EQ(folder.status, FileReadResult::Status::Folder);
   EXPECT_FALSE(folder.error.empty());
 }
 
@@ -118,6 +122,51 @@ TEST_P(SettingsFilesOnDisk, AFailedReplaceKeepsTheOldState) {
   EXPECT_FALSE(fs::exists(PathOf("absent")));
 }
 
+// Makes `link` point at `target`; false where the system does not let this user make links.
+bool MakeLink(const fs::path& target, const fs::path& link) {
+  std::error_code ec;
+  fs::create_symlink(target, link, ec);
+  return !ec;
+}
+
+TEST_P(SettingsFilesOnDisk, ANewFileTakesNoNameThatExistsAndFollowsNoLink) {
+  const std::vector<uint8_t> victim{'k', 'e', 'e', 'p'};
+  const std::string outside = PathOf("elsewhere.ini");
+  Write(outside, victim);
+  Write(PathOf("taken"), {7});
+  fs::create_directory(PathOf("folder"));
+  const std::vector<uint8_t> bytes(326, 0x42);
+  EXPECT_EQ(files_->CreateNewFile(PathOf("taken"), bytes).status, CreateResult::Status::NameTaken);
+  EXPECT_EQ(Contents(PathOf("taken")), std::vector<uint8_t>{7});
+  EXPECT_EQ(files_->CreateNewFile(PathOf("folder"), bytes).status, CreateResult::Status::NameTaken);
+  EXPECT_EQ(files_->CreateNewFile(PathOf("fresh"), bytes).status, CreateResult::Status::Created);
+  EXPECT_EQ(Contents(PathOf("fresh")), bytes);
+
+  // A save passes over a temporary file a crash left, and over a link planted in its place.
+  const std::string path = PathOf("zr420.dat");
+  Write(path, {1, 2, 3});
+  Write(SaveTemporaryName(path, 0), {9});
+  const bool linked = MakeLink(outside, SaveTemporaryName(path, 1));
+  EXPECT_EQ(files_->ReplaceFileContents(path, bytes), std::nullopt);
+  EXPECT_EQ(Contents(path), bytes);
+  EXPECT_EQ(Contents(SaveTemporaryName(path, 0)), std::vector<uint8_t>{9});
+  EXPECT_EQ(Contents(outside), victim);
+  if (linked) {
+    EXPECT_TRUE(fs::is_symlink(SaveTemporaryName(path, 1)));
+    // Nor does a new file of the link's own name write through it.
+    EXPECT_EQ(files_->CreateNewFile(SaveTemporaryName(path, 1), bytes).status,
+              CreateResult::Status::NameTaken);
+    EXPECT_EQ(Contents(outside), victim);
+  }
+
+  // With every temporary name taken the save says so and changes nothing.
+  for (int n = linked ? 2 : 1; n < kSaveTemporaryNames; ++n) Write(SaveTemporaryName(path, n), {9});
+  const auto error = files_->ReplaceFileContents(path, std::vector<uint8_t>(326, 0x43));
+  ASSERT_TRUE(error.has_value());
+  EXPECT_NE(error->find(SaveTemporaryName(path, 0)), std::string::npos) << *error;
+  EXPECT_EQ(Contents(path), bytes);
+}
+
 TEST_P(SettingsFilesOnDisk, SaveAndLoadThroughTheRealFile) {
   const SettingsLocation where{Folder(), kSeparator, chip::ChipTraitsFor(0x21)};
   ItemTables t;
@@ -127,8 +176,9 @@ TEST_P(SettingsFilesOnDisk, SaveAndLoadThroughTheRealFile) {
   EXPECT_EQ(LoadSettingsFile(t, *files_, where).source,
             SettingsLoadReport::Source::DefaultsMissing);
   t.TempLimit[1] = 70.5f;
+  t.TempHyst[1] = 65.5f;
   t.Password = "pw";
-  ASSERT_EQ(SaveSettingsFile(t, *files_, where), std::nullopt);
+  ASSERT_TRUE(SaveSettingsFile(t, *files_, where).saved);
   const std::string path = PathOf("ZR460.dat");
   std::vector<uint8_t> onDisk = Contents(path);
   ASSERT_EQ(onDisk.size(), kSettingsRecordSize);
@@ -140,7 +190,7 @@ TEST_P(SettingsFilesOnDisk, SaveAndLoadThroughTheRealFile) {
   EXPECT_EQ(LoadSettingsFile(again, *files_, where).source, SettingsLoadReport::Source::File);
   EXPECT_EQ(again.TempLimit[1], 70.5f);
   EXPECT_EQ(again.Password, "pw      ");
-  ASSERT_EQ(SaveSettingsFile(again, *files_, where), std::nullopt);
+  ASSERT_TRUE(SaveSettingsFile(again, *files_, where).saved);
   EXPECT_EQ(Contents(path), onDisk);
   ExpectOnlyFiles({"ZR460.dat"});
 }
@@ -148,7 +198,7 @@ TEST_P(SettingsFilesOnDisk, SaveAndLoadThroughTheRealFile) {
 std::vector<Impl> Implementations() {
   std::vector<Impl> impls{{"Std", [] { return std::make_unique<StdSettingsFiles>(); }}};
 #ifdef _WIN32
-  impls.push_back({"Win32", [] { return NewWin32SettingsFiles(); }});
+  impls.push_back({"Win32", [] { return platform::NewWin32SettingsFiles(); }});
 #endif
   return impls;
 }

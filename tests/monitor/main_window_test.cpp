@@ -292,7 +292,7 @@ TEST(DisplayOptions, SavedFahrenheitAndIntervalAreShownFromTheLoad) {
   ASSERT_EQ(s.Start(), startup::StartupOutcome::MainWindowShown);
   s.run.items.TempInCelsius = items::kFalse;
   s.run.items.PollInterval = 7;
-  ASSERT_FALSE(items::SaveSettingsFile(s.run.items, s.files, s.run.SettingsLocation()));
+  ASSERT_TRUE(items::SaveSettingsFile(s.run.items, s.files, s.run.SettingsLocation()).saved);
   VigilonSystem again(ChipOf(sim::Model::ZR420));
   again.files.files = s.files.files;
   ASSERT_EQ(again.Start(), startup::StartupOutcome::MainWindowShown);

@@ -186,7 +186,7 @@ TEST(Commands, LoadDefaultResetsTablesControlsAndChipButNotTheFile) {
   Started s;
   frmvigilon& w = s.window();
   limits::LimitPanel& p = w.panel();
-  ASSERT_FALSE(items::SaveSettingsFile(s.run.items, s.files, s.run.SettingsLocation()));
+  ASSERT_TRUE(items::SaveSettingsFile(s.run.items, s.files, s.run.SettingsLocation()).saved);
   const auto saved = s.files.files;
   p.updHiLimit[2].ArrowDown();
   p.updFanLoLimit[1].ArrowUp();

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+#include <vector>
+
 #include "chip/sim_port_io.h"
 #include "items/settings_record.h"
 #include "platform/fake_platform.h"
@@ -15,7 +19,9 @@ namespace vigilon::shell {
 namespace {
 
 struct Started {
-  Started() : io(chip), run(io, platform, files) {
+  explicit Started(std::map<std::string, std::vector<uint8_t>> onDisk = {})
+      : io(chip), run(io, platform, files) {
+    files.files = std::move(onDisk);
     EXPECT_EQ(startup::Main(run, [](RunState&) {}), startup::StartupOutcome::MainWindowShown);
   }
   sim::ChipSim chip;
@@ -56,6 +62,37 @@ TEST(SaveSettings, FailureIsToldAndLosesNothing) {
   EXPECT_EQ(box.buttons, platform::MsgBoxButtons::Ok);
   EXPECT_EQ(s.files.files[kFile], before);
   EXPECT_EQ(s.run.items.PollInterval, 30) << "the user's change stays in effect";
+}
+
+// The user's file with interval 17, one byte short: after a start and one Save it must still
+// be there, beside the new file.
+TEST(SaveSettings, AfterADamagedStartTheOldBytesAreKeptOnce) {
+  std::vector<uint8_t> damaged(items::kSettingsRecordSize - 1, 0);
+  damaged[324] = 17;
+  Started s({{kFile, damaged}});
+  ASSERT_EQ(s.platform.msgBoxes.size(), 1u) << "told at start";
+  EXPECT_TRUE(SaveSettings(s.run));
+  EXPECT_EQ(s.platform.msgBoxes.size(), 1u) << "the save went as the start-up message said";
+  EXPECT_EQ(s.files.files["/vigilon/zr420.dat.damaged"], damaged);
+  EXPECT_EQ(s.files.files[kFile].size(), items::kSettingsRecordSize);
+  s.run.items.PollInterval = 5;
+  EXPECT_TRUE(SaveSettings(s.run));
+  EXPECT_EQ(s.files.files.size(), 2u);
+  EXPECT_EQ(s.files.files["/vigilon/zr420.dat.damaged"], damaged);
+}
+
+TEST(SaveSettings, OldBytesThatCannotBeKeptStopTheSave) {
+  const std::vector<uint8_t> damaged(100, 0xAB);
+  Started s({{kFile, damaged}});
+  s.files.createError = "cannot create /vigilon/zr420.dat.damaged (read-only folder)";
+  EXPECT_FALSE(SaveSettings(s.run));
+  ASSERT_EQ(s.platform.msgBoxes.size(), 2u);
+  const std::string& text = s.platform.msgBoxes[1].text;
+  EXPECT_NE(text.find("could not be kept"), std::string::npos) << text;
+  EXPECT_NE(text.find("read-only folder"), std::string::npos) << text;
+  EXPECT_NE(text.find("The settings file was left as it was."), std::string::npos) << text;
+  EXPECT_EQ(s.files.files.size(), 1u);
+  EXPECT_EQ(s.files.files[kFile], damaged);
 }
 
 TEST(MakeData, WritesAFileThatAsksForTheVidAtTheNextStart) {

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
@@ -16,7 +17,9 @@
 #include "chip/chip_registers.h"
 #include "chip/sim_port_io.h"
 #include "items/conversions.h"
+#include "items/settings_fields.h"
 #include "items/settings_file.h"
+#include "items/settings_record.h"
 #include "monitor/frmvigilon.h"
 #include "platform/fake_platform.h"
 #include "startup/startup.h"
@@ -40,7 +43,7 @@ constexpr const char* kActionNames[] = {
     "config opens",    "config click",    "config OK",            "config Cancel",
     "config close box", "Load Default",   "unit",                 "interval",
     "limit change",    "save",            "save fails",           "hide/restore",
-    "About",           "restart",
+    "About",           "restart",         "damaged file",
 };
 static_assert(std::size(kActionNames) == static_cast<size_t>(Action::kCount));
 
@@ -101,6 +104,7 @@ class Soak {
   RunState& run() { return p_->run; }
   bool Start();
   void EndAndRestart(bool powerCycle);
+  void DamageFile();
 
   // ---- The schedule ----
   void Act();
@@ -124,6 +128,9 @@ class Soak {
   void CheckRows();
   void CheckWarnings(bool comparable, int polls);
   void CheckSettingsFile();
+  void CheckToldAtStart();
+  void CheckKeptAtSave();
+  std::map<std::string, std::vector<uint8_t>> KeptCopies() const;
   void CheckFansRun(const char* path);
   bool ChipAnswers() const { return !chip_.config().noChip; }
   uint8_t Reg(int bank, uint8_t index) const { return chip_.Reg(bank, index); }
@@ -149,6 +156,19 @@ class Soak {
   // The file as last seen: it may change only by a save that reports success.
   std::vector<uint8_t> file_;
   std::string filePath_;
+  // Damage done between runs. The file holds bytes that do not load as they are until a save
+  // replaces it; locked and folder last for one start only.
+  bool fileDamaged_ = false;
+  bool lockedAtStart_ = false;
+  bool folderAtStart_ = false;
+  // What the start told about the file, and what a save owes the user: the old bytes that must
+  // be kept at the run's first save, or (the file was gone) the word that nothing was kept.
+  size_t boxesAtStart_ = 0;
+  size_t boxesNamingTheFile_ = 0;
+  std::optional<std::vector<uint8_t>> owedCopy_;
+  bool owedNote_ = false;
+  // The kept copies beside the file as last seen: none ever changes or goes, but by the user.
+  std::map<std::string, std::vector<uint8_t>> kept_;
 
   std::array<WarningModel, kItemCount> model_{};
   std::array<int16_t, kItemCount> enabledAtStart_{};
@@ -181,6 +201,10 @@ bool Soak::Start() {
   }
   filePath_ = items::SettingsFilePath(p_->run.SettingsLocation()).value_or("");
   for (int k = 0; k < kItemCount; ++k) model_[k] = {run().ItemWarnCount[k], false};
+  boxesAtStart_ = p_->platform.msgBoxes.size();
+  boxesNamingTheFile_ = 0;
+  for (const auto& box : p_->platform.msgBoxes)
+    if (box.text.find(filePath_) != std::string::npos) ++boxesNamingTheFile_;
   ClearRecords();
   return true;
 }
@@ -225,7 +249,79 @@ void Soak::EndAndRestart(bool powerCycle) {
   configClosesAt_ = -1;
   intervalBackAt_ = -1;
   warningsDisturbed_ = true;
-  Start();
+  if (Chance(0.5)) DamageFile();
+  // What this run owes the user at its first save.
+  owedCopy_.reset();
+  if (fileDamaged_ || lockedAtStart_) owedCopy_ = file_;
+  owedNote_ = folderAtStart_;
+  if (!Start()) return;
+  CheckToldAtStart();
+  files_.unreadable.erase(filePath_);
+  files_.folders.erase(filePath_);
+  lockedAtStart_ = folderAtStart_ = false;
+}
+
+// Between two runs: a crash in the middle of a write, an edit by hand, another program holding
+// the file, a folder made in its place.
+void Soak::DamageFile() {
+  std::optional<items::SettingsRecord> record = items::DecodeSettingsRecord(file_);
+  // Without a whole record: cut it or lock it; without a file: leave a piece of one.
+  const bool there = files_.files.count(filePath_) > 0;
+  const int how = record ? Pick(5) : there ? Pick(2) * 3 : 0;
+  switch (how) {
+    case 0: {
+      const size_t keep = static_cast<size_t>(Pick(static_cast<int>(items::kSettingsRecordSize)));
+      if (file_.size() < keep) file_.resize(keep, 0xAB);
+      file_.resize(keep);
+      Note(Action::DamagedFile, "%zu bytes long", keep);
+      break;
+    }
+    case 1: {
+      const size_t f = static_cast<size_t>(Pick(3));
+      record->FanDivisor[f] = static_cast<int16_t>(1 << Pick(3));
+      Note(Action::DamagedFile, "fan %zu divisor %d", f + 1, record->FanDivisor[f]);
+      break;
+    }
+    case 2: {
+      // The user never moves a slider's ends: a saved range is the default one, never empty.
+      const int what = Pick(3);
+      const size_t i = static_cast<size_t>(Pick(3));
+      if (what == 0) {
+        // Reversed whatever an earlier damage left (a second swap would mend the first).
+        const float a = items::SingleFromBits(record->VoltSliderMin[i]);
+        const float b = items::SingleFromBits(record->VoltSliderMax[i]);
+        record->VoltSliderMin[i] = items::BitsFromSingle(std::max(a, b));
+        record->VoltSliderMax[i] = items::BitsFromSingle(std::min(a, b));
+        Note(Action::DamagedFile, "rail %zu slider range reversed", i);
+      } else if (what == 1) {
+        record->TempHyst[i] = record->TempLimit[i];
+        Note(Action::DamagedFile, "sensor %zu hysteresis at its limit", i + 1);
+      } else {
+        record->PollInterval = 0;
+        Note(Action::DamagedFile, "interval 0");
+      }
+      break;
+    }
+    case 3:
+      Note(Action::DamagedFile, "locked while the program starts");
+      files_.unreadable.insert(filePath_);
+      lockedAtStart_ = true;
+      return;
+    default:
+      Note(Action::DamagedFile, "a folder in its place");
+      files_.files.erase(filePath_);
+      files_.folders.insert(filePath_);
+      file_.clear();
+      folderAtStart_ = true;
+      fileDamaged_ = false;
+      return;
+  }
+  if (how == 1 || how == 2) {
+    const items::SettingsBytes bytes = items::EncodeSettingsRecord(*record);
+    file_.assign(bytes.begin(), bytes.end());
+  }
+  files_.files[filePath_] = file_;
+  fileDamaged_ = true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -518,11 +614,23 @@ void Soak::SaveAction() {
   files_.unreadable.clear();
   files_.failNextWriteAt.reset();
   const bool told = p_->platform.msgBoxes.size() > boxes;
-  if (told != fails) {
+  if (told != (fails || owedNote_)) {
     Fail("a save that %s %s the user", fails ? "failed" : "succeeded", told ? "told" : "did not tell");
     return;
   }
-  if (fails) return;  // the file must be as before: the cycle's check compares it
+  if (owedNote_ && !fails &&
+      p_->platform.msgBoxes.back().text.find("Nothing of the old settings file was kept") ==
+          std::string::npos) {
+    Fail("a save after a folder in the file's place did not say that nothing was kept");
+    return;
+  }
+  if (fails) {
+    // It may have kept the old bytes already, then failed to replace the file.
+    kept_ = KeptCopies();
+    return;  // the file must be as before: the cycle's check compares it
+  }
+  CheckKeptAtSave();
+  if (failed_) return;
   // Saved: the file loads, untouched by any repair, as what the program holds.
   const auto it = files_.files.find(filePath_);
   if (it == files_.files.end()) {
@@ -540,25 +648,63 @@ void Soak::SaveAction() {
          r.repairs.empty() ? "not read" : r.repairs.front().c_str());
     return;
   }
-  const char* differs = loaded.ItemEnabled != t.ItemEnabled         ? "ItemEnabled"
-                        : loaded.ItemBeep != t.ItemBeep               ? "ItemBeep"
-                        : loaded.ItemWErr1 != t.ItemWErr1             ? "ItemWErr1"
-                        : loaded.VoltLowLimit != t.VoltLowLimit       ? "VoltLowLimit"
-                        : loaded.VoltHighLimit != t.VoltHighLimit     ? "VoltHighLimit"
-                        : loaded.FanLimitCount != t.FanLimitCount     ? "FanLimitCount"
-                        : loaded.TempLimit != t.TempLimit             ? "TempLimit"
-                        : loaded.TempHyst != t.TempHyst               ? "TempHyst"
-                        : loaded.PollInterval != t.PollInterval       ? "PollInterval"
-                        : loaded.TempInCelsius != t.TempInCelsius     ? "TempInCelsius"
-                                                                      : nullptr;
-  if (differs) {
-    int item = 0;
-    while (item < kItemCount && loaded.ItemBeep[item] == t.ItemBeep[item] &&
-           loaded.ItemEnabled[item] == t.ItemEnabled[item])
-      ++item;
-    Fail("the saved file loads another %s than the program held (first flag difference: item %d)",
-         differs, item);
+  // Every field the file carries, compared whole (the unused entries are 0 on both sides).
+  const char* differs = nullptr;
+  items::ForEachSettingsField([&](const auto& f) {
+    if (differs == nullptr && !(loaded.*f.table == t.*f.table)) differs = f.name;
+  });
+  if (differs) Fail("the saved file loads another %s than the program held", differs);
+}
+
+// The kept copies beside the settings file.
+std::map<std::string, std::vector<uint8_t>> Soak::KeptCopies() const {
+  std::map<std::string, std::vector<uint8_t>> kept;
+  const std::string prefix = items::KeptCopyName(filePath_, 0);
+  for (const auto& [name, bytes] : files_.files)
+    if (name.compare(0, prefix.size(), prefix) == 0) kept[name] = bytes;
+  return kept;
+}
+
+// A start tells of a file that does not load as it is, in one box that names it, and of nothing
+// else: a file the program saved itself loads without a word.
+void Soak::CheckToldAtStart() {
+  const bool owed = fileDamaged_ || lockedAtStart_ || folderAtStart_;
+  if (boxesAtStart_ != (owed ? 1u : 0u) || boxesNamingTheFile_ != boxesAtStart_)
+    Fail("the start showed %zu message(s), %zu naming the settings file; it owed %d",
+         boxesAtStart_, boxesNamingTheFile_, owed ? 1 : 0);
+}
+
+// After a successful save: the old bytes it owed are kept beside the file, and no kept copy was
+// changed or lost. Then the user tidies up now and then.
+void Soak::CheckKeptAtSave() {
+  std::map<std::string, std::vector<uint8_t>> now = KeptCopies();
+  for (const auto& [name, bytes] : kept_) {
+    const auto it = now.find(name);
+    if (it == now.end() || it->second != bytes) {
+      Fail("the kept copy %s was %s by a save", name.c_str(), it == now.end() ? "lost" : "changed");
+      return;
+    }
   }
+  if (owedCopy_) {
+    const bool found = std::any_of(now.begin(), now.end(),
+                                   [&](const auto& entry) { return entry.second == *owedCopy_; });
+    if (!found) {
+      Fail("the first save after a damaged start kept no copy of the old %zu bytes",
+           owedCopy_->size());
+      return;
+    }
+  } else if (now.size() != kept_.size()) {
+    Fail("a save kept a copy of a file that had loaded cleanly");
+    return;
+  }
+  owedCopy_.reset();
+  owedNote_ = false;
+  fileDamaged_ = false;
+  if (now.size() >= 4) {
+    for (const auto& entry : now) files_.files.erase(entry.first);
+    now.clear();
+  }
+  kept_ = std::move(now);
 }
 
 // A calm machine and a user who tidied up: the chip answers with healthy readings, monitoring
@@ -807,6 +953,11 @@ void Soak::CheckSettingsFile() {
   const auto it = files_.files.find(filePath_);
   const bool same = it == files_.files.end() ? file_.empty() : it->second == file_;
   if (!same) Fail("the settings file changed without a successful save");
+  // Beside it only the kept copies as the last save left them: no temporary file stays.
+  const size_t expected = kept_.size() + (it == files_.files.end() ? 0 : 1);
+  if (files_.files.size() != expected || KeptCopies() != kept_)
+    Fail("files beside the settings file changed: %zu there, %zu expected", files_.files.size(),
+         expected);
 }
 
 // No fan the program stopped is left stopped when it has gone.

@@ -1,6 +1,6 @@
 // The whole program left running for a long time, headless and in virtual time, over the chip
 // simulator: a seeded schedule of sensor faults, a chip that stops answering, power storms,
-// user actions and failing saves, with the program's invariants checked after every cycle.
+// user actions, failing saves and settings files damaged between runs, with the program's invariants checked after every cycle.
 // The same seed gives the same run, so a failure replays from its seed and cycle.
 #pragma once
 
@@ -54,6 +54,7 @@ enum class Action : uint8_t {
   HideRestore,
   About,
   Restart,
+  DamagedFile,
   kCount
 };
 const char* ActionName(Action action);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <optional>
 #include <tuple>
 
@@ -398,7 +399,7 @@ TEST(StartupSettings, SavedLimitsAreKeptUnlessTheFileAsksForTheVid) {
     EXPECT_FLOAT_EQ(s.run.items.VoltHighLimit[0], c.wantHigh);
     EXPECT_EQ(s.run.items.VidDefaultsPending, items::kFalse);
     EXPECT_EQ(s.run.items.PollInterval, 7);
-    EXPECT_EQ(s.files.replaceCalls, 0);
+    EXPECT_EQ(s.files.writes(), 0);
   }
 }
 
@@ -423,15 +424,83 @@ TEST(StartupSettings, EachModelReadsItsOwnFile) {
   }
 }
 
-TEST(StartupSettings, DamagedFileFallsBackToDefaultsAndIsLeftAlone) {
-  System s(Healthy());
-  const std::vector<uint8_t> shortFile(100, 0xAB);
-  s.files.files["/vigilon/zr420.dat"] = shortFile;
-  ASSERT_EQ(s.Start(), StartupOutcome::MainWindowShown);
-  EXPECT_EQ(s.run.items.PollInterval, 4);
-  EXPECT_EQ(s.run.items.TempLimit[1], 85.0f);
-  EXPECT_EQ(s.files.files["/vigilon/zr420.dat"], shortFile);
-  EXPECT_TRUE(s.platform.msgBoxes.empty());
+TEST(StartupSettings, AFileNotUsedAsItWasIsToldOnceBeforeTheMainWindow) {
+  std::vector<uint8_t> oneShort = SavedSettings(0x30, [](items::ItemTables& t) {
+    t.PollInterval = 17;
+    t.VidDefaultsPending = items::kFalse;
+  });
+  oneShort.pop_back();
+  const std::vector<uint8_t> fourteenRepairs = SavedSettings(0x30, [](items::ItemTables& t) {
+    t.FanDivisor = {1, 1, 1, 0};
+    t.PollInterval = 0;
+    t.TempHyst = {200, 200, 200, 0};  // clamped to 127, then put below the limit: one line each
+    for (int i = 0; i < 7; ++i) t.VoltFactor[i] = std::numeric_limits<float>::quiet_NaN();
+  });
+  struct Case {
+    const char* name;
+    std::optional<std::vector<uint8_t>> file;
+    bool locked, folder;
+    std::vector<std::string> says;
+  };
+  const Case cases[] = {
+      {"one byte short",
+       oneShort,
+       false,
+       false,
+       {"The settings file could not be used as it is:\n/vigilon/zr420.dat\n\n",
+        "It is too short: 325 of 326 bytes.", "The defaults are in use instead.",
+        "The file stays as it is until you save. Saving first keeps its old contents beside it "
+        "as \"zr420.dat.damaged\"."}},
+      {"locked by another program",
+       oneShort,
+       true,
+       false,
+       {"/vigilon/zr420.dat", "It could not be read: sharing violation.",
+        "The defaults are in use instead.", "only once it can be read"}},
+      {"a folder in its place",
+       std::nullopt,
+       false,
+       true,
+       {"/vigilon/zr420.dat", "A folder is in its place.", "The defaults are in use instead."}},
+      {"fourteen values repaired",
+       fourteenRepairs,
+       false,
+       false,
+       {"/vigilon/zr420.dat",
+        "FanDivisor(0) was 1, now 8 (the chip counts every fan with divisor 8)",
+        "TempHyst(0) was 200, now 60 (at or above its limit)", "    and 2 more\n",
+        "The repaired values are in use instead.", "\"zr420.dat.damaged\""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    System s(Healthy());
+    const std::string path = "/vigilon/zr420.dat";
+    if (c.file) s.files.files[path] = *c.file;
+    if (c.locked) s.files.unreadable.insert(path);
+    if (c.folder) s.files.folders.insert(path);
+    int windowsWhileTold = -1;
+    s.platform.whileMsgBoxShown = [&](const std::string&) { windowsWhileTold = s.mainWindowShown; };
+    ASSERT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    const auto& box = s.platform.msgBoxes[0];
+    for (const std::string& part : c.says)
+      EXPECT_NE(box.text.find(part), std::string::npos) << part << "\nin:\n" << box.text;
+    EXPECT_EQ(box.caption, "");
+    EXPECT_EQ(box.buttons, MsgBoxButtons::Ok);
+    EXPECT_EQ(windowsWhileTold, 0) << "the message comes before the main window";
+    EXPECT_EQ(s.files.writes(), 0) << "the file stays as it is";
+    if (c.name == std::string("fourteen values repaired")) {
+      // A dozen repair lines, then the count of the rest.
+      int lines = 0;
+      for (std::size_t at = box.text.find(", now "); at != std::string::npos;
+           at = box.text.find(", now ", at + 1))
+        ++lines;
+      EXPECT_EQ(lines, 12) << box.text;
+      EXPECT_EQ(s.run.items.FanDivisor[2], 8);
+    } else {
+      EXPECT_EQ(s.run.items.PollInterval, 4);
+    }
+  }
 }
 
 }  // namespace

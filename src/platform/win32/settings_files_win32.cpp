@@ -1,13 +1,12 @@
-// The settings files over Win32: whole-file reads, and replacement through a flushed file
-// beside the old one that is moved into its place in one step.
+// The settings files over Win32: whole-file reads, files created only where no name exists
+// and flushed to the disk, and a move into place in one step.
+#include "platform/win32/settings_files_win32.h"
+
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
-#include "items/settings_file.h"
-
-namespace vigilon::items {
+namespace vigilon::platform {
 
 namespace {
 
@@ -44,16 +43,20 @@ class Handle {
   HANDLE h_;
 };
 
-class Win32SettingsFiles : public SettingsFiles {
+class Win32SettingsFiles : public items::SettingsFiles {
  public:
-  FileReadResult ReadWholeFile(const std::string& path) override {
-    FileReadResult result;
+  items::FileReadResult ReadWholeFile(const std::string& path) override {
+    using Status = items::FileReadResult::Status;
+    items::FileReadResult result;
     Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
       const DWORD code = GetLastError();
       if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
-        result.status = FileReadResult::Status::Missing;
+        result.status = Status::Missing;
+      } else if (IsFolder(path)) {
+        result.status = Status::Folder;
+        result.error = "a folder is in its place";
       } else {
         result.error = LastErrorText(code);
       }
@@ -83,51 +86,63 @@ class Win32SettingsFiles : public SettingsFiles {
       done += got;
     }
     result.bytes.resize(done);
-    result.status = FileReadResult::Status::Ok;
+    result.status = Status::Ok;
     return result;
   }
 
-  std::optional<std::string> ReplaceFileContents(const std::string& path,
-                                                 std::span<const uint8_t> contents) override {
-    const std::string temp = path + ".new";
-    Handle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  items::CreateResult CreateNewFile(const std::string& path,
+                                    std::span<const uint8_t> contents) override {
+    using Status = items::CreateResult::Status;
+    // CREATE_NEW fails on any existing name, a link included, rather than following it.
+    Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return "cannot create " + temp + " (" + LastErrorText(GetLastError()) + ")";
-
+    if (!file.Valid()) {
+      const DWORD code = GetLastError();
+      if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS || IsFolder(path))
+        return {Status::NameTaken, {}};
+      return {Status::Failed, "cannot create " + path + " (" + LastErrorText(code) + ")"};
+    }
     std::size_t done = 0;
     while (done < contents.size()) {
       DWORD wrote = 0;
       if (!WriteFile(file.get(), contents.data() + done, static_cast<DWORD>(contents.size() - done),
                      &wrote, nullptr) ||
           wrote == 0) {
-        return Abandon(file, temp, "cannot write " + temp);
+        return Abandon(file, path);
       }
       done += wrote;
     }
-    if (!FlushFileBuffers(file.get())) return Abandon(file, temp, "cannot write " + temp);
-    if (!file.Close()) return Abandon(file, temp, "cannot write " + temp);
-    if (!MoveFileExA(temp.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      const DWORD code = GetLastError();
-      DeleteFileA(temp.c_str());
-      return "cannot replace the file (" + LastErrorText(code) + ")";
-    }
-    return std::nullopt;
+    if (!FlushFileBuffers(file.get())) return Abandon(file, path);
+    if (!file.Close()) return Abandon(file, path);
+    return {Status::Created, {}};
   }
 
+  std::optional<std::string> MoveOver(const std::string& from, const std::string& to) override {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return std::nullopt;
+    return LastErrorText(GetLastError());
+  }
+
+  void Remove(const std::string& path) override { DeleteFileA(path.c_str()); }
+
  private:
-  static std::string Abandon(Handle& file, const std::string& temp, const std::string& what) {
+  static bool IsFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+  static items::CreateResult Abandon(Handle& file, const std::string& path) {
     const DWORD code = GetLastError();
     file.Close();
-    DeleteFileA(temp.c_str());
-    return what + " (" + LastErrorText(code) + ")";
+    DeleteFileA(path.c_str());
+    return {items::CreateResult::Status::Failed,
+            "cannot write " + path + " (" + LastErrorText(code) + ")"};
   }
 };
 
 }  // namespace
 
-std::unique_ptr<SettingsFiles> NewWin32SettingsFiles() {
+std::unique_ptr<items::SettingsFiles> NewWin32SettingsFiles() {
   return std::make_unique<Win32SettingsFiles>();
 }
 
-}  // namespace vigilon::items
+}  // namespace vigilon::platform
