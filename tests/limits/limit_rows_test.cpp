@@ -68,11 +68,15 @@ TEST(VoltageRows, TheFirstModelNegatesItsNegativeRailsAndStoresThemCrosswise) {
   EXPECT_EQ(s.Reg(0, 0x35), 242) << "the more negative limit is the high register";
   EXPECT_EQ(s.Reg(0, 0x36), 189);
   EXPECT_EQ(p.LblLoLimit[5].caption(), "-13.49");
-  // A step of the high limit writes the low register, negated.
-  const size_t from = s.chip.Log().size();
+  // A step of either limit writes the other register, negated.
+  size_t from = s.chip.Log().size();
   p.updHiLimit[5].ArrowUp();
   EXPECT_EQ(WritesSince(s.chip, from, s.Index()), (std::vector<BankWrite>{{0, 0x36, 188}}));
   EXPECT_FLOAT_EQ(s.run.items.VoltHighLimit[5], -188 * s.run.items.VoltFactor[5]);
+  from = s.chip.Log().size();
+  p.updLoLimit[5].ArrowUp();
+  EXPECT_EQ(WritesSince(s.chip, from, s.Index()), (std::vector<BankWrite>{{0, 0x35, 241}}));
+  EXPECT_FLOAT_EQ(s.run.items.VoltLowLimit[5], -241 * s.run.items.VoltFactor[5]);
 }
 
 TEST(VoltageRows, StepsMoveTheBandTheCaptionTheTableAndOneRegister) {

@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "chip/chip_registers.h"
 #include "support/vigilon_system.h"
 
 namespace vigilon {
 namespace {
 
+namespace reg = chip::reg;
 using test::ChipOf;
 using test::VigilonSystem;
 constexpr ui::Color kGreen = 0xFF00;
@@ -63,8 +65,45 @@ TEST(MainWindowLoad, DebugMarkerShowsMakeData) {
   EXPECT_TRUE(s.window().Text2.visible());
 }
 
+// The steps of a cycle in the order the chip saw them, one letter per run of accesses: a voltage
+// reading (V), a temperature reading (T), a fan limit the smart fan switched (S), the chassis
+// latch (C), a fan count (F), the status registers at the end (E).
+std::string StepsSeenByTheChip(const sim::ChipSim& chip, size_t from, uint16_t index) {
+  std::string steps;
+  int bank = -1;
+  uint8_t selected = 0;
+  const auto& log = chip.Log();
+  for (size_t i = from; i < log.size(); ++i) {
+    const bool read = log[i].kind == sim::PortAccess::Kind::In;
+    if (log[i].port == index && !read) selected = log[i].value;
+    if (log[i].port != index + 1) continue;
+    if (selected == reg::kBankSelect) {
+      if (!read) bank = log[i].value & reg::kBankSelectBank;
+      continue;
+    }
+    auto is = [&](int b, uint8_t r) { return bank == b && selected == r; };
+    char step = 0;
+    for (const reg::VoltRegs& v : reg::kVolt)
+      if (read && is(v.reading.bank, v.reading.index)) step = 'V';
+    for (const reg::TempRegs& t : reg::kTemp)
+      if (read && (is(t.bank, t.reading) || (t.halfDegrees && is(t.bank, t.readingHalf))))
+        step = 'T';
+    for (int f = 0; f < 3; ++f) {
+      if (!read && is(0, reg::kFanLimit[f])) step = 'S';
+      if (read && is(0, reg::kFanCount[f])) step = 'F';
+    }
+    if (is(0, reg::kChassisClear)) step = 'C';
+    if (read && is(0, reg::kStatus1)) step = 'E';
+    if (step != 0 && (steps.empty() || steps.back() != step)) steps += step;
+  }
+  return steps;
+}
+
 TEST(PollingCycle, RunsEveryIntervalInItsOrder) {
   Started s;
+  // The smart fan has something to do in the first cycle: the chassis fan's sensor is cold.
+  s.run.items.ItemEnabled[9] = 1;
+  s.Sensors([](sim::Sensors& in) { in.celsius[0] = 5; });
   s.platform.notifyCalls.clear();
   s.platform.iconLoads.clear();
   s.runtime.Advance(3999);
@@ -83,6 +122,7 @@ TEST(PollingCycle, RunsEveryIntervalInItsOrder) {
   EXPECT_EQ(s.platform.liveIcons.at(s.window().icon()), "\\eye2.ico");
   EXPECT_EQ(s.platform.sleeps, std::vector<uint32_t>{500});
   EXPECT_EQ(s.window().Text1.text(), "4");
+  EXPECT_EQ(StepsSeenByTheChip(s.chip, from, 0x295), "VTSCFE");
   // The cycle ends with the two status registers, read and dropped, in bank 0.
   const auto& log = s.chip.Log();
   std::vector<uint8_t> indexWrites;
@@ -99,6 +139,12 @@ TEST(PollingCycle, RunsEveryIntervalInItsOrder) {
   s.platform.sleeps.clear();
   s.runtime.Advance(3000);
   EXPECT_EQ(s.platform.sleeps.size(), 3u);
+  // The scroll bar's ends are 1 and 120 seconds.
+  s.window().HScroll1.SmallStep(-1);
+  EXPECT_EQ(s.run.items.PollInterval, 1);
+  for (int i = 0; i < 130; ++i) s.window().HScroll1.LargeStep(+1);
+  EXPECT_EQ(s.run.items.PollInterval, 120);
+  EXPECT_EQ(s.window().Text1.text(), "120");
 }
 
 TEST(PollingCycle, AMissingIconFileKeepsTheIconShown) {
@@ -257,6 +303,65 @@ TEST(TemperatureReadings, ScalesFormatsAndOnlyHeatWarns) {
   EXPECT_EQ(p.lblStatusT[1].backColor(), kRed);
   ASSERT_NE(w.warnings().Dialog(13), nullptr);
   EXPECT_EQ(w.warnings().Dialog(13)->caption(), "CPU Temp. Warning !!!");
+}
+
+TEST(Warnings, EachItemsBadReadingOpensItsOwnDialog) {
+  struct Expected {
+    const char* form;
+    const char* title;
+    const char* message;
+  };
+  const Expected dialogs[items::kItemCount] = {
+      {"frmVcoreA", "CPU Voltage Warning !!!", "CPU Voltage abnormal !"},
+      {"frmVcoreB", "Warning !!!", "Your VcoreB voltage exceed the limits."},
+      {"frmV33", "+3.3V Voltage Warning !!!", "+3.3V Voltage abnormal !"},
+      {"frmVp5", "+5V Voltage Warning !!!", "+5V Voltage abnormal !"},
+      {"frmVp12", "+12V Voltage Warning !!!", "+12V Voltage abnormal !"},
+      {"frmVn12", "-12V Voltage Warning !!!", "-12V Voltage abnormal !"},
+      {"frmVn5", "-5V Voltage Warning !!!", "-5V Voltage abnormat !"},
+      {"frmVsb", "5Vsb Voltage Warning!!!", "5Vsb Voltage abnormal !"},
+      {"frmVbat", "Vbat Voltage Warning!!!", "Vbat Voltage abnarmal !"},
+      {"frmFan1", "Warning !!!", "Chassis FAN abnormal !"},
+      {"frmFan2", "Warning !!!", "CPU FAN abnormal !"},
+      {"frmFan3", "Warning !!!", "Second FAN abnormal !"},
+      {"frmTemp1", "Warning !!!", "System Tempurature abnormal !"},
+      {"frmTemp2", "CPU Temp. Warning !!!", "CPU Tempurature abnormal !"},
+      {"frmTemp3", "Other Device Temp. Warning !!!", "Other Device Temperature abnormal !"},
+      {"frmCaseOpen", "Chassis Warning !!!", "Chassis has been opened."},
+  };
+  auto everythingWrong = [](sim::Sensors& in) {
+    in.volts.fill(0);
+    in.rpm.fill(0);
+    in.celsius.fill(120);
+    in.chassisOpen = true;
+  };
+  Started s;  // a model with every item, whose core rail is not called Vcore
+  items::ItemTables& t = s.run.items;
+  t.ItemEnabled.fill(1);
+  t.ItemWErr1.fill(1);
+  t.ItemWErr3.fill(0);
+  s.window().RefreshPanelEnable();
+  s.Sensors(everythingWrong);
+  s.Cycles(1);
+  for (int item = 0; item < items::kItemCount; ++item) {
+    const Expected& want = dialogs[item];
+    SCOPED_TRACE(want.form);
+    const warnings::frmWarning* d = s.window().warnings().Dialog(item);
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->visible());
+    EXPECT_EQ(d->name(), want.form);
+    EXPECT_EQ(d->caption(), want.title);
+    const ui::Label* message = d->Find<ui::Label>(item == 0 ? "lblWarning" : "Label2");
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->caption(), want.message);
+  }
+
+  Started vcore(sim::Model::ZR430);
+  vcore.Sensors(everythingWrong);
+  vcore.Cycles(1);
+  ASSERT_NE(vcore.window().warnings().Dialog(0), nullptr);
+  EXPECT_EQ(vcore.window().warnings().Dialog(0)->Find<ui::Label>("lblWarning")->caption(),
+            "Your Vcore Voltage exceed the limits");
 }
 
 TEST(DisplayOptions, FahrenheitChangesCaptionsNotTheChip) {

@@ -238,7 +238,9 @@ TEST(Commands, AboutOpensOneWindowAndOkClosesIt) {
   EXPECT_EQ(about->Label2.caption(), "Vigilon for Windows ");
   EXPECT_EQ(about->Label4.caption(), "Version 2.5.0");
   EXPECT_EQ(about->Label5.caption(), "Build: 2550-0111-026");
+  EXPECT_EQ(about->Frame1.caption(), "Norvane Hardware Monitor Product Utility");
   EXPECT_EQ(about->Label2.font(), ui::Font("Times New Roman", 14.25));
+  EXPECT_EQ(about->Label5.font(), ui::Font("Arial", 8.25));
   w.Show();
   w.mAbout.Click();
   EXPECT_EQ(w.about().IfLoaded(), about) << "the same window";

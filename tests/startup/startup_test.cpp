@@ -5,17 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <limits>
 #include <optional>
 #include <tuple>
+#include <vector>
 
+#include "chip/chip_registers.h"
 #include "chip/sim_port_io.h"
 #include "items/settings_record.h"
 #include "monitor/frmvigilon.h"
 #include "platform/fake_platform.h"
 #include "sim/chip_sim.h"
 #include "support/memory_files.h"
+#include "support/vigilon_system.h"
 #include "ui/headless_runtime.h"
 
 namespace vigilon::startup {
@@ -258,38 +262,6 @@ TEST(StartupChip, PreparesControlRegistersBeforeTheMainWindow) {
   EXPECT_EQ(s.run.HelpFile, "/vigilon/zr410.hlp");
 }
 
-TEST(StartupItems, AvailabilityFollowsTheChipModel) {
-  struct Case {
-    uint8_t chipId;
-    std::vector<int> absent;
-    std::vector<int> noBeep;
-  };
-  const Case cases[] = {
-      {0x10, {7, 8}, {7, 8, 12, 13, 14}},
-      {0x11, {7, 8}, {7, 8, 12, 13, 14}},
-      {0x30, {}, {}},
-      {0x40, {1, 6, 7, 8, 11, 14, 15}, {1, 6, 7, 8, 11, 14, 15}},
-      {0x21, {1, 6}, {1}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "chip 0x" << std::hex << int(c.chipId));
-    sim::ChipSim chip;
-    chip::SimPortIo io(chip);
-    platform::FakePlatform platform;
-    items::MemoryFiles files;
-    RunState run(io, platform, files);
-    run.ChipId = c.chipId;
-    run.chip.SetModel(*chip::ChipTraitsFor(c.chipId));
-    SetItemAvailability(run);
-    for (int i = 0; i < 16; ++i) {
-      const bool absent = std::count(c.absent.begin(), c.absent.end(), i) > 0;
-      const bool noBeep = std::count(c.noBeep.begin(), c.noBeep.end(), i) > 0;
-      EXPECT_EQ(run.items.ItemPresent[i], absent ? 0 : 1) << "item " << i;
-      EXPECT_EQ(run.items.ItemBeepCapable[i], noBeep ? 0 : 1) << "item " << i;
-    }
-  }
-}
-
 TEST(StartupItems, EachModelIsIdentified) {
   const std::pair<sim::Model, uint8_t> models[] = {{sim::Model::ZR410, 0x10},
                                                    {sim::Model::ZR420, 0x30},
@@ -354,6 +326,73 @@ sim::Config WithVid(uint8_t vid) {
   sim::Config config;
   config.vid = vid;
   return config;
+}
+
+// What each model has, as the program shows and programs it: from a settings file that watches
+// and beeps for every item, the items the chip lacks get no row and no configuration boxes, and
+// only the items with a beep option get their beep bit and their Beep box.
+TEST(StartupItems, EachModelShowsAndBeepsOnlyTheItemsItHas) {
+  struct Case {
+    sim::Model model;
+    const char* file;
+    std::vector<int> absent;
+    std::vector<int> noBeep;
+  };
+  const Case cases[] = {
+      {sim::Model::ZR410, "zr410.dat", {7, 8}, {7, 8, 12, 13, 14}},
+      {sim::Model::ZR420, "zr420.dat", {}, {}},
+      {sim::Model::ZR430, "zr430.dat", {1, 6, 7, 8, 11, 14, 15}, {1, 6, 7, 8, 11, 14, 15}},
+      {sim::Model::ZR460, "ZR460.dat", {1, 6}, {1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(sim::ModelName(c.model));
+    test::VigilonSystem s(test::ChipOf(c.model));
+    s.files.files[std::string("/vigilon/") + c.file] =
+        SavedSettings(sim::ModelChipId(c.model), [](items::ItemTables& t) {
+          t.ItemEnabled.fill(1);
+          t.ItemBeep.fill(1);
+          t.ItemWErr1.fill(1);
+          t.ItemWErr3.fill(0);
+        });
+    ASSERT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+    limits::LimitPanel& p = s.panel();
+    std::array<uint8_t, 3> beeps{0, 0x80, 0};  // 0x56, 0x57, bank 4 0x53
+    for (int item = 0; item < items::kItemCount; ++item) {
+      SCOPED_TRACE(item);
+      const bool has = std::count(c.absent.begin(), c.absent.end(), item) == 0;
+      const bool beeper = has && std::count(c.noBeep.begin(), c.noBeep.end(), item) == 0;
+      const ui::Label& name = item < 9    ? p.lblItemName[item]
+                              : item < 12 ? p.lblFanItem[item - 9]
+                              : item < 15 ? p.lblTempItem[item - 12]
+                                          : p.lblCaseOpen;
+      const ui::Control& reading = item < 9    ? p.lblStatusV[item]
+                                   : item < 12 ? p.lblFanSpeed[item - 9]
+                                   : item < 15 ? p.lblStatusT[item - 12]
+                                               : p.lblCaseOpen;
+      EXPECT_EQ(name.visible(), has);
+      EXPECT_EQ(reading.visible(), has);
+      const chip::reg::BitReg bit = chip::reg::kBeepBit[item];
+      if (beeper) beeps[bit.bank != 0 ? 2 : bit.index - chip::reg::kBeep1] |= bit.mask;
+    }
+    EXPECT_EQ(s.chip.Reg(0, 0x56), beeps[0]);
+    EXPECT_EQ(s.chip.Reg(0, 0x57), beeps[1]);
+    if (c.model != sim::Model::ZR410) {
+      EXPECT_EQ(s.chip.Reg(4, 0x53) & 0x03, beeps[2]);
+    }
+
+    s.window().Command5.Click();
+    const config::frmConfig* f = s.window().configDialog().IfLoaded();
+    ASSERT_NE(f, nullptr);
+    for (int item = 0; item < items::kItemCount; ++item) {
+      SCOPED_TRACE(item);
+      const bool has = std::count(c.absent.begin(), c.absent.end(), item) == 0;
+      const bool beeper = has && std::count(c.noBeep.begin(), c.noBeep.end(), item) == 0;
+      EXPECT_EQ(f->lblItemName[item].visible(), has);
+      EXPECT_EQ(f->chkEnable[item].visible(), has);
+      EXPECT_EQ(f->chkEnable[item].value(), has ? 1 : 0);
+      EXPECT_EQ(f->chkBeep[item].visible(), beeper);
+    }
+  }
 }
 
 TEST(StartupSettings, MissingFileGivesTheModelsDefaultsAndTheVidLimits) {
