@@ -1,6 +1,6 @@
 // The real main window under Wine: readings and colours after the first cycle on two models, a
-// fan stopped through kestrel.ini raising its warning, and an up-down arrow moving the chip's
-// limit register.
+// fan stopped through kestrel.ini raising its warning, an up-down arrow moving the chip's limit
+// register, and the polling interval's scroll bar range.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -90,11 +90,16 @@ TEST(MainWindowE2E, AStoppedCpuFanWarnsAndDisableHidesItsRow) {
   program.Kill();
 }
 
-TEST(MainWindowE2E, AnUpDownArrowMovesTheChipsLimitRegister) {
+TEST(MainWindowE2E, AnUpDownArrowMovesItsRegisterAndTheIntervalBarSpansOneTo120Seconds) {
   ProgramFolder folder("updown", "model = ZR420\nsuperio = 0x2E\n");
   Process program = Process::Start(folder);
   HWND main = e2e::WaitForWindow(program, kMainTitle);
   ASSERT_NE(main, nullptr);
+  int shortest = 0;
+  int longest = 0;
+  EXPECT_TRUE(GetScrollRange(e2e::FindControl(main, "HScroll1"), SB_CTL, &shortest, &longest));
+  EXPECT_EQ(shortest, 1);
+  EXPECT_EQ(longest, 120);
   ASSERT_TRUE(e2e::WaitUntil([&] { return StateByte(folder, "bank0.2f") == 227; }));
   HWND spin = e2e::FindControl(main, "updHiLimit(2)");
   ASSERT_NE(spin, nullptr);

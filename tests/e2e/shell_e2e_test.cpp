@@ -172,6 +172,8 @@ TEST(ShellE2E, AboutTwiceShowsOneWindow) {
   HWND about = e2e::WaitForForm(r.program, "frmAbout", 10s);
   ASSERT_NE(about, nullptr);
   EXPECT_EQ(e2e::WindowText(about), "About Vigilon");
+  EXPECT_EQ(e2e::WindowText(e2e::FindControl(about, "Frame1")),
+            "Norvane Hardware Monitor Product Utility");
   ASSERT_TRUE(e2e::PressButton(r.main, "&About"));
   EXPECT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == about; }, 5s));
   int abouts = 0;

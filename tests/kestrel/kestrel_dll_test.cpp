@@ -68,7 +68,8 @@ bool RedirectMessageBoxA(HMODULE module, decltype(&MessageBoxA) replacement) {
     auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
     for (; name->u1.AddressOfData != 0; ++name, ++slot) {
       if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
-      const auto* byName = reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+      const auto* byName =
+          reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
       if (std::string_view(reinterpret_cast<const char*>(byName->Name)) != "MessageBoxA") continue;
       DWORD was = 0;
       if (!VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &was))

@@ -191,8 +191,9 @@ TEST(SmartFan, TheStateMachineOnEveryChannelOfEachModel) {
     EXPECT_EQ(p.updFanLoLimit[row].value(), 255 - userLimit);
 
     const std::pair<double, int> moves[] = {
-        {k.rise2 - step, 2}, {k.rise2, 3}, {k.rise3 - step, 3}, {k.rise3, 4}, {k.fall3 + step, 4},
-        {k.fall3, 3},        {k.fall2 + step, 3}, {k.fall2, 2}, {k.fall1 + step, 2},
+        {k.rise2 - step, 2}, {k.rise2, 3},        {k.rise3 - step, 3},
+        {k.rise3, 4},        {k.fall3 + step, 4}, {k.fall3, 3},
+        {k.fall2 + step, 3}, {k.fall2, 2},        {k.fall1 + step, 2},
     };
     for (auto [celsius, want] : moves) {
       s.Temperature(k.sensor, celsius);
