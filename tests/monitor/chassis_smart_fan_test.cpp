@@ -210,23 +210,6 @@ TEST(SmartFan, TheStateMachineOnEveryChannelOfEachModel) {
   }
 }
 
-TEST(SmartFan, HalfDegreesAgainstWholeThresholds) {
-  // Channel 2 of this model reads a half-degree sensor against rise 15 / fall 13; channel 3
-  // another half-degree sensor against rise 14.
-  Started s(sim::Model::ZR420);
-  s.run.items.ItemEnabled[11] = 1;
-  s.run.items.ItemEnabled[14] = 1;
-  s.Temperature(1, 14.5);
-  s.Temperature(2, 14.5);
-  s.Cycles(2);
-  EXPECT_EQ(s.run.smartFan.SmartFanState[2], 1) << "14.5 is below 15: switched off, then waits";
-  EXPECT_FALSE(s.panel().updFanLoLimit[1].enabled());
-  EXPECT_EQ(s.run.smartFan.SmartFanState[3], 5) << "14.5 is at or above 14";
-  EXPECT_EQ(s.Reg(0, 0x5F), 255);
-  // This model's CPU fan has no duty register: only its limit row changed.
-  EXPECT_FALSE(s.run.chip.StoppedByProgram(2));
-}
-
 // ---- Smart fan, the first model ----
 
 TEST(SmartFan, TheFirstModelDrivesFanThreeFromItsFirstSensorsLimits) {
