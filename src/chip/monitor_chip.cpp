@@ -34,11 +34,12 @@ uint8_t Byte(int value) {
   return static_cast<uint8_t>(std::clamp(value, 0, 255));
 }
 
-}  // namespace
-
+// The nominal core voltage of a VID code 0-30; code 31 has none.
 double VidNominalVolts(int code) {
   return code >= 0 && code < static_cast<int>(kVidVolts.size()) ? kVidVolts[code] : 0;
 }
+
+}  // namespace
 
 SmartFanTables LoadSmartFanTables(const ChipTraits& traits) {
   SmartFanTables t;

@@ -21,8 +21,6 @@ struct VidLimits {
   float low;
   float high;
 };
-// The nominal core voltage of a VID code 0-30; code 31 has none.
-double VidNominalVolts(int code);
 
 // A temperature sensor's raw registers: the whole byte, and for the half-degree sensors the
 // byte whose bit 7 is the half degree (0 for the whole-degree sensor).
