@@ -20,22 +20,24 @@ constexpr const char* kSilentTitle =
     "Norvane Vigilon Ver 2.50  -  the monitor chip does not answer";
 constexpr const char* kHealthy = "model = ZR420\nsuperio = 0x2E\n";
 
+struct OtherWindowsQuery {
+  DWORD pid;
+  HWND main;
+  int found;
+};
+
+BOOL CALLBACK CountOtherWindow(HWND window, LPARAM param) {
+  auto* q = reinterpret_cast<OtherWindowsQuery*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == q->pid && window != q->main && IsWindowVisible(window)) ++q->found;
+  return TRUE;
+}
+
 // Visible top-level windows of the process other than `main`: the warning dialogs.
 int OtherWindows(const Process& program, HWND main) {
-  struct Query {
-    DWORD pid;
-    HWND main;
-    int found;
-  } query{program.pid(), main, 0};
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        auto* q = reinterpret_cast<Query*>(param);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid == q->pid && window != q->main && IsWindowVisible(window)) ++q->found;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&query));
+  OtherWindowsQuery query{program.pid(), main, 0};
+  EnumWindows(CountOtherWindow, reinterpret_cast<LPARAM>(&query));
   return query.found;
 }
 
