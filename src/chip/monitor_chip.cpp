@@ -70,7 +70,16 @@ uint8_t MonitorChip::ReadVoltage(int item) {
 uint8_t MonitorChip::ReadFanCount(int fan) {
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(0);
-  return access_.ReadChipReg(kFanCount[static_cast<std::size_t>(fan)]);
+  const uint8_t count = access_.ReadChipReg(kFanCount[static_cast<std::size_t>(fan)]);
+  if (answering()) countBehindDuty_[static_cast<std::size_t>(fan + 1)] = false;
+  return count;
+}
+
+bool MonitorChip::FanFoundStopped(int fan) {
+  ChipAccess::Transaction tx(access_);
+  access_.SelectBank(0);
+  const uint8_t count = access_.ReadChipReg(kFanCount[static_cast<std::size_t>(fan)]);
+  return count == kFanCountNoSpeed && !countBehindDuty_[static_cast<std::size_t>(fan + 1)];
 }
 
 TempRaw MonitorChip::ReadTemperature(int sensor) {
@@ -135,8 +144,7 @@ void MonitorChip::WriteVoltLimit(int item, int scaleValue, bool high) {
 }
 
 namespace {
-void WriteTempCount(ChipAccess& access, const TempRegs& r, uint8_t whole, uint8_t half,
-                    int count) {
+void WriteTempCount(ChipAccess& access, const TempRegs& r, uint8_t whole, uint8_t half, int count) {
   if (!r.halfDegrees) {
     access.WriteChipReg(whole, static_cast<uint8_t>(count & 0xFF));
     return;
@@ -310,13 +318,16 @@ void MonitorChip::SetFanDuty(const ItemFlagBytes& enabled, int16_t fan, int16_t 
   if (fan < 1 || fan > 3 || enabled[static_cast<std::size_t>(8 + fan)] != 1) return;
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(0);
-  if (WriteFanPwm(traits().fanPwmSelect[static_cast<std::size_t>(fan)], value))
-    dutyStopped_[static_cast<std::size_t>(fan)] = (value & 0xFF) == 0;
+  if (!WriteFanPwm(traits().fanPwmSelect[static_cast<std::size_t>(fan)], value)) return;
+  const bool stopped = (value & 0xFF) == 0;
+  dutyStopped_[static_cast<std::size_t>(fan)] = stopped;
+  if (stopped) countBehindDuty_[static_cast<std::size_t>(fan)] = false;
 }
 
 void MonitorChip::RunFan3ByOutputs(bool on) {
   SetFanOutput(kOutputsFan, 0, on ? 1 : 0);
   outputsStopped_ = !on;
+  if (!on) countBehindDuty_[kOutputsFan] = false;
 }
 
 bool MonitorChip::StoppedByProgram(int16_t fan) const {
@@ -329,8 +340,12 @@ void MonitorChip::RunFanFull(int16_t fan) {
   if (dutyStopped_[static_cast<std::size_t>(fan)]) {
     WriteFanPwm(traits().fanPwmSelect[static_cast<std::size_t>(fan)], kFullDuty);
     dutyStopped_[static_cast<std::size_t>(fan)] = false;
+    RanAgain(fan);
   }
-  if (fan == kOutputsFan && outputsStopped_) RunFan3ByOutputs(true);
+  if (fan == kOutputsFan && outputsStopped_) {
+    RunFan3ByOutputs(true);
+    RanAgain(fan);
+  }
 }
 
 void MonitorChip::RestoreStoppedFans() {
@@ -340,18 +355,36 @@ void MonitorChip::RestoreStoppedFans() {
 void MonitorChip::RunEveryDrivenFan() {
   for (int16_t fan = 1; fan <= 3; ++fan) {
     const int16_t selector = traits().fanPwmSelect[static_cast<std::size_t>(fan)];
-    if (selector == 0 || traits().dutyRegister[static_cast<std::size_t>(selector)] == 0) continue;
+    const uint8_t reg =
+        selector > 0 ? traits().dutyRegister[static_cast<std::size_t>(selector)] : 0;
+    if (reg == 0) continue;
+    bool stopped = false;
+    {
+      ChipAccess::Transaction tx(access_);
+      access_.SelectBank(0);
+      stopped = access_.ReadChipReg(reg) == 0;
+    }
     WriteFanPwm(selector, kFullDuty);
     dutyStopped_[static_cast<std::size_t>(fan)] = false;
+    if (stopped) RanAgain(fan);
   }
-  if (traits().smartFan == SmartFanKind::OutputBits) RunFan3ByOutputs(true);
+  if (traits().smartFan == SmartFanKind::OutputBits) {
+    const uint8_t bits = FanOutputLowBit(kOutputsFan) * 3;
+    bool stopped = false;
+    {
+      ChipAccess::Transaction tx(access_);
+      access_.SelectBank(0);
+      stopped = (access_.ReadChipReg(kFanControl) & bits) == 0;
+    }
+    RunFan3ByOutputs(true);
+    if (stopped) RanAgain(kOutputsFan);
+  }
 }
 
 // ---- The Super-I/O device ----
 
 void MonitorChip::RestoreMonitorDevice(uint8_t activationFound) {
-  if (access_.SuperIoPort != 0 && activationFound == 0)
-    access_.WriteSuperIoReg(kSioActivation, 0);
+  if (access_.SuperIoPort != 0 && activationFound == 0) access_.WriteSuperIoReg(kSioActivation, 0);
 }
 
 }  // namespace vigilon::chip

@@ -89,8 +89,14 @@ class MonitorChip {
   bool answering() const { return access_.bankRegisterSane(); }
 
   // ---- Readings ----
-  uint8_t ReadVoltage(int item);       // items 0-8: the register count
-  uint8_t ReadFanCount(int fan);       // fans 0-2: the count, 255 = no speed
+  uint8_t ReadVoltage(int item);  // items 0-8: the register count
+  // Fans 0-2: the count, 255 = no speed. This is the cycle's reading, taken while the chip
+  // measures: it is the fan as it runs now.
+  uint8_t ReadFanCount(int fan);
+  // Whether fan `fan` (0-2) reads as stopped when its limit row is set up. A fan the program
+  // gave full duty again after it stood stopped never does until a cycle has read it: with the
+  // chip's monitoring stopped for the set-up, its count is still that of the stopped fan.
+  bool FanFoundStopped(int fan);
   TempRaw ReadTemperature(int sensor);  // sensors 0-2
   // The chassis switch: asks the chip to let go of a latch the case no longer holds, then
   // reads it. True while the case is open, or was opened since and not yet let go.
@@ -155,7 +161,8 @@ class MonitorChip {
   // Every fan the program itself stopped runs again: the first thing every way out does.
   void RestoreStoppedFans();
   // Every fan the smart fan may drive at full duty (and the first model's fan 3 on), so that a
-  // start begins from running fans whatever an earlier run left.
+  // start begins from running fans whatever an earlier run left. Runs before Set_Fan_Status,
+  // which would switch the first model's fan 3 back to its duty before it is seen stopped.
   void RunEveryDrivenFan();
 
   // ---- The Super-I/O device ----
@@ -170,6 +177,10 @@ class MonitorChip {
   // per fan number, its duty written as 0; and the first model's fan 3 off by its output bits.
   std::array<bool, 4> dutyStopped_{};
   bool outputsStopped_ = false;
+  // Per fan number: given full duty again after it stood stopped (by this run or an earlier
+  // one), and no cycle has read its count since.
+  std::array<bool, 4> countBehindDuty_{};
+  void RanAgain(int16_t fan) { countBehindDuty_[static_cast<std::size_t>(fan)] = true; }
 };
 
 }  // namespace vigilon::chip

@@ -318,7 +318,7 @@ void LimitPanel::InitFanControls() {
   run_.chip.SelectFanDivisors();
   for (int f = 0; f < kFans; ++f) {
     updFanLoLimit[f].SetEnabled(true);
-    if (run_.chip.ReadFanCount(f) == items::kFanCountStopped) {
+    if (run_.chip.FanFoundStopped(f)) {
       // A fan found stopped keeps a limit that accepts it, until the next set-up.
       AcceptStoppedFan(f);
       lblFanSpeed[f].SetCaption("low speed");

@@ -3,7 +3,6 @@
 
 #include <string>
 
-
 namespace vigilon {
 
 namespace {
@@ -113,10 +112,10 @@ void frmvigilon::Form_Load() {
     panel_.SwitchBoundLabels(t, celsius);
   }
 
-  run_.chip.Set_Fan_Status();
   // Whatever an earlier run left (one ended by the task manager, a crash, a power cut), the
-  // smart fan starts from running fans.
+  // smart fan starts from running fans, and their rows from the user's limits.
   run_.chip.RunEveryDrivenFan();
+  run_.chip.Set_Fan_Status();
 
   if (run_.traits().vcoreLayout) {
     panel_.lblItemName[0].SetCaption("Vcore");

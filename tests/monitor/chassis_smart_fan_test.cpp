@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 #include <utility>
@@ -20,7 +22,7 @@ using test::ChipOf;
 using test::VigilonSystem;
 
 struct Started : VigilonSystem {
-  explicit Started(sim::Model model, void (*prepare)(VigilonSystem&) = nullptr)
+  explicit Started(sim::Model model, const std::function<void(VigilonSystem&)>& prepare = {})
       : VigilonSystem(ChipOf(model)) {
     if (prepare) prepare(*this);
     EXPECT_EQ(Start(), startup::StartupOutcome::MainWindowShown);
@@ -240,33 +242,115 @@ TEST(SmartFan, TheFirstModelDrivesFanThreeFromItsFirstSensorsLimits) {
 
 // ---- No fan stays stopped behind the program ----
 
-TEST(SmartFan, AFanTheProgramStoppedRunsAgainOnceItNoLongerSteersIt) {
-  // The CPU fan (fan 2, duty 0x5B) follows the System sensor on this model.
-  Started s(sim::Model::ZR430);
-  limits::LimitPanel& p = s.panel();
-  s.Temperature(0, 20);
-  s.Cycles(1);
-  ASSERT_EQ(s.Reg(0, 0x5B), 0) << "stopped below the first threshold";
+// How a sensor leaves monitoring while the smart fan has its fan stopped.
+enum class Leaves { ConfigDialog, WarningDisable, LoadDefault, SettingsFileAfterKill };
 
-  // The user stops watching the sensor: the fan runs and its row takes the user's limit back.
-  frmvigilon& w = s.window();
-  w.Command5.Click();
-  w.configDialog().IfLoaded()->chkEnable[12].UserClick();
-  w.configDialog().IfLoaded()->cmdSelect[0].Click();
-  EXPECT_EQ(s.Reg(0, 0x5B), 255);
-  EXPECT_TRUE(p.updFanLoLimit[1].enabled());
-  EXPECT_EQ(s.Reg(0, 0x3C), s.run.items.FanLimitCount[1]);
-  s.Temperature(0, 110);
-  s.Temperature(1, 110);
-  s.Cycles(3);
-  EXPECT_EQ(s.Reg(0, 0x5B), 255);
-  EXPECT_NE(p.lblFanSpeed[1].caption(), "Fan off");
+struct Unsteered {
+  const char* how;
+  sim::Model model;
+  Leaves leaves;
+  int sensor;    // 0..2, the channel's sensor
+  int row;       // the fan limit row the smart fan switches
+  uint8_t duty;  // the stopped fan's duty register; 0: the first model's output bits
+};
 
-  // Watched again, it is steered from the start: switched off again below the threshold.
-  s.Temperature(0, 20);
-  s.run.items.ItemEnabled[12] = 1;
-  s.Cycles(1);
-  EXPECT_EQ(s.Reg(0, 0x5B), 0);
+// Whichever way the program stops steering a fan it switched off, the fan runs at full duty and
+// its row holds the user's limit for the rest of the run: hot sensors no longer switch it, its
+// row never reads "Fan off", and a fan that then stops warns.
+TEST(SmartFan, AFanTheProgramStoppedRunsForGoodOnceItNoLongerSteersIt) {
+  const Unsteered cases[] = {
+      {"the configuration dialog", sim::Model::ZR430, Leaves::ConfigDialog, 0, 1, 0x5B},
+      {"a warning's Disable", sim::Model::ZR430, Leaves::WarningDisable, 0, 1, 0x5B},
+      // The defaults watch neither this sensor nor its fan.
+      {"Load Default", sim::Model::ZR420, Leaves::LoadDefault, 2, 2, 0x5F},
+      {"a settings file at a start after a kill", sim::Model::ZR430, Leaves::SettingsFileAfterKill,
+       0, 1, 0x5B},
+      {"the first model's output bits", sim::Model::ZR410, Leaves::ConfigDialog, 0, 1, 0},
+  };
+  for (const Unsteered& c : cases) {
+    SCOPED_TRACE(c.how);
+    const int sensorItem = 12 + c.sensor;
+    const int fanItem = 9 + c.row;
+    auto s = std::make_unique<Started>(c.model);
+    s->run.items.ItemEnabled[sensorItem] = 1;
+    s->run.items.ItemEnabled[fanItem] = 1;
+    if (c.leaves == Leaves::SettingsFileAfterKill) {
+      // Saved while the sensor was not watched, then watched again without a save.
+      s->run.items.ItemEnabled[sensorItem] = 0;
+      s->window().Command4.Click();
+      s->run.items.ItemEnabled[sensorItem] = 1;
+    }
+    if (c.leaves == Leaves::WarningDisable) {
+      s->panel().updTempHiLimit[c.sensor].SetValue(40);  // 0 degrees: the cold sensor warns
+    }
+    s->Temperature(c.sensor, 10);  // below every first threshold and the first model's band
+    s->Cycles(1);
+    if (c.duty != 0) {
+      ASSERT_EQ(s->Reg(0, c.duty), 0);
+    } else {
+      ASSERT_EQ(s->Reg(0, 0x4D) & 0x30, 0);
+    }
+    ASSERT_FALSE(s->panel().updFanLoLimit[c.row].enabled());
+
+    frmvigilon* w = &s->window();
+    switch (c.leaves) {
+      case Leaves::ConfigDialog:
+        w->Command5.Click();
+        w->configDialog().IfLoaded()->chkEnable[sensorItem].UserClick();
+        w->configDialog().IfLoaded()->cmdSelect[0].Click();
+        break;
+      case Leaves::WarningDisable:
+        ASSERT_NE(w->warnings().Dialog(sensorItem), nullptr);
+        w->warnings().Dialog(sensorItem)->Command[warnings::kDisable].Click();
+        break;
+      case Leaves::LoadDefault:
+        w->Command3.Click();
+        // The user watches the fan again, not its sensor.
+        s->run.items.ItemEnabled[fanItem] = 1;
+        w->RefreshPanelEnable();
+        break;
+      case Leaves::SettingsFileAfterKill: {
+        // Killed: nothing of the program runs. The next start finds the fan stopped.
+        const std::unique_ptr<Started> killed = std::move(s);
+        s = std::make_unique<Started>(c.model, [&](VigilonSystem& next) {
+          next.chip = killed->chip;
+          next.files = killed->files;
+        });
+        w = &s->window();
+        break;
+      }
+    }
+    ASSERT_EQ(s->run.items.ItemEnabled[sensorItem], 0);
+    ASSERT_EQ(s->run.items.ItemEnabled[fanItem], 1);
+
+    s->Sensors([](sim::Sensors& in) { in.celsius = {110, 110, 110}; });
+    s->Cycles(50);
+    if (c.duty != 0) {
+      EXPECT_EQ(s->Reg(0, c.duty), 255);
+    } else {
+      EXPECT_EQ(s->Reg(0, 0x4D) & 0x30, 0x20);
+    }
+    limits::LimitPanel& p = s->panel();
+    const int16_t userLimit = s->run.items.FanLimitCount[c.row];
+    EXPECT_TRUE(p.updFanLoLimit[c.row].enabled());
+    EXPECT_EQ(p.updFanLoLimit[c.row].value(), 255 - userLimit);
+    EXPECT_EQ(s->Reg(0, static_cast<uint8_t>(0x3B + c.row)), userLimit);
+    EXPECT_NE(p.lblFanSpeed[c.row].caption(), "Fan off");
+
+    s->Sensors([&](sim::Sensors& in) { in.rpm[static_cast<size_t>(c.row)] = 0; });
+    s->Cycles(1);
+    EXPECT_EQ(p.lblFanSpeed[c.row].caption(), "low_speed");
+    EXPECT_NE(w->warnings().Dialog(fanItem), nullptr) << "a stopped fan warns";
+
+    // Watched again, the fan is steered from the start: switched off below the threshold.
+    s->Sensors([&](sim::Sensors& in) { in.celsius[static_cast<size_t>(c.sensor)] = 10; });
+    s->run.items.ItemEnabled[sensorItem] = 1;
+    s->Cycles(1);
+    EXPECT_FALSE(p.updFanLoLimit[c.row].enabled());
+    if (c.duty != 0) {
+      EXPECT_EQ(s->Reg(0, c.duty), 0);
+    }
+  }
 }
 
 TEST(SmartFan, NoWayOutLeavesAFanStoppedAndANewStartHealsAHardKill) {
