@@ -102,6 +102,11 @@ class frmvigilon : public ui::Form {
   void SetStatus(ui::Label& label, bool inLimits, int item);
   // The readings blank, as while the system suspends.
   void BlankReadings();
+  // Whether the system has asked to suspend, even in the middle of this cycle; if so the
+  // readings blank and the cycle goes no further.
+  bool SuspendCame();
+  // The chip has stopped answering: the readings blank and the title and tray tip say so.
+  void ChipFellSilent();
   // Whether the chip answered the access just made; if not, this cycle uses no reading more.
   bool Answered();
   // The title and the tray tip say whether the chip answers.

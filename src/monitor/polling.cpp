@@ -45,47 +45,62 @@ bool frmvigilon::Answered() {
   return false;
 }
 
+bool frmvigilon::SuspendCame() {
+  if (!run_.MonitorSuspended) return false;
+  // Nothing of the chip is touched: its status registers clear when read, and the alarms they
+  // latch meanwhile are the next full cycle's.
+  BlankReadings();
+  return true;
+}
+
+void frmvigilon::ChipFellSilent() {
+  // Whatever is written meanwhile never reaches it: it is programmed anew once it answers.
+  run_.ChipSilent = true;
+  BlankReadings();
+  ShowChipSilence(true);
+}
+
 void frmvigilon::PollSensors() {
-  if (run_.MonitorSuspended) {
-    // Nothing of the chip is touched: its status registers clear when read, and the alarms
-    // they latch meanwhile are the next full cycle's.
-    BlankReadings();
-    return;
-  }
+  if (SuspendCame()) return;
   // Another program that keeps the shared bus costs this cycle one wait at most.
   run_.chip.NewMoment();
   silentNow_ = false;
   SetEyeIcon("\\eye2.ico");
-  // A warning dialog's buttons run inside the steps below, and a resume may come with them:
-  // each step asks again. A chip that stops answering is seen at the bank select before each
-  // reading, so no reading of a silent chip is shown, warned about or steered by.
-  if (!run_.MonitorSuspended) ProcessVoltage();
+  // A suspend can come in the middle of a cycle: the shell's icon call and a warning dialog
+  // let its notice in. Each step, and each item inside it, asks again before it touches the
+  // chip, and so does the rest of the cycle. A chip that stops answering is seen at the bank
+  // select before each reading, so no reading of a silent chip is shown, warned about or
+  // steered by.
+  if (!silentNow_) ProcessVoltage();
   if (!silentNow_) ProcessTemperature();
-  if (!silentNow_ && !run_.MonitorSuspended) ProcessSmartFan();
+  if (!silentNow_) ProcessSmartFan();
   if (!silentNow_) {
     SetEyeIcon("\\eye1.ico");
     ProcessCaseOpen();
   }
-  if (!silentNow_ && !run_.MonitorSuspended) ProcessFan();
+  if (!silentNow_) ProcessFan();
+  if (SuspendCame()) return;
   if (silentNow_) {
-    // Whatever is written meanwhile never reaches it: it is programmed anew once it answers.
-    run_.ChipSilent = true;
-    BlankReadings();
-    ShowChipSilence(true);
+    ChipFellSilent();
     return;
   }
   SetEyeIcon("\\eye0.ico");
+  if (SuspendCame()) return;
   RefreshPanelEnable();
   SelectUnitButtons();
   SetEyeIcon("\\eye.ico");
+  if (SuspendCame()) return;
 
   // The interrupt status registers are read, and the values dropped, at the end of every cycle.
-  // No alarm sets bit 7 of the second one: all ones there means the chip has stopped answering,
-  // and whatever was written meanwhile never reached it. Once it answers again it is programmed
-  // anew from the rows and flags, as after a resume.
+  // No alarm sets bit 7 of the second one: all ones there means the chip has stopped answering
+  // (the only sign of it when no item is monitored), and whatever was written meanwhile never
+  // reached it. Once it answers again it is programmed anew from the rows and flags, as after a
+  // resume.
   if (run_.chip.ReadInterruptStatus() == 0xFF) {
-    run_.ChipSilent = true;
-  } else if (run_.ChipSilent) {
+    ChipFellSilent();
+    return;
+  }
+  if (run_.ChipSilent) {
     run_.ChipSilent = false;
     ProgramChipAgain();
     ShowChipSilence(false);
@@ -101,6 +116,7 @@ void frmvigilon::PollSensors() {
 void frmvigilon::ProcessVoltage() {
   const items::ItemTables& t = run_.items;
   for (int i = 0; i < limits::kVolts; ++i) {
+    if (run_.MonitorSuspended) return;
     if (t.ItemEnabled[i] != 1) continue;
     const uint8_t v = run_.chip.ReadVoltage(i);
     if (!Answered()) return;
@@ -124,6 +140,7 @@ void frmvigilon::ProcessTemperature() {
   const items::ItemTables& t = run_.items;
   const bool celsius = items::IsTrue(t.TempInCelsius);
   for (int sensor = 0; sensor < limits::kTemps; ++sensor) {
+    if (run_.MonitorSuspended) return;
     const int item = items::kFirstTempItem + sensor;
     if (t.ItemEnabled[item] != 1) continue;
     const chip::TempRaw raw = run_.chip.ReadTemperature(sensor);
@@ -154,6 +171,7 @@ void frmvigilon::ProcessTemperature() {
 void frmvigilon::ProcessFan() {
   const items::ItemTables& t = run_.items;
   for (int f = 0; f < limits::kFans; ++f) {
+    if (run_.MonitorSuspended) return;
     const int item = items::kFirstFanItem + f;
     if (t.ItemEnabled[item] != 1) continue;
     const uint8_t c = run_.chip.ReadFanCount(f);
@@ -175,7 +193,7 @@ void frmvigilon::ProcessFan() {
 }
 
 void frmvigilon::ProcessCaseOpen() {
-  if (run_.items.ItemEnabled[items::kChassisItem] != 1) return;
+  if (run_.MonitorSuspended || run_.items.ItemEnabled[items::kChassisItem] != 1) return;
   const bool opened = run_.chip.ReadChassisOpened();
   if (!Answered()) return;
   if (opened) {

@@ -52,7 +52,7 @@ void frmvigilon::TakeVidLimits() {
   // A chip that does not answer would give the core rail limits from all-ones VID pins: those
   // stay as they were, and the chip is programmed once it answers.
   if (run_.chip.ReadChipId() != run_.ChipId) {
-    run_.ChipSilent = true;
+    ChipFellSilent();
     return;
   }
   const chip::VidLimits vid = run_.chip.DecodeVid();

@@ -12,12 +12,14 @@ constexpr int16_t kFullDuty = 255;
 
 void frmvigilon::ProcessSmartFan() {
   const chip::ChipTraits& model = run_.traits();
+  if (run_.MonitorSuspended) return;
   if (model.smartFan == chip::SmartFanKind::OutputBits) {
     SmartFanByOutputBits();
     return;
   }
   const chip::SmartFanTables& tables = run_.smartFan;
   for (int16_t channel = 1; channel <= 3; ++channel) {
+    if (run_.MonitorSuspended) return;
     const int16_t sensor = tables.SmartFanSensor[channel];
     if (sensor == chip::kNoSensor || run_.items.ItemEnabled[sensor] != 1) continue;
     const int16_t scale = sensor == items::kFirstTempItem ? 1 : 2;

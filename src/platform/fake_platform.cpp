@@ -46,6 +46,10 @@ bool FakePlatform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
 
 bool FakePlatform::ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) {
   if (recordCalls) notifyCalls.push_back({op, record});
+  if (whileTrayRequest) {
+    const auto hook = whileTrayRequest;  // copied: the hook may replace itself
+    hook();
+  }
   return true;
 }
 

@@ -34,6 +34,9 @@ class FakePlatform : public Platform {
   // Runs while a box is up, before it is answered: on Windows timers keep firing under a
   // message box, so a test advances virtual time here.
   std::function<void(const std::string& text)> whileMsgBoxShown;
+  // Runs inside every tray request: the shell's answer lets a message sent meanwhile (a power
+  // notice) in before the call returns.
+  std::function<void()> whileTrayRequest;
   std::string folder = "/vigilon";
   std::set<std::string> files;  // names present in the program folder, without a separator
   InstanceCheck instance;       // what the single-instance check answers

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-
 #include <string>
 #include <vector>
 
@@ -385,6 +384,32 @@ TEST(Power, ASuspendThatNeverComesEndsAndOneInsideTheSettlingTimeStopsIt) {
   EXPECT_TRUE(monitoringRuns());
 }
 
+// A suspend notice can come while the cycle waits for the shell (or a dialog): the rest of
+// that cycle reads and writes nothing, not even the status registers that clear when read.
+TEST(Power, ASuspendInTheMiddleOfACycleEndsItThere) {
+  for (int call = 0; call < 4; ++call) {  // inside each icon change before the status read
+    SCOPED_TRACE(testing::Message() << "the cycle's icon call " << call);
+    Started s;
+    frmvigilon& w = s.window();
+    s.Sensors([](sim::Sensors& in) { in.chassisOpen = true; });
+    int calls = 0;
+    size_t afterNotice = 0;
+    s.platform.whileTrayRequest = [&] {
+      if (calls++ != call) return;
+      w.DeliverPowerNotice(PowerNotice::Suspend);
+      afterNotice = s.chip.Log().size();
+    };
+    s.Cycles(1);
+    s.platform.whileTrayRequest = nullptr;
+    ASSERT_TRUE(s.run.MonitorSuspended);
+    EXPECT_EQ(s.chip.Log().size(), afterNotice) << "the chip was touched after the notice";
+    EXPECT_EQ(s.Reg(0, 0x40) & 0x01, 0) << "monitoring stays stopped";
+    EXPECT_EQ(w.panel().lblStatusV[0].caption(), "------");
+    EXPECT_EQ(w.panel().lblCaseOpen.caption(), "");
+    EXPECT_TRUE(s.platform.sleeps.empty()) << "a suspended cycle has no pause";
+  }
+}
+
 // ---- A chip that stops answering, and an item taken out of monitoring ----
 
 void ChipAnswers(Started& s, bool answers) {
@@ -417,6 +442,28 @@ TEST(SilentChip, NoReadingOfASilentChipIsShownWarnedAboutOrSteeredBy) {
   s.Cycles(1);
   EXPECT_EQ(w.caption(), "Norvane Vigilon Ver 2.50");
   EXPECT_NE(w.panel().lblStatusV[0].caption(), "------");
+}
+
+// Where no step reads the chip (nothing is monitored) the status read sees it fall silent, and
+// the defaults' VID read sees it before any cycle: either tells the user at once.
+TEST(SilentChip, SeenOutsideTheReadingStepsItIsToldAtOnce) {
+  Started s;
+  frmvigilon& w = s.window();
+  s.run.items.ItemEnabled.fill(0);
+  w.RefreshPanelEnable();
+  ChipAnswers(s, false);
+  s.Cycles(1);
+  EXPECT_TRUE(s.run.ChipSilent);
+  EXPECT_NE(w.caption().find("does not answer"), std::string::npos);
+  EXPECT_EQ(w.panel().lblStatusV[0].caption(), "------");
+  ChipAnswers(s, true);
+  s.Cycles(1);
+  EXPECT_EQ(w.caption(), "Norvane Vigilon Ver 2.50");
+
+  ChipAnswers(s, false);
+  w.Command3.Click();
+  EXPECT_NE(w.caption().find("does not answer"), std::string::npos) << "Load Default";
+  EXPECT_EQ(w.panel().lblStatusV[0].caption(), "------");
 }
 
 TEST(SilentChip, WhatChangedMeanwhileReachesTheChipOnceItAnswersAgain) {
@@ -486,10 +533,20 @@ TEST(Commands, EachWayToSwitchTheUnitReadsTheTemperaturesOnce) {
       {"Image1", [&] { w.Image1.Click(); }, true},
       {"Image1 again", [&] { w.Image1.Click(); }, true},
       {"Option2", [&] { w.Option2.UserClick(); }, false},
-      {"the cycle after Load Default", [&] { w.Command3.Click(); lowSensitive(); s.Cycles(1); },
+      {"the cycle after Load Default",
+       [&] {
+         w.Command3.Click();
+         lowSensitive();
+         s.Cycles(1);
+       },
        true},
       {"Option2 again", [&] { w.Option2.UserClick(); }, false},
-      {"the cycle after Make Data", [&] { w.Command7.Click(); lowSensitive(); s.Cycles(1); },
+      {"the cycle after Make Data",
+       [&] {
+         w.Command7.Click();
+         lowSensitive();
+         s.Cycles(1);
+       },
        true},
   };
   for (const Way& way : ways) {
