@@ -352,6 +352,15 @@ void MonitorChip::RestoreStoppedFans() {
   for (int16_t fan = 1; fan <= 3; ++fan) RunFanFull(fan);
 }
 
+void MonitorChip::ReprogramFanDrive() {
+  for (int16_t fan = 1; fan <= 3; ++fan) {
+    const int16_t selector = traits().fanPwmSelect[static_cast<std::size_t>(fan)];
+    if (selector == 0) continue;
+    WriteFanPwm(selector, dutyStopped_[static_cast<std::size_t>(fan)] ? 0 : kFullDuty);
+  }
+  if (traits().smartFan == SmartFanKind::OutputBits) RunFan3ByOutputs(!outputsStopped_);
+}
+
 void MonitorChip::RunEveryDrivenFan() {
   for (int16_t fan = 1; fan <= 3; ++fan) {
     const int16_t selector = traits().fanPwmSelect[static_cast<std::size_t>(fan)];

@@ -160,6 +160,10 @@ class MonitorChip {
   void RunFanFull(int16_t fan);
   // Every fan the program itself stopped runs again: the first thing every way out does.
   void RestoreStoppedFans();
+  // The chip answers again after writes may have been lost: every fan the smart fan may drive
+  // at the duty the program holds for it (0 where it stopped it, full otherwise), and the first
+  // model's fan 3 outputs likewise.
+  void ReprogramFanDrive();
   // Every fan the smart fan may drive at full duty (and the first model's fan 3 on), so that a
   // start begins from running fans whatever an earlier run left. Runs before Set_Fan_Status,
   // which would switch the first model's fan 3 back to its duty before it is seen stopped.

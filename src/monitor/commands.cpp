@@ -158,8 +158,12 @@ void frmvigilon::mDefault_Click() {
   LoadDefaultLimits();
   TakeVidLimits();
   SetUpRows();
-  run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
-  run_.chip.StartMonitoring();
+  // While the system is suspending, the chip stays stopped with its fan beeps off: the end of
+  // the settling time (or of a pause that never became a suspend) does the rest.
+  if (!run_.MonitorSuspended) {
+    run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
+    run_.chip.StartMonitoring();
+  }
   // An open configuration dialog would put back, at Cancel, the flags the defaults replaced.
   config_.FlagsReloaded();
   // The unit buttons follow the default unit now: left to the next cycle, their click would

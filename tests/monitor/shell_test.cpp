@@ -360,9 +360,14 @@ TEST(Power, ASuspendThatNeverComesEndsAndOneInsideTheSettlingTimeStopsIt) {
   EXPECT_TRUE(monitoringRuns());
   EXPECT_NE(w.panel().lblStatusV[0].caption(), "------");
 
-  // A query nothing follows: the system runs on, so the program ends the pause itself.
+  // A query nothing follows: the system runs on, so the program ends the pause itself. The
+  // defaults loaded meanwhile leave the chip stopped and the fans silent until then.
   w.DeliverPowerNotice(PowerNotice::QuerySuspend);
-  s.runtime.Advance(50000);
+  s.runtime.Advance(20000);
+  w.Command3.Click();
+  EXPECT_FALSE(monitoringRuns()) << "Load Default";
+  EXPECT_EQ(s.Reg(0, 0x56) & 0xC0, 0);
+  s.runtime.Advance(30000);
   EXPECT_TRUE(s.run.MonitorSuspended) << "a slow suspend is waited for a while";
   s.runtime.Advance(20000);
   EXPECT_FALSE(s.run.MonitorSuspended);
@@ -469,18 +474,24 @@ TEST(SilentChip, SeenOutsideTheReadingStepsItIsToldAtOnce) {
 TEST(SilentChip, WhatChangedMeanwhileReachesTheChipOnceItAnswersAgain) {
   Started s;
   limits::LimitPanel& p = s.panel();
+  s.StopFanOne();
   ChipAnswers(s, false);
   s.Cycles(1);
   EXPECT_TRUE(s.run.ChipSilent);
   const uint8_t before = s.Reg(0, 0x2F);
   for (int i = 0; i < 3; ++i) p.updHiLimit[2].ArrowUp();
+  // The defaults stop watching the stopped fan: the program gives it full duty, in vain.
+  s.window().Command3.Click();
+  for (int i = 0; i < 3; ++i) p.updHiLimit[2].ArrowUp();
   s.Cycles(2);
   EXPECT_EQ(s.Reg(0, 0x2F), before) << "the writes went nowhere";
+  EXPECT_EQ(s.Reg(0, 0x5B), 0);
 
   ChipAnswers(s, true);
   s.Cycles(1);
   EXPECT_FALSE(s.run.ChipSilent);
   EXPECT_EQ(s.Reg(0, 0x2F), p.updHiLimit[2].value());
+  EXPECT_EQ(s.Reg(0, 0x5B), 255) << "the fan given back runs";
   EXPECT_EQ(s.Reg(0, 0x40) & 0x01, 0x01) << "monitoring runs";
   EXPECT_EQ(s.Reg(0, 0x57) & 0x80, 0x80) << "the beeper is armed";
 }
