@@ -107,6 +107,8 @@ class frmvigilon : public ui::Form {
   bool SuspendCame();
   // The chip has stopped answering: the readings blank and the title and tray tip say so.
   void ChipFellSilent();
+  // It answers again: programmed anew, and the title and tray tip say nothing more of it.
+  void ChipAnswersAgain();
   // Whether the chip answered the access just made; if not, this cycle uses no reading more.
   bool Answered();
   // The title and the tray tip say whether the chip answers.

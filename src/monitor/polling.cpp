@@ -60,11 +60,20 @@ void frmvigilon::ChipFellSilent() {
   ShowChipSilence(true);
 }
 
+void frmvigilon::ChipAnswersAgain() {
+  run_.ChipSilent = false;
+  ProgramChipAgain();
+  ShowChipSilence(false);
+}
+
 void frmvigilon::PollSensors() {
   if (SuspendCame()) return;
   // Another program that keeps the shared bus costs this cycle one wait at most.
   run_.chip.NewMoment();
   silentNow_ = false;
+  // A chip that was silent is programmed anew before anything is read from it: the writes it
+  // missed may include its start, and its readings would then still be those of before.
+  if (run_.ChipSilent && run_.chip.ReadChipId() == run_.ChipId) ChipAnswersAgain();
   SetEyeIcon("\\eye2.ico");
   // A suspend can come in the middle of a cycle: the shell's icon call and a warning dialog
   // let its notice in. Each step, and each item inside it, asks again before it touches the
@@ -100,11 +109,7 @@ void frmvigilon::PollSensors() {
     ChipFellSilent();
     return;
   }
-  if (run_.ChipSilent) {
-    run_.ChipSilent = false;
-    ProgramChipAgain();
-    ShowChipSilence(false);
-  }
+  if (run_.ChipSilent) ChipAnswersAgain();
 
   platform().Sleep(kCyclePauseMs);
   SetEyeIcon("\\eye0.ico");

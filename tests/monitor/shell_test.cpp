@@ -486,10 +486,14 @@ TEST(SilentChip, WhatChangedMeanwhileReachesTheChipOnceItAnswersAgain) {
   s.Cycles(2);
   EXPECT_EQ(s.Reg(0, 0x2F), before) << "the writes went nowhere";
   EXPECT_EQ(s.Reg(0, 0x5B), 0);
+  // It comes back stopped (the start after a resume went nowhere), its readings as they were.
+  s.chip.PokeReg(0, 0x40, s.Reg(0, 0x40) & 0xFE);
+  s.Sensors([](sim::Sensors& in) { in.celsius[0] = 50; });
 
   ChipAnswers(s, true);
   s.Cycles(1);
   EXPECT_FALSE(s.run.ChipSilent);
+  EXPECT_EQ(p.lblStatusT[0].caption(), "50.00") << "programmed before it is read";
   EXPECT_EQ(s.Reg(0, 0x2F), p.updHiLimit[2].value());
   EXPECT_EQ(s.Reg(0, 0x5B), 255) << "the fan given back runs";
   EXPECT_EQ(s.Reg(0, 0x40) & 0x01, 0x01) << "monitoring runs";
