@@ -22,6 +22,7 @@
 #include "items/settings_record.h"
 #include "monitor/frmvigilon.h"
 #include "platform/fake_platform.h"
+#include "soak/fan_model.h"
 #include "startup/startup.h"
 #include "support/memory_files.h"
 #include "ui/headless_runtime.h"
@@ -36,14 +37,40 @@ using ui::PowerNotice;
 namespace {
 
 constexpr const char* kActionNames[] = {
-    "fan stops",       "fan runs",        "temperature",          "voltage out",
-    "voltage back",    "chassis opens",   "chassis closes",       "chip vanishes",
-    "chip returns",    "suspend storm",   "query, no resume",     "lone resume",
-    "warning Ignore",  "warning Disable", "warning Shut Down",    "warning Help",
-    "config opens",    "config click",    "config OK",            "config Cancel",
-    "config close box", "Load Default",   "unit",                 "interval",
-    "limit change",    "save",            "save fails",           "hide/restore",
-    "About",           "restart",         "damaged file",
+    "fan stops",
+    "fan runs",
+    "temperature",
+    "voltage out",
+    "voltage back",
+    "chassis opens",
+    "chassis closes",
+    "chip vanishes",
+    "chip returns",
+    "suspend storm",
+    "query refused",
+    "lone resume",
+    "query alone",
+    "suspend while settling",
+    "warning Ignore",
+    "warning Disable",
+    "warning Shut Down",
+    "warning Help",
+    "config opens",
+    "config click",
+    "config OK",
+    "config Cancel",
+    "config close box",
+    "Load Default",
+    "unit",
+    "interval",
+    "limit change",
+    "save",
+    "save fails",
+    "hide/restore",
+    "About",
+    "restart",
+    "hard kill",
+    "damaged file",
 };
 static_assert(std::size(kActionNames) == static_cast<size_t>(Action::kCount));
 
@@ -54,14 +81,23 @@ sim::Config ChipConfig(sim::Model model) {
   return config;
 }
 
+// The fake platform, with the moment each full monitoring cycle pauses: its smart-fan step has
+// run, and nothing of the cycle touches the chip after it.
+struct SoakPlatform : platform::FakePlatform {
+  std::function<void()> atPause;
+  void Sleep(uint32_t milliseconds) override {
+    FakePlatform::Sleep(milliseconds);
+    if (atPause) atPause();
+  }
+};
+
 // One run of the program: what a process holds, created at start and gone at exit.
 struct Instance {
-  Instance(sim::ChipSim& chip, items::MemoryFiles& files)
-      : io(chip), run(io, platform, files) {
+  Instance(sim::ChipSim& chip, items::MemoryFiles& files) : io(chip), run(io, platform, files) {
     platform.files = {"eye.ico", "eye0.ico", "eye1.ico", "eye2.ico"};
   }
   chip::SimPortIo io;
-  platform::FakePlatform platform;
+  SoakPlatform platform;
   RunState run;
   ui::HeadlessRuntime runtime{platform};
   std::optional<ui::FormSlot<frmvigilon, RunState&>> main;
@@ -72,6 +108,20 @@ struct WarningModel {
   int16_t count = 0;
   bool open = false;
 };
+
+// What the power notices promise, followed from the notices the soak delivers: a pause that a
+// query or suspend notice starts ends by a resume, a refusal or, nothing following, by itself a
+// minute later; the settling after a resume ends ten seconds after the last one.
+struct PowerModel {
+  enum class State : uint8_t { Running, Paused, Settling };
+  State state = State::Running;
+  bool suspended = false;  // settling after a pause; a lone resume only blinks
+  uint64_t pausedAt = 0;
+  uint64_t firstResume = 0;  // of this settling: it ends no sooner than ten seconds after this
+  uint64_t lastResume = 0;   // ... and no later than ten seconds after this
+};
+constexpr uint64_t kLapseMs = 60000;
+constexpr uint64_t kSettleMs = 10000;
 
 // Whether a user could reach the control now: it and every frame around it shown and enabled,
 // on a shown window.
@@ -89,7 +139,11 @@ bool Reachable(const ui::Control& control) {
 class Soak {
  public:
   explicit Soak(const Options& options)
-      : o_(options), rng_(options.seed), healthy_(ChipConfig(options.model)), chip_(healthy_) {}
+      : o_(options),
+        rng_(options.seed),
+        healthy_(ChipConfig(options.model)),
+        chip_(healthy_),
+        fans_(options.model) {}
 
   Report Run();
 
@@ -97,7 +151,9 @@ class Soak {
   // ---- Randomness: one generator, so that a seed is the whole schedule ----
   int Pick(int n) { return static_cast<int>(rng_() % static_cast<uint64_t>(n)); }
   bool Chance(double p) { return std::uniform_real_distribution<double>(0, 1)(rng_) < p; }
-  double Between(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng_); }
+  double Between(double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(rng_);
+  }
 
   // ---- The program ----
   frmvigilon& window() { return p_->main->Get(); }
@@ -119,6 +175,9 @@ class Soak {
   void SaveAction();
   void Advance(uint64_t ms) { p_->runtime.Advance(ms); }
   void Quiet();
+  // Every power notice goes through here, so that the power model follows it.
+  void Deliver(PowerNotice notice);
+  void PowerTimePasses();
 
   // ---- The checks ----
   void Fail(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -132,6 +191,12 @@ class Soak {
   void CheckKeptAtSave();
   std::map<std::string, std::vector<uint8_t>> KeptCopies() const;
   void CheckFansRun(const char* path);
+  // The smart fan against its model: at each cycle's pause right after its step (`step` then
+  // says how the first model's step left the outputs), and at the end of each soak cycle.
+  void AtPause();
+  void CheckSmartFan(FanModel::Outputs step);
+  std::array<double, 3> ChipDegrees() const;
+  void CheckPower(bool advanceSuspendedThroughout, size_t logBefore);
   bool ChipAnswers() const { return !chip_.config().noChip; }
   uint8_t Reg(int bank, uint8_t index) const { return chip_.Reg(bank, index); }
   void ClearRecords();
@@ -171,6 +236,9 @@ class Soak {
   std::map<std::string, std::vector<uint8_t>> kept_;
 
   std::array<WarningModel, kItemCount> model_{};
+  FanModel fans_;
+  bool chipPoweredUp_ = true;  // the next start finds the chip as the firmware left it
+  PowerModel power_;
   std::array<int16_t, kItemCount> enabledAtStart_{};
   bool warningsDisturbed_ = false;  // an action this cycle moved the warnings in ways not followed
 
@@ -191,6 +259,10 @@ const char* ActionNameOf(Action a) {
 
 bool Soak::Start() {
   p_ = std::make_unique<Instance>(chip_, files_);
+  fans_.Started(chipPoweredUp_);
+  chipPoweredUp_ = false;
+  power_ = {};
+  p_->platform.atPause = [this] { AtPause(); };
   const startup::StartupOutcome outcome = startup::Main(p_->run, [this](RunState& state) {
     p_->main.emplace(p_->runtime, state);
     p_->main->Get().Show();
@@ -209,13 +281,22 @@ bool Soak::Start() {
   return true;
 }
 
-// Leaves by one of the ways a user or Windows ends the program, checks the fans, and starts the
-// program again (after a power cycle of the machine when it was shut down).
+// Leaves by one of the ways a user or Windows ends the program, or by a hard kill (End task on
+// a program hidden in the tray, a crash the program cannot see), checks the fans, and starts
+// the program again (after a power cycle of the machine when it was shut down).
 void Soak::EndAndRestart(bool powerCycle) {
   static constexpr const char* kPaths[] = {"Exit", "tray Exit", "end of the session",
-                                           "task manager"};
-  const int path = powerCycle ? 2 : Pick(4);
-  Note(Action::Restart, "%s%s", kPaths[path], powerCycle ? ", machine off and on" : "");
+                                           "task manager", "hard kill"};
+  const int path = powerCycle ? 2 : Pick(5);
+  const bool kill = path == 4;
+  if (kill) {
+    // Sometimes in the pause of a suspend that has not come yet.
+    const bool suspending = Chance(0.3);
+    Note(Action::HardKill, "%s", suspending ? "while suspending" : "");
+    if (suspending) Deliver(Chance(0.5) ? PowerNotice::QuerySuspend : PowerNotice::Suspend);
+  } else {
+    Note(Action::Restart, "%s%s", kPaths[path], powerCycle ? ", machine off and on" : "");
+  }
   frmvigilon& w = window();
   switch (path) {
     case 0:
@@ -229,22 +310,35 @@ void Soak::EndAndRestart(bool powerCycle) {
     case 2:
       if (w.QueryClose(ui::UnloadMode::AppWindows)) w.RequestClose(ui::UnloadMode::AppWindows);
       break;
-    default:
+    case 3:
       w.RequestClose(ui::UnloadMode::TaskManager);
       break;
+    default:
+      break;
   }
-  if (!p_->runtime.ended()) {
-    Fail("the program did not end by \"%s\"", kPaths[path]);
-    return;
+  if (kill) {
+    // Nothing of the program runs: the process is simply gone.
+    const size_t accesses = chip_.Log().size();
+    p_.reset();
+    if (chip_.Log().size() != accesses) {
+      Fail("a hard kill ran some of the program: %zu chip accesses", chip_.Log().size() - accesses);
+      return;
+    }
+  } else {
+    if (!p_->runtime.ended()) {
+      Fail("the program did not end by \"%s\"", kPaths[path]);
+      return;
+    }
+    // A chip that does not answer missed the fail-safe too; the power cycle below resets it.
+    if (ChipAnswers()) CheckFansRun(kPaths[path]);
+    p_.reset();
   }
-  // A chip that does not answer missed the fail-safe too; the power cycle below resets it.
-  if (ChipAnswers()) CheckFansRun(kPaths[path]);
-  p_.reset();
   if (powerCycle) {
     sim::Config config = chip_.config();
     config.noChip = false;
     chipReturnsAt_ = -1;
     chip_ = sim::ChipSim(config);
+    chipPoweredUp_ = true;
   }
   configClosesAt_ = -1;
   intervalBackAt_ = -1;
@@ -255,6 +349,9 @@ void Soak::EndAndRestart(bool powerCycle) {
   if (fileDamaged_ || lockedAtStart_) owedCopy_ = file_;
   owedNote_ = folderAtStart_;
   if (!Start()) return;
+  // Whatever the last run left, every fan the smart fan may drive runs before the first cycle
+  // decides; the model follows the first cycle from there.
+  if (ChipAnswers()) CheckFansRun(kill ? "the start after a hard kill" : "the start");
   CheckToldAtStart();
   files_.unreadable.erase(filePath_);
   files_.folders.erase(filePath_);
@@ -344,6 +441,8 @@ void Soak::Sensors(const std::function<void(sim::Config&)>& edit) {
   sim::Config config = chip_.config();
   edit(config);
   chip_.Reconfigure(config);
+  const std::array<double, 3>& rpm = config.sensors.rpm;
+  fans_.FansStopped({rpm[0] == 0, rpm[1] == 0, rpm[2] == 0});
 }
 
 void Soak::Act() {
@@ -469,29 +568,84 @@ void Soak::SensorAction() {
 }
 
 void Soak::PowerAction() {
-  frmvigilon& w = window();
   warningsDisturbed_ = true;
-  const int what = Pick(4);
+  static constexpr PowerNotice kResumes[] = {
+      PowerNotice::ResumeAutomatic, PowerNotice::ResumeSuspend, PowerNotice::ResumeCritical};
+  const int what = Pick(6);
   if (what < 2) {
     // A suspend, then resumes in quick succession, as some machines send them.
     const int resumes = 1 + Pick(3);
     Note(Action::SuspendStorm, "%d resumes", resumes);
-    w.DeliverPowerNotice(PowerNotice::QuerySuspend);
-    w.DeliverPowerNotice(PowerNotice::Suspend);
+    Deliver(PowerNotice::QuerySuspend);
+    Deliver(PowerNotice::Suspend);
     for (int r = 0; r < resumes; ++r) {
       Advance(static_cast<uint64_t>(Pick(4000)));
-      static constexpr PowerNotice kResumes[] = {
-          PowerNotice::ResumeAutomatic, PowerNotice::ResumeSuspend, PowerNotice::ResumeCritical};
-      w.DeliverPowerNotice(kResumes[Pick(3)]);
+      Deliver(kResumes[Pick(3)]);
     }
   } else if (what == 2) {
-    Note(Action::QueryWithoutResume);
-    w.DeliverPowerNotice(PowerNotice::QuerySuspend);
-    w.DeliverPowerNotice(PowerNotice::QuerySuspendFailed);
-  } else {
+    Note(Action::QueryRefused);
+    Deliver(PowerNotice::QuerySuspend);
+    Deliver(PowerNotice::QuerySuspendFailed);
+  } else if (what == 3) {
     Note(Action::LoneResume);
-    w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+    Deliver(PowerNotice::ResumeAutomatic);
+  } else if (what == 4) {
+    // Nothing follows: the pause ends by itself once its minute has passed.
+    Note(Action::QueryAlone);
+    Deliver(PowerNotice::QuerySuspend);
+  } else {
+    // A new suspend inside the ten seconds after a resume, sometimes resumed again soon.
+    const bool query = Chance(0.5);
+    const uint64_t after = static_cast<uint64_t>(Pick(9500));
+    Note(Action::SuspendWhileSettling, "%s %llu ms after the resume", query ? "query" : "notice",
+         static_cast<unsigned long long>(after));
+    Deliver(PowerNotice::Suspend);
+    Deliver(kResumes[Pick(3)]);
+    Advance(after);
+    Deliver(query ? PowerNotice::QuerySuspend : PowerNotice::Suspend);
+    if (Chance(0.5)) {
+      Advance(static_cast<uint64_t>(Pick(4000)));
+      Deliver(kResumes[Pick(3)]);
+    }
   }
+}
+
+void Soak::Deliver(PowerNotice notice) {
+  PowerTimePasses();
+  const uint64_t now = p_->runtime.now();
+  PowerModel& m = power_;
+  switch (notice) {
+    case PowerNotice::QuerySuspend:
+    case PowerNotice::Suspend:
+      // One that comes while the pause lasts is the same moment.
+      if (m.state != PowerModel::State::Paused) m = {PowerModel::State::Paused, true, now, 0, 0};
+      break;
+    case PowerNotice::QuerySuspendFailed:
+      if (m.state == PowerModel::State::Paused)
+        m = {PowerModel::State::Settling, true, 0, now, now};
+      break;
+    default:
+      if (m.state == PowerModel::State::Paused) {
+        m = {PowerModel::State::Settling, true, 0, now, now};
+      } else if (m.state == PowerModel::State::Settling) {
+        m.lastResume = now;  // the program may take it for the same wake
+      } else {
+        m = {PowerModel::State::Settling, false, 0, now, now};
+      }
+      break;
+  }
+  window().DeliverPowerNotice(notice);
+}
+
+// The ends that need no notice: the lapse of a pause, the end of a settling.
+void Soak::PowerTimePasses() {
+  PowerModel& m = power_;
+  const uint64_t now = p_->runtime.now();
+  if (m.state == PowerModel::State::Paused && now >= m.pausedAt + kLapseMs) {
+    // Counted by the seconds timer: the minute ends within its last second.
+    m = {PowerModel::State::Settling, true, 0, m.pausedAt + kLapseMs - 1000, m.pausedAt + kLapseMs};
+  }
+  if (m.state == PowerModel::State::Settling && now >= m.lastResume + kSettleMs) m = PowerModel{};
 }
 
 void Soak::WarningAction() {
@@ -519,7 +673,9 @@ void Soak::WarningAction() {
     // No, yes and refused, yes and accepted: the last ends the session.
     const int answer = Pick(3);
     Note(Action::WarningShutDown, "item %d, %s", k,
-         answer == 0 ? "no" : answer == 1 ? "yes, refused" : "yes");
+         answer == 0   ? "no"
+         : answer == 1 ? "yes, refused"
+                       : "yes");
     p_->platform.msgBoxAnswers.push_back(answer == 0 ? MsgBoxAnswer::No : MsgBoxAnswer::Yes);
     Sensors([&](sim::Config& c) { c.shutdownRefused = answer == 1; });
     const size_t before = p_->platform.exitWindowsCalls.size();
@@ -615,7 +771,8 @@ void Soak::SaveAction() {
   files_.failNextWriteAt.reset();
   const bool told = p_->platform.msgBoxes.size() > boxes;
   if (told != (fails || owedNote_)) {
-    Fail("a save that %s %s the user", fails ? "failed" : "succeeded", told ? "told" : "did not tell");
+    Fail("a save that %s %s the user", fails ? "failed" : "succeeded",
+         told ? "told" : "did not tell");
     return;
   }
   if (owedNote_ && !fails &&
@@ -641,7 +798,8 @@ void Soak::SaveAction() {
   items::ItemTables loaded;
   loaded.ItemPresent = run().items.ItemPresent;
   loaded.ItemBeepCapable = run().items.ItemBeepCapable;
-  const items::SettingsLoadReport r = items::LoadSettingsFile(loaded, files_, run().SettingsLocation());
+  const items::SettingsLoadReport r =
+      items::LoadSettingsFile(loaded, files_, run().SettingsLocation());
   const items::ItemTables& t = run().items;
   if (r.source != items::SettingsLoadReport::Source::File || !r.repairs.empty()) {
     Fail("the saved file does not load as it was written (%s)",
@@ -670,8 +828,8 @@ std::map<std::string, std::vector<uint8_t>> Soak::KeptCopies() const {
 void Soak::CheckToldAtStart() {
   const bool owed = fileDamaged_ || lockedAtStart_ || folderAtStart_;
   if (boxesAtStart_ != (owed ? 1u : 0u) || boxesNamingTheFile_ != boxesAtStart_)
-    Fail("the start showed %zu message(s), %zu naming the settings file; it owed %d",
-         boxesAtStart_, boxesNamingTheFile_, owed ? 1 : 0);
+    Fail("the start showed %zu message(s), %zu naming the settings file; it owed %d", boxesAtStart_,
+         boxesNamingTheFile_, owed ? 1 : 0);
 }
 
 // After a successful save: the old bytes it owed are kept beside the file, and no kept copy was
@@ -716,7 +874,7 @@ void Soak::Quiet() {
   });
   chipReturnsAt_ = configClosesAt_ = intervalBackAt_ = -1;
   frmvigilon& w = window();
-  if (run().MonitorSuspended) w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+  if (run().MonitorSuspended) Deliver(PowerNotice::ResumeAutomatic);
   if (config::frmConfig* f = w.configDialog().IfLoaded()) f->RequestClose(ui::UnloadMode::Code);
   if (!w.visible()) w.DeliverMouseMove(0, 0, 0x203, 0);
   w.Command3.Click();
@@ -747,8 +905,8 @@ void Soak::Fail(const char* format, ...) {
   const int64_t first = std::max<int64_t>(0, recentCount_ - kRecent);
   for (int64_t i = first; i < recentCount_; ++i)
     s << "  " << recent_[static_cast<size_t>(i % kRecent)].data() << '\n';
-  s << "replay: scripts/soak --model " << sim::ModelName(o_.model) << " --seed "
-    << o_.seed << " --cycles " << cycle_ + 1 << " --trace\n";
+  s << "replay: scripts/soak --model " << sim::ModelName(o_.model) << " --seed " << o_.seed
+    << " --cycles " << cycle_ + 1 << " --trace\n";
   failure_ = s.str();
 }
 
@@ -775,7 +933,8 @@ void Soak::CheckLimitRegisters() {
     const int low = Reg(regs.low.bank, regs.low.index);
     const int high = Reg(regs.high.bank, regs.high.index);
     if (low != wantLow || high != wantHigh) {
-      Fail("rail %d: limit registers %d..%d, its row shows %d..%d", i, low, high, wantLow, wantHigh);
+      Fail("rail %d: limit registers %d..%d, its row shows %d..%d", i, low, high, wantLow,
+           wantHigh);
       return;
     }
     const float factor = t.VoltFactor[i];
@@ -822,8 +981,8 @@ void Soak::CheckLimitRegisters() {
     }
     if (items::Nearest(k * static_cast<double>(t.TempLimit[s])) != limit ||
         items::Nearest(k * static_cast<double>(t.TempHyst[s])) != hyst) {
-      Fail("sensor %d: table %.1f / %.1f, row %d / %d", s + 1, t.TempLimit[s], t.TempHyst[s],
-           limit, hyst);
+      Fail("sensor %d: table %.1f / %.1f, row %d / %d", s + 1, t.TempLimit[s], t.TempHyst[s], limit,
+           hyst);
       return;
     }
   }
@@ -842,10 +1001,9 @@ void Soak::CheckBeepRegisters() {
   }
   // The chassis dialog holds a bit of the first register for itself while it is open.
   if (window().warnings().Dialog(items::kChassisItem)) mask[0] &= static_cast<uint8_t>(~0x10);
-  const std::array<uint8_t, 3> have{Reg(0, reg::kBeep1), Reg(0, reg::kBeep2),
-                                    r.traits().extraBeepBits
-                                        ? Reg(reg::kBankExtraBeep, reg::kExtraBeep)
-                                        : uint8_t{0}};
+  const std::array<uint8_t, 3> have{
+      Reg(0, reg::kBeep1), Reg(0, reg::kBeep2),
+      r.traits().extraBeepBits ? Reg(reg::kBankExtraBeep, reg::kExtraBeep) : uint8_t{0}};
   for (size_t i = 0; i < 3; ++i) {
     if ((have[i] & mask[i]) != (want[i] & mask[i])) {
       static constexpr const char* kNames[] = {"0x56", "0x57", "bank 4 0x53"};
@@ -923,10 +1081,11 @@ void Soak::CheckWarnings(bool comparable, int polls) {
       model_[k] = {count, open};
       continue;
     }
-    const ui::Label& shown = k < items::kFirstFanItem    ? panel.lblStatusV[k]
-                             : k < items::kFirstTempItem ? panel.lblFanSpeed[k - items::kFirstFanItem]
-                             : k < items::kChassisItem   ? panel.lblStatusT[k - items::kFirstTempItem]
-                                                         : panel.lblCaseOpen;
+    const ui::Label& shown = k < items::kFirstFanItem ? panel.lblStatusV[k]
+                             : k < items::kFirstTempItem
+                                 ? panel.lblFanSpeed[k - items::kFirstFanItem]
+                             : k < items::kChassisItem ? panel.lblStatusT[k - items::kFirstTempItem]
+                                                       : panel.lblCaseOpen;
     const bool bad = k == items::kChassisItem ? shown.caption() == "Chassis is opened"
                                               : shown.backColor() == limits::kOutOfLimits;
     if (polls == 1) {
@@ -941,8 +1100,8 @@ void Soak::CheckWarnings(bool comparable, int polls) {
     if (model_[k].open != open || model_[k].count != count) {
       Fail("item %d (%s Sensitive) reading \"%s\" %s%s: dialog %s, count %d; the rule says %s, %d",
            k, high ? "High" : "Low", shown.caption().c_str(), bad ? "bad" : "good",
-           r.MonitorSuspended ? " (suspended)" : "",
-           open ? "open" : "closed", count, model_[k].open ? "open" : "closed", model_[k].count);
+           r.MonitorSuspended ? " (suspended)" : "", open ? "open" : "closed", count,
+           model_[k].open ? "open" : "closed", model_[k].count);
       return;
     }
   }
@@ -960,19 +1119,136 @@ void Soak::CheckSettingsFile() {
          expected);
 }
 
-// No fan the program stopped is left stopped when it has gone.
+// No fan the program stopped is left stopped when it has gone, and every fan the smart fan
+// may drive runs when a start has set up its window.
 void Soak::CheckFansRun(const char* path) {
-  const chip::ChipTraits& model = *chip::ChipTraitsFor(sim::ModelChipId(o_.model));
-  for (int fan = 1; fan <= 3; ++fan) {
-    const int16_t select = model.fanPwmSelect[fan];
-    const uint8_t duty = select > 0 ? model.dutyRegister[static_cast<size_t>(select)] : 0;
-    if (duty != 0 && Reg(0, duty) == 0) {
-      Fail("after \"%s\", fan %d is left stopped (duty register 0x%02X is 0)", path, fan, duty);
+  for (const FanModel::Channel& c : fans_.channels()) {
+    if (c.duty != 0 && Reg(0, c.duty) == 0) {
+      Fail("after \"%s\", fan %d is left stopped (duty register 0x%02X is 0)", path, c.fan, c.duty);
       return;
     }
   }
-  if (model.smartFan == chip::SmartFanKind::OutputBits && (Reg(0, reg::kFanControl) & 0x30) == 0)
+  if (fans_.outputBits() && (Reg(0, reg::kFanControl) & 0x30) == 0)
     Fail("after \"%s\", fan 3's outputs are left off", path);
+}
+
+// The three sensors as the chip holds them: whole degrees, or with the half degree in bit 7 of
+// a second register.
+std::array<double, 3> Soak::ChipDegrees() const {
+  std::array<double, 3> degrees{};
+  for (size_t s = 0; s < degrees.size(); ++s) {
+    const reg::TempRegs& r = reg::kTemp[s];
+    degrees[s] = static_cast<int8_t>(Reg(r.bank, r.reading));
+    if (r.halfDegrees && (Reg(r.bank, r.readingHalf) & 0x80) != 0) degrees[s] += 0.5;
+  }
+  return degrees;
+}
+
+void Soak::AtPause() {
+  if (failed_) return;
+  const items::ItemFlags& enabled = run().items.ItemEnabled;
+  fans_.Release(enabled);
+  const reg::TempRegs& first = reg::kTemp[0];
+  const double low = static_cast<int8_t>(Reg(first.bank, first.hyst));
+  CheckSmartFan(fans_.Step(enabled, ChipDegrees(), low));
+}
+
+void Soak::CheckSmartFan(FanModel::Outputs step) {
+  // Registers only where the chip heard everything the program wrote; the program programs it
+  // anew, fans included, once it sees it answer again.
+  if (!ChipAnswers() || run().ChipSilent) return;
+  ++report_.checks;
+  const items::ItemTables& t = run().items;
+  limits::LimitPanel& panel = window().panel();
+  const bool rowsComparable = !chipWasAway_;
+  auto accepts = [&](int row) { return !panel.updFanLoLimit[row].enabled(); };
+  for (const FanModel::Channel& c : fans_.channels()) {
+    if (c.duty == 0 || t.ItemPresent[static_cast<size_t>(8 + c.fan)] != 1) continue;
+    const int duty = Reg(0, c.duty);
+    if (duty != fans_.Duty(c)) {
+      Fail(
+          "fan %d: duty register 0x%02X holds %d; the smart fan (state %d, sensor %d at %.1f) "
+          "says %d",
+          c.fan, c.duty, duty, fans_.State(c.fan), c.sensor + 1,
+          ChipDegrees()[static_cast<size_t>(c.sensor)], fans_.Duty(c));
+      return;
+    }
+    if (!rowsComparable) continue;
+    const int row = c.fan - 1;
+    if (fans_.Off(c.fan) && !accepts(row)) {
+      Fail("fan %d is switched off, yet its row holds a limit that warns", c.fan);
+      return;
+    }
+    if (!fans_.Off(c.fan) && fans_.State(c.fan) != 5 && accepts(row) && !fans_.RowMayAccept(row)) {
+      Fail(
+          "fan %d runs (state %d) and has not stood still since its limit came back, yet its "
+          "row accepts a stopped fan",
+          c.fan, fans_.State(c.fan));
+      return;
+    }
+  }
+  if (!fans_.outputBits()) return;
+  using Outputs = FanModel::Outputs;
+  const int bits = Reg(0, reg::kFanControl) & 0x30;
+  const Outputs want = fans_.outputs();
+  if ((want == Outputs::Off && bits != 0) || (want == Outputs::On && bits != 0x20) ||
+      (want == Outputs::AsStarted && bits == 0)) {
+    Fail("fan 3's output bits 0x%02X; the first sensor's limits say %s", bits,
+         want == Outputs::Off ? "off" : "on");
+    return;
+  }
+  if (!rowsComparable) return;
+  const int row = FanModel::kOutputsRow;
+  if (step == Outputs::Off && !accepts(row)) {
+    Fail("fan 3 switched off, yet the CPU fan's row holds a limit that warns");
+  } else if (step == Outputs::On && accepts(row)) {
+    Fail("fan 3 switched on, yet the CPU fan's row accepts a stopped fan");
+  } else if (want != Outputs::Off && accepts(row) && !fans_.RowMayAccept(row)) {
+    Fail("the CPU fan's row accepts a stopped fan that has not stood still since");
+  }
+}
+
+// Every pause a power notice starts ends, and while it lasts the chip stays stopped and
+// untouched by the cycles: whatever follows the notice, or nothing at all.
+void Soak::CheckPower(bool advanceSuspendedThroughout, size_t logBefore) {
+  PowerTimePasses();
+  ++report_.checks;
+  const frmvigilon& w = window();
+  const PowerModel& m = power_;
+  const bool chipHeard = ChipAnswers() && !chipWasAway_;
+  const bool monitoring = (Reg(0, reg::kConfig) & reg::kConfigStart) != 0;
+  const bool settleTimers = w.DelayFanBeepForSTR.Running() || w.DelayForSTR.Running();
+  const bool blinking = w.caption().find("Initializing") != std::string::npos;
+  const uint64_t now = p_->runtime.now();
+  if (advanceSuspendedThroughout && chip_.Log().size() != logBefore) {
+    Fail("a cycle of a suspended program made %zu chip accesses", chip_.Log().size() - logBefore);
+    return;
+  }
+  switch (m.state) {
+    case PowerModel::State::Paused:
+      if (!run().MonitorSuspended || (chipHeard && monitoring) || settleTimers || blinking) {
+        Fail("%llu ms into a pause: suspended %d, monitoring %d, settle timers %d, blinking %d",
+             static_cast<unsigned long long>(now - m.pausedAt), run().MonitorSuspended, monitoring,
+             settleTimers, blinking);
+      }
+      break;
+    case PowerModel::State::Settling:
+      if (m.suspended && now < m.firstResume + kSettleMs &&
+          (!run().MonitorSuspended || (chipHeard && monitoring))) {
+        Fail("%llu ms into the settling: suspended %d, monitoring %d",
+             static_cast<unsigned long long>(now - m.firstResume), run().MonitorSuspended,
+             monitoring);
+      }
+      break;
+    case PowerModel::State::Running:
+      if (run().MonitorSuspended || (chipHeard && !monitoring) || settleTimers || blinking) {
+        Fail(
+            "the pause should have ended: suspended %d, monitoring %d, settle timers %d, "
+            "blinking %d",
+            run().MonitorSuspended, monitoring, settleTimers, blinking);
+      }
+      break;
+  }
 }
 
 void Soak::CheckCycle(bool warningsComparable, int polls) {
@@ -984,6 +1260,8 @@ void Soak::CheckCycle(bool warningsComparable, int polls) {
   CheckRows();
   CheckWarnings(warningsComparable, polls);
   CheckSettingsFile();
+  fans_.Release(run().items.ItemEnabled);
+  CheckSmartFan(FanModel::Outputs::AsStarted);
 }
 
 Report Soak::Run() {
@@ -1005,6 +1283,15 @@ Report Soak::Run() {
       enabledAtStart_[k] = enabledAtStart_[k] == 1 && run().items.ItemEnabled[k] == 1;
     const bool wasAway = !ChipAnswers();
     p_->platform.sleeps.clear();
+    // A cycle that starts in a pause or a settling and cannot see its end touches no register.
+    PowerTimePasses();
+    const uint64_t ends =
+        p_->runtime.now() + static_cast<uint64_t>(run().items.PollInterval) * 1000;
+    const bool suspendedThroughout =
+        (power_.state == PowerModel::State::Paused && ends < power_.pausedAt + kLapseMs - 1000) ||
+        (power_.state == PowerModel::State::Settling && power_.suspended &&
+         ends < power_.firstResume + kSettleMs);
+    const size_t logBefore = chip_.Log().size();
     Advance(static_cast<uint64_t>(run().items.PollInterval) * 1000);
     const int polls = static_cast<int>(p_->platform.sleeps.size());
     report_.pollCycles += polls;
@@ -1014,6 +1301,7 @@ Report Soak::Run() {
     for (int k = 0; k < kItemCount; ++k)
       if (window().warnings().Dialog(k) && !model_[k].open) ++report_.dialogsOpened;
     CheckCycle(comparable, polls);
+    CheckPower(suspendedThroughout, logBefore);
     if (failed_) break;
     ClearRecords();
     // After its checks, so that a replay up to a failing cycle runs that cycle as it ran.
@@ -1021,6 +1309,7 @@ Report Soak::Run() {
     if (quiet) {
       Quiet();
       CheckCycle(false, 0);
+      CheckPower(false, 0);
       if (failed_) break;
     }
     if (o_.afterCycle) o_.afterCycle(cycle_, quiet);

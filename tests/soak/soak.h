@@ -1,7 +1,8 @@
 // The whole program left running for a long time, headless and in virtual time, over the chip
 // simulator: a seeded schedule of sensor faults, a chip that stops answering, power storms,
-// user actions, failing saves and settings files damaged between runs, with the program's invariants checked after every cycle.
-// The same seed gives the same run, so a failure replays from its seed and cycle.
+// user actions, failing saves and settings files damaged between runs, with the program's
+// invariants checked after every cycle. The same seed gives the same run, so a failure replays from
+// its seed and cycle.
 #pragma once
 
 #include <array>
@@ -34,8 +35,10 @@ enum class Action : uint8_t {
   ChipVanishes,
   ChipReturns,
   SuspendStorm,
-  QueryWithoutResume,
+  QueryRefused,
   LoneResume,
+  QueryAlone,
+  SuspendWhileSettling,
   WarningIgnore,
   WarningDisable,
   WarningShutDown,
@@ -54,6 +57,7 @@ enum class Action : uint8_t {
   HideRestore,
   About,
   Restart,
+  HardKill,
   DamagedFile,
   kCount
 };
@@ -75,13 +79,13 @@ struct Options {
 };
 
 struct Report {
-  int64_t cycles = 0;       // cycles run
+  int64_t cycles = 0;        // cycles run
   int64_t failedCycle = -1;  // the first cycle whose checks failed, or -1
   std::string failure;       // what was wrong there, with the recent actions and the replay
   std::array<int64_t, static_cast<size_t>(Action::kCount)> actions{};
-  int64_t pollCycles = 0;    // monitoring cycles the program ran (fewer while suspended)
+  int64_t pollCycles = 0;  // monitoring cycles the program ran (fewer while suspended)
   int64_t dialogsOpened = 0;
-  int64_t checks = 0;        // invariant checks made
+  int64_t checks = 0;  // invariant checks made
   bool passed() const { return failedCycle < 0; }
   std::string Summary() const;
 };

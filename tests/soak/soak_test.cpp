@@ -1,9 +1,10 @@
 // A bounded slice of the soak for every model, and proof that its checks see a broken chip, a
-// broken beeper and a settings file changed behind the program, naming the seed and cycle that
-// replay the failure.
+// broken beeper, a fan duty nobody wrote and a settings file changed behind the program, naming
+// the seed and cycle that replay the failure.
+#include "soak/soak.h"
+
 #include <gtest/gtest.h>
 
-#include "soak/soak.h"
 #include "support/memory_files.h"
 
 namespace vigilon::soak {
@@ -52,13 +53,18 @@ TEST(Soak, TheChecksSeeWhatTheProgramDidNotDoAndNameTheReplay) {
   EXPECT_EQ(limit.failedCycle, 0);
   EXPECT_NE(limit.failure.find("rail 0: limit registers"), std::string::npos) << limit.failure;
   EXPECT_NE(limit.failure.find("seed 20261208, cycle 0"), std::string::npos) << limit.failure;
-  EXPECT_NE(limit.failure.find("--seed 20261208 --cycles 1"), std::string::npos)
-      << limit.failure;
+  EXPECT_NE(limit.failure.find("--seed 20261208 --cycles 1"), std::string::npos) << limit.failure;
 
   const Report beeper =
       Sabotaged(0, [](sim::ChipSim& chip, items::MemoryFiles&) { chip.PokeReg(0, 0x57, 0); });
   ASSERT_FALSE(beeper.passed());
   EXPECT_NE(beeper.failure.find("beep register 0x57"), std::string::npos) << beeper.failure;
+
+  // A duty the smart fan never wrote: its state says full.
+  const Report duty =
+      Sabotaged(5, [](sim::ChipSim& chip, items::MemoryFiles&) { chip.PokeReg(0, 0x5F, 0); });
+  ASSERT_FALSE(duty.passed());
+  EXPECT_NE(duty.failure.find("duty register 0x5F holds 0"), std::string::npos) << duty.failure;
 
   const Report file = Sabotaged(3, [](sim::ChipSim&, items::MemoryFiles& files) {
     files.files["/vigilon/zr420.dat"].assign(326, 0);
