@@ -194,6 +194,8 @@ class Soak {
   // The smart fan against its model: at each cycle's pause right after its step (`step` then
   // says how the first model's step left the outputs), and at the end of each soak cycle.
   void AtPause();
+  // Each change of the flags lets the program give back the fans it no longer steers at once.
+  void FlagsChanged() { fans_.Release(run().items.ItemEnabled); }
   void CheckSmartFan(FanModel::Outputs step);
   std::array<double, 3> ChipDegrees() const;
   void CheckPower(bool advanceSuspendedThroughout, size_t logBefore);
@@ -467,6 +469,7 @@ void Soak::Act() {
         Note(Action::ConfigCloseBox);
         f->RequestClose(ui::UnloadMode::ControlMenu);
       }
+      FlagsChanged();
     }
   }
   if (cycle_ == intervalBackAt_) {
@@ -499,6 +502,7 @@ void Soak::Act() {
       warningsDisturbed_ = true;
       Note(Action::LoadDefault);
       if (window().visible()) window().Command3.Click();
+      FlagsChanged();
     } else if (kind < 92) {
       frmvigilon& w = window();
       if (!w.visible()) continue;
@@ -666,6 +670,7 @@ void Soak::WarningAction() {
     if (!Reachable(d.Command[warnings::kDisable])) return;
     Note(Action::WarningDisable, "item %d", k);
     d.Command[warnings::kDisable].Click();
+    FlagsChanged();
     // The chassis dialog stays open after its Disable; the others close.
     model_[k] = {0, k == items::kChassisItem};
   } else if (button < 9) {
@@ -723,6 +728,7 @@ void Soak::ConfigAction() {
     static constexpr const char* kBoxes[] = {"Enable", "Beep", "High", "Low"};
     Note(Action::ConfigClick, "item %d %s", k, kBoxes[which]);
     box.UserClick();
+    FlagsChanged();
   }
 }
 
@@ -878,6 +884,7 @@ void Soak::Quiet() {
   if (config::frmConfig* f = w.configDialog().IfLoaded()) f->RequestClose(ui::UnloadMode::Code);
   if (!w.visible()) w.DeliverMouseMove(0, 0, 0x203, 0);
   w.Command3.Click();
+  FlagsChanged();
   Advance(15000);  // past a resume's settling time
   for (int k = 0; k < kItemCount; ++k)
     if (warnings::frmWarning* d = w.warnings().Dialog(k)) d->Command[warnings::kIgnore].Click();
