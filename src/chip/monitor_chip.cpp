@@ -254,6 +254,12 @@ void MonitorChip::StartMonitoring() {
   if (traits().mirrorsStartBit) access_.UpdateChipReg(kControl2, 0xFF, kControl2StartMirror);
 }
 
+bool MonitorChip::MonitoringRuns() {
+  ChipAccess::Transaction tx(access_);
+  access_.SelectBank(0);
+  return (access_.ReadChipReg(kConfig) & kConfigStart) != 0;
+}
+
 void MonitorChip::StopMonitoring(const std::function<void()>& letPendingEventsRun) {
   {
     ChipAccess::Transaction tx(access_);
@@ -361,7 +367,7 @@ void MonitorChip::ReprogramFanDrive() {
   if (traits().smartFan == SmartFanKind::OutputBits) RunFan3ByOutputs(!outputsStopped_);
 }
 
-void MonitorChip::RunEveryDrivenFan() {
+void MonitorChip::RunEveryDrivenFan(bool countsCurrent) {
   for (int16_t fan = 1; fan <= 3; ++fan) {
     const int16_t selector = traits().fanPwmSelect[static_cast<std::size_t>(fan)];
     const uint8_t reg =
@@ -375,7 +381,7 @@ void MonitorChip::RunEveryDrivenFan() {
     }
     WriteFanPwm(selector, kFullDuty);
     dutyStopped_[static_cast<std::size_t>(fan)] = false;
-    if (stopped) RanAgain(fan);
+    if (stopped || !countsCurrent) RanAgain(fan);
   }
   if (traits().smartFan == SmartFanKind::OutputBits) {
     const uint8_t bits = FanOutputLowBit(kOutputsFan) * 3;
@@ -386,7 +392,7 @@ void MonitorChip::RunEveryDrivenFan() {
       stopped = (access_.ReadChipReg(kFanControl) & bits) == 0;
     }
     RunFan3ByOutputs(true);
-    if (stopped) RanAgain(kOutputsFan);
+    if (stopped || !countsCurrent) RanAgain(kOutputsFan);
   }
 }
 

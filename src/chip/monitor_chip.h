@@ -135,6 +135,7 @@ class MonitorChip {
 
   // ---- Monitoring ----
   void StartMonitoring();
+  bool MonitoringRuns();
   // `letPendingEventsRun` is called last, with the bus free, so that events queued while the
   // chip stopped are handled before the caller goes on.
   void StopMonitoring(const std::function<void()>& letPendingEventsRun);
@@ -167,7 +168,9 @@ class MonitorChip {
   // Every fan the smart fan may drive at full duty (and the first model's fan 3 on), so that a
   // start begins from running fans whatever an earlier run left. Runs before Set_Fan_Status,
   // which would switch the first model's fan 3 back to its duty before it is seen stopped.
-  void RunEveryDrivenFan();
+  // `countsCurrent`: the chip was measuring when the start found it; if not (an earlier run
+  // ended during a suspend), no count it holds tells how the fans run now.
+  void RunEveryDrivenFan(bool countsCurrent);
 
   // ---- The Super-I/O device ----
   // The monitor device as start-up found it: switched off again if it was off.

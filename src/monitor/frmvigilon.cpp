@@ -96,6 +96,9 @@ void frmvigilon::Form_Load() {
   Command7.SetVisible(debug);
   Text2.SetVisible(debug);
 
+  // A chip that is not measuring (an earlier run ended during a suspend) holds fan counts from
+  // before whatever that run did to the fans.
+  const bool countsCurrent = run_.chip.MonitoringRuns();
   run_.PanelReady = false;
   run_.chip.StopMonitoring([this] { runtime().DoEvents(); });
 
@@ -114,7 +117,7 @@ void frmvigilon::Form_Load() {
 
   // Whatever an earlier run left (one ended by the task manager, a crash, a power cut), the
   // smart fan starts from running fans, and their rows from the user's limits.
-  run_.chip.RunEveryDrivenFan();
+  run_.chip.RunEveryDrivenFan(countsCurrent);
   run_.chip.Set_Fan_Status();
 
   if (run_.traits().vcoreLayout) {

@@ -95,6 +95,8 @@ void frmvigilon::DelayFanBeepForSTR_Timer() {
   DelayFanBeepForSTR.SetEnabled(false);
   panel_.RefreshPanelAvailability();
   RefreshPanelEnable();
+  // A fan given back while the chip did not answer, unseen in the pause, runs now too.
+  run_.chip.ReprogramFanDrive();
   run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
   run_.chip.StartMonitoring();
   run_.MonitorSuspended = false;

@@ -371,11 +371,20 @@ TEST(SmartFan, NoWayOutLeavesAFanStoppedAndANewStartHealsAHardKill) {
   EXPECT_EQ(next.Reg(0, 0x5B), 255);
   EXPECT_EQ(next.Reg(0, 0x5F), 255);
 
-  // Every way out of a run restores what it stopped, whatever the items' flags are by then.
+  // Every way out of a run restores what it stopped, whatever the items' flags are by then;
+  // here during a suspend's pause, where the chip no longer measures.
+  s.window().DeliverPowerNotice(ui::PowerNotice::QuerySuspend);
   s.run.items.ItemEnabled.fill(0);
   s.run.chip.RestoreStoppedFans();
   EXPECT_EQ(s.Reg(0, 0x5B), 255);
   EXPECT_EQ(s.Reg(0, 0x5F), 255);
+  // The next start takes none of the counts the stopped chip kept for the fans' verdict.
+  VigilonSystem after(ChipOf(sim::Model::ZR420));
+  after.chip = s.chip;
+  ASSERT_EQ(after.Start(), startup::StartupOutcome::MainWindowShown);
+  EXPECT_TRUE(after.panel().updFanLoLimit[0].enabled());
+  EXPECT_TRUE(after.panel().updFanLoLimit[2].enabled());
+  EXPECT_EQ(after.Reg(0, 0x3D), after.run.items.FanLimitCount[2]);
 }
 
 // What the program's entry point installs: a run dying of an exception nobody caught gives its

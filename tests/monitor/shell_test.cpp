@@ -500,6 +500,23 @@ TEST(SilentChip, WhatChangedMeanwhileReachesTheChipOnceItAnswersAgain) {
   EXPECT_EQ(s.Reg(0, 0x57) & 0x80, 0x80) << "the beeper is armed";
 }
 
+// Silent only within a pause, the chip is never seen silent; the end of the pause drives the
+// fans as the program holds them all the same.
+TEST(SilentChip, AFanGivenBackWhileTheChipWasAwayInAPauseRunsAfterIt) {
+  Started s;
+  s.StopFanOne();
+  frmvigilon& w = s.window();
+  w.DeliverPowerNotice(PowerNotice::QuerySuspend);
+  ChipAnswers(s, false);
+  s.run.items.ItemEnabled[9] = 0;  // the fan leaves monitoring: given back, in vain
+  w.RefreshPanelEnable();
+  ChipAnswers(s, true);
+  w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+  s.runtime.Advance(10000);
+  EXPECT_FALSE(s.run.MonitorSuspended);
+  EXPECT_EQ(s.Reg(0, 0x5B), 255);
+}
+
 TEST(SilentChip, AResumeBeforeTheChipAnswersKeepsTheCoreRailLimits) {
   Started s;
   frmvigilon& w = s.window();
