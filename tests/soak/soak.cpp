@@ -1161,13 +1161,13 @@ void Soak::AtPause() {
 }
 
 void Soak::CheckSmartFan(FanModel::Outputs step) {
-  // Registers only where the chip heard everything the program wrote; the program programs it
-  // anew, fans included, once it sees it answer again.
-  if (!ChipAnswers() || run().ChipSilent) return;
+  // Registers only where the chip heard everything the program wrote: the program programs it
+  // anew, fans included, once it sees it answer again (or once a pause it fell silent in ends),
+  // and a cycle has run with it answering.
+  if (!ChipAnswers() || run().ChipSilent || chipWasAway_) return;
   ++report_.checks;
   const items::ItemTables& t = run().items;
   limits::LimitPanel& panel = window().panel();
-  const bool rowsComparable = !chipWasAway_;
   auto accepts = [&](int row) { return !panel.updFanLoLimit[row].enabled(); };
   for (const FanModel::Channel& c : fans_.channels()) {
     if (c.duty == 0 || t.ItemPresent[static_cast<size_t>(8 + c.fan)] != 1) continue;
@@ -1180,7 +1180,6 @@ void Soak::CheckSmartFan(FanModel::Outputs step) {
           ChipDegrees()[static_cast<size_t>(c.sensor)], fans_.Duty(c));
       return;
     }
-    if (!rowsComparable) continue;
     const int row = c.fan - 1;
     if (fans_.Off(c.fan) && !accepts(row)) {
       Fail("fan %d is switched off, yet its row holds a limit that warns", c.fan);
@@ -1204,7 +1203,6 @@ void Soak::CheckSmartFan(FanModel::Outputs step) {
          want == Outputs::Off ? "off" : "on");
     return;
   }
-  if (!rowsComparable) return;
   const int row = FanModel::kOutputsRow;
   if (step == Outputs::Off && !accepts(row)) {
     Fail("fan 3 switched off, yet the CPU fan's row holds a limit that warns");
