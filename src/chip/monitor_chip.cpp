@@ -343,14 +343,19 @@ bool MonitorChip::StoppedByProgram(int16_t fan) const {
 
 void MonitorChip::RunFanFull(int16_t fan) {
   if (fan < 1 || fan > 3) return;
+  // A write the chip did not hear changes nothing: the fan still counts as stopped by the
+  // program, so that the next give-back once the chip answers, or the next way out, runs it.
   if (dutyStopped_[static_cast<std::size_t>(fan)]) {
     WriteFanPwm(traits().fanPwmSelect[static_cast<std::size_t>(fan)], kFullDuty);
-    dutyStopped_[static_cast<std::size_t>(fan)] = false;
-    RanAgain(fan);
+    if (answering()) {
+      dutyStopped_[static_cast<std::size_t>(fan)] = false;
+      RanAgain(fan);
+    }
   }
   if (fan == kOutputsFan && outputsStopped_) {
     RunFan3ByOutputs(true);
-    RanAgain(fan);
+    outputsStopped_ = !answering();
+    if (answering()) RanAgain(fan);
   }
 }
 

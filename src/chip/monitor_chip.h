@@ -157,7 +157,7 @@ class MonitorChip {
   // Whether the program left fan `fan` (1-3) stopped, by its duty or its output bits.
   bool StoppedByProgram(int16_t fan) const;
   // Fan `fan` runs at full duty (or full speed by its output bits), whatever its item's flags:
-  // the program no longer steers it.
+  // the program no longer steers it. Unheard by a silent chip, it stays stopped by the program.
   void RunFanFull(int16_t fan);
   // Every fan the program itself stopped runs again: the first thing every way out does.
   void RestoreStoppedFans();
