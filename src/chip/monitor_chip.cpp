@@ -108,7 +108,7 @@ VidLimits MonitorChip::DecodeVid() {
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(0);
   const int low = access_.ReadChipReg(kVidFanDivisor) & kVidLowMask;
-  const int code = low + 16 * (access_.ReadChipReg(kVid4) & 0x01);
+  const int code = low + 16 * (access_.ReadChipReg(kVid4) & kVid4Bit);
   if (code == kVidNoCpu) return kVidNoCpuLimits;
   const double x = VidNominalVolts(code);
   return {static_cast<float>(x - kVidMargin), static_cast<float>(x + kVidMargin)};
@@ -135,8 +135,7 @@ void MonitorChip::WriteVoltLimit(int item, int scaleValue, bool high) {
 }
 
 namespace {
-void WriteTempCount(ChipAccess& access, const TempRegs& r, uint8_t whole, uint8_t half,
-                    int count) {
+void WriteTempCount(ChipAccess& access, const TempRegs& r, uint8_t whole, uint8_t half, int count) {
   if (!r.halfDegrees) {
     access.WriteChipReg(whole, static_cast<uint8_t>(count & 0xFF));
     return;
@@ -144,7 +143,7 @@ void WriteTempCount(ChipAccess& access, const TempRegs& r, uint8_t whole, uint8_
   // Bits 8-1 of the nine-bit count, two's complement, and the half degree as bit 7.
   const int nine = std::clamp(count, -256, 255);
   access.WriteChipReg(whole, static_cast<uint8_t>((nine & 0x1FE) >> 1));
-  access.WriteChipReg(half, (nine & 1) != 0 ? 0x80 : 0x00);
+  access.WriteChipReg(half, (nine & 1) != 0 ? kTempHalfDegree : 0x00);
 }
 }  // namespace
 
@@ -277,7 +276,8 @@ void MonitorChip::Set_Fan_Status() {
   } else {
     // The third fan is routed through its own register here; its control bits must be off.
     const uint8_t control = access_.ReadChipReg(kFanControl);
-    if (control & FanOutputLowBit(3)) access_.WriteChipReg(kFanControl, control & 0xCF);
+    if (control & FanOutputLowBit(3))
+      access_.WriteChipReg(kFanControl, static_cast<uint8_t>(control & ~FanOutputBits(3)));
     access_.SetBitsIfClear(kFan3Route, kFan3RouteBit);
   }
 }
@@ -350,8 +350,7 @@ void MonitorChip::RunEveryDrivenFan() {
 // ---- The Super-I/O device ----
 
 void MonitorChip::RestoreMonitorDevice(uint8_t activationFound) {
-  if (access_.SuperIoPort != 0 && activationFound == 0)
-    access_.WriteSuperIoReg(kSioActivation, 0);
+  if (access_.SuperIoPort != 0 && activationFound == 0) access_.WriteSuperIoReg(kSioActivation, 0);
 }
 
 }  // namespace vigilon::chip
