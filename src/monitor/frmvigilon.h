@@ -9,11 +9,12 @@
 #include "run/run_state.h"
 #include "shell/frmAbout.h"
 #include "ui/controls.h"
+#include "vigilon_version.h"
 #include "warnings/warning_dialogs.h"
 
 namespace vigilon {
 
-inline constexpr const char* kMainWindowTitle = "Norvane Vigilon Ver 2.50";
+inline constexpr const char* kMainWindowTitle = "Norvane Vigilon Ver " VIGILON_TITLE_VERSION;
 // Follows the title while the monitor chip does not answer.
 inline constexpr const char* kSilentTitleSuffix = "  -  the monitor chip does not answer";
 
