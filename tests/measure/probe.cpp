@@ -1,7 +1,7 @@
 // Looks at a running Vigilon from outside: its USER and GDI objects, handles, private bytes and
-// windows, one line per call; and the two things a measuring script does to it (a one-second
-// interval, hiding it to the tray).
-//   vigilon_probe stats | interval SECONDS | hide
+// windows, one line per call; the two things a measuring script does to it (a one-second
+// interval, hiding it to the tray); and whether its first readings have come.
+//   vigilon_probe stats | interval SECONDS | hide | readings
 #include <windows.h>
 // After windows.h.
 #include <psapi.h>
@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "harness.h"
 
@@ -90,6 +91,17 @@ int main(int argc, char** argv) {
     SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     return 0;
   }
-  std::fprintf(stderr, "usage: vigilon_probe stats | interval SECONDS | hide\n");
+  if (argc >= 2 && std::strcmp(argv[1], "readings") == 0) {
+    // The +3.3 V row, which every model has: blank until the first cycle has shown it.
+    HWND row = e2e::FindControl(main, "lblStatusV(2)");
+    std::string shown;
+    const bool came = e2e::WaitUntil([&] {
+      shown = e2e::WindowText(row);
+      return !shown.empty() && shown != "------";
+    });
+    std::printf("%s\n", came ? shown.c_str() : "no readings");
+    return came ? 0 : 1;
+  }
+  std::fprintf(stderr, "usage: vigilon_probe stats | interval SECONDS | hide | readings\n");
   return 2;
 }
