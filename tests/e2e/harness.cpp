@@ -305,10 +305,12 @@ bool WaitUntilPainted(HWND window, std::chrono::milliseconds timeout) {
       timeout);
 }
 
-bool Screenshot(const std::string& name, HWND window) {
-  if (window != nullptr) WaitUntilPainted(window);
-  const int width = GetSystemMetrics(SM_CXSCREEN);
-  const int height = GetSystemMetrics(SM_CYSCREEN);
+namespace {
+// The screen's `area` as a 24-bit BMP file at `path`.
+bool SaveScreenArea(const std::string& path, const RECT& area) {
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return false;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -323,7 +325,7 @@ bool Screenshot(const std::string& name, HWND window) {
   bool saved = false;
   if (bitmap != nullptr) {
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     SelectObject(memory, old);
     const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
     const DWORD imageSize = stride * static_cast<DWORD>(height);
@@ -331,8 +333,7 @@ bool Screenshot(const std::string& name, HWND window) {
     header.bfType = 0x4D42;
     header.bfOffBits = sizeof header + sizeof info.bmiHeader;
     header.bfSize = header.bfOffBits + imageSize;
-    CreateDirectoryA(ScreenshotDir().c_str(), nullptr);
-    std::ofstream out(ScreenshotDir() + "\\" + name + ".bmp", std::ios::binary);
+    std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(&header), sizeof header);
     out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
     out.write(static_cast<const char*>(bits), imageSize);
@@ -342,6 +343,20 @@ bool Screenshot(const std::string& name, HWND window) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return saved;
+}
+}  // namespace
+
+bool Screenshot(const std::string& name, HWND window) {
+  if (window != nullptr) WaitUntilPainted(window);
+  CreateDirectoryA(ScreenshotDir().c_str(), nullptr);
+  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  return SaveScreenArea(ScreenshotDir() + "\\" + name + ".bmp", screen);
+}
+
+bool ScreenshotOfWindow(const std::string& path, HWND window) {
+  WaitUntilPainted(window);
+  RECT area{};
+  return GetWindowRect(window, &area) && SaveScreenArea(path, area);
 }
 
 }  // namespace e2e
