@@ -129,13 +129,13 @@ void Win32Platform::DestroyIcon(IconHandle icon) {
   if (icon != 0) ::DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)));
 }
 
-void Win32Platform::ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) {
-  // The help viewer of the era; where none is installed the request simply does nothing.
+bool Win32Platform::ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) {
+  // The help viewer of the era, looked up: a system without it has no entry to call.
   using WinHelpFn = BOOL(WINAPI*)(HWND, LPCSTR, UINT, ULONG_PTR);
   HMODULE user32 = GetModuleHandleA("user32.dll");
   FARPROC proc = user32 ? GetProcAddress(user32, "WinHelpA") : nullptr;
   auto winHelp = reinterpret_cast<WinHelpFn>(reinterpret_cast<void*>(proc));
-  if (winHelp != nullptr) winHelp(GetActiveWindow(), helpFile.c_str(), command, context);
+  return winHelp != nullptr && winHelp(GetActiveWindow(), helpFile.c_str(), command, context);
 }
 
 }  // namespace vigilon::platform
