@@ -120,8 +120,12 @@ bool Win32Platform::ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record)
 }
 
 IconHandle Win32Platform::LoadIconFile(const std::string& name) {
-  HANDLE icon = LoadImageA(nullptr, Join(ProgramFolder(), name).c_str(), IMAGE_ICON, 0, 0,
-                           LR_LOADFROMFILE | LR_DEFAULTSIZE);
+  // At the small size the DPI asks for, the size of the notification area and the window's
+  // caption: the file's nearest picture, not a large one shrunk by the shell. The program is
+  // DPI aware, so the system's metrics are its DPI's.
+  HANDLE icon =
+      LoadImageA(nullptr, Join(ProgramFolder(), name).c_str(), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_LOADFROMFILE);
   return static_cast<IconHandle>(reinterpret_cast<uintptr_t>(icon));
 }
 
