@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "harness.h"
+// After windows.h (through the harness).
+#include <commctrl.h>
 
 namespace {
 
@@ -24,19 +26,17 @@ int StateByte(const ProgramFolder& folder, const std::string& key) {
   return it == state.end() ? -1 : static_cast<int>(std::stoul(it->second, nullptr, 16));
 }
 
-// The program's control with the keyboard focus, or nullptr.
+// The control of `window` with the keyboard focus, or the window itself when none has it.
 HWND Focus(HWND window) {
   GUITHREADINFO info{};
   info.cbSize = sizeof info;
   GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-  return info.hwndFocus;
+  return info.hwndFocus != nullptr && IsChild(window, info.hwndFocus) ? info.hwndFocus : window;
 }
 
-// A key pressed in `window`: posted to the control with the focus (the window itself when none
-// has it).
+// A key pressed in `window`, posted where the keyboard sends it.
 void Press(HWND window, WPARAM key) {
-  HWND focus = Focus(window);
-  PostMessageA(focus != nullptr ? focus : window, WM_KEYDOWN, key, 0);
+  PostMessageA(Focus(window), WM_KEYDOWN, key, 0);
 }
 
 // Tab, and where the focus went.
@@ -50,9 +50,7 @@ HWND Tab(HWND window) {
 
 // Alt and a letter, as the keyboard delivers an access key.
 void AccessKey(HWND window, char letter) {
-  HWND focus = Focus(window);
-  PostMessageA(focus != nullptr ? focus : window, WM_SYSCHAR, static_cast<WPARAM>(letter),
-               LPARAM{1} << 29);
+  PostMessageA(Focus(window), WM_SYSCHAR, static_cast<WPARAM>(letter), LPARAM{1} << 29);
 }
 
 TEST(KeyboardE2E, TabReachesALimitAndTheUpArrowMovesItsRegisterAsAClickDoes) {
@@ -93,6 +91,23 @@ TEST(KeyboardE2E, AccessKeysPressTheirButtonsAndADialogAnswersTabAndEnter) {
   EXPECT_EQ(Tab(about), FindControl(about, "cmdOk"));
   Press(about, VK_RETURN);
   EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(about); }, 10s)) << "Enter pressed OK";
+
+  // "Con&figuration" takes the F its caption marks; the File menu stays a press of Alt and F.
+  AccessKey(main, 'f');
+  HWND config = e2e::WaitForForm(program, "frmConfig", 10s);
+  ASSERT_NE(config, nullptr);
+  HWND tabs = FindControl(config, "TabStrip1");
+  EXPECT_EQ(Tab(config), tabs);
+  Press(config, VK_RIGHT);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return SendMessageA(tabs, TCM_GETCURSEL, 0, 0) == 1; }, 5s))
+      << "the arrows turn the pages";
+  // Into the page in front, the fan page, not the voltage page beneath it.
+  EXPECT_EQ(Tab(config), FindControl(config, "chkEnable(9)"));
+  Press(config, VK_SPACE);
+  PostMessageA(Focus(config), WM_KEYUP, VK_SPACE, LPARAM{1} << 31 | LPARAM{1} << 30);
+  EXPECT_TRUE(e2e::WaitUntil(
+      [&] { return SendMessageA(FindControl(config, "chkEnable(9)"), BM_GETCHECK, 0, 0) == 1; },
+      5s));
 
   AccessKey(main, 'n');  // "Mi&nimize": to the notification area
   EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(main); }, 10s));
