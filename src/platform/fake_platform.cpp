@@ -57,8 +57,9 @@ IconHandle FakePlatform::LoadIconFile(const std::string& name) {
   return icon;
 }
 
-void FakePlatform::ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) {
+bool FakePlatform::ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) {
   helpCalls.push_back({helpFile, command, context});
+  return helpViewer;
 }
 
 }  // namespace vigilon::platform

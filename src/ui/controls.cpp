@@ -485,9 +485,9 @@ bool SysInfo::Notice(PowerNotice notice) {
   return false;
 }
 
-void CommonDialog::ShowHelp() {
-  if (form() == nullptr || !EventsLive()) return;
-  form()->platform().ShowHelp(helpFile, helpCommand, helpContext);
+bool CommonDialog::ShowHelp() {
+  if (form() == nullptr || !EventsLive()) return false;
+  return form()->platform().ShowHelp(helpFile, helpCommand, helpContext);
 }
 
 // ---- Form ----

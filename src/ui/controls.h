@@ -540,7 +540,7 @@ class CommonDialog : public Control {
   std::string helpFile;
   uint32_t helpCommand = 0;
   uint32_t helpContext = 0;
-  void ShowHelp();  // Platform::ShowHelp with the three properties
+  bool ShowHelp();  // Platform::ShowHelp with the three properties; false: no viewer took it
 };
 
 // Where a form's window first appears.

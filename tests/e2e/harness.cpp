@@ -306,8 +306,8 @@ bool WaitUntilPainted(HWND window, std::chrono::milliseconds timeout) {
 }
 
 namespace {
-// The screen's `area` as a 24-bit BMP file at `path`.
-bool SaveScreenArea(const std::string& path, const RECT& area) {
+// Saves the part `area` of the screen as screenshots/<name>.bmp.
+bool SaveScreenArea(const std::string& name, const RECT& area) {
   const int width = area.right - area.left;
   const int height = area.bottom - area.top;
   if (width <= 0 || height <= 0) return false;
@@ -333,7 +333,8 @@ bool SaveScreenArea(const std::string& path, const RECT& area) {
     header.bfType = 0x4D42;
     header.bfOffBits = sizeof header + sizeof info.bmiHeader;
     header.bfSize = header.bfOffBits + imageSize;
-    std::ofstream out(path, std::ios::binary);
+    CreateDirectoryA(ScreenshotDir().c_str(), nullptr);
+    std::ofstream out(ScreenshotDir() + "\\" + name + ".bmp", std::ios::binary);
     out.write(reinterpret_cast<const char*>(&header), sizeof header);
     out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
     out.write(static_cast<const char*>(bits), imageSize);
@@ -344,19 +345,69 @@ bool SaveScreenArea(const std::string& path, const RECT& area) {
   ReleaseDC(nullptr, screen);
   return saved;
 }
+
 }  // namespace
 
 bool Screenshot(const std::string& name, HWND window) {
   if (window != nullptr) WaitUntilPainted(window);
-  CreateDirectoryA(ScreenshotDir().c_str(), nullptr);
-  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  return SaveScreenArea(ScreenshotDir() + "\\" + name + ".bmp", screen);
+  return SaveScreenArea(name,
+                        RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
 }
 
-bool ScreenshotOfWindow(const std::string& path, HWND window) {
+namespace {
+RECT OnScreen(HWND window) {
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT shown{};
+  IntersectRect(&shown, &frame, &screen);
+  return shown;
+}
+
+// The window's pixels as the screen shows them now.
+std::vector<COLORREF> ScreenPixels(const RECT& area) {
+  std::vector<COLORREF> pixels;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+}  // namespace
+
+bool WindowScreenshot(const std::string& name, HWND window) {
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Painted through now, once the program's thread takes the request (not in the middle of a
+  // cycle); then the screen has caught up when two looks a moment apart see the same pixels.
+  RedrawWindow(window, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
   WaitUntilPainted(window);
-  RECT area{};
-  return GetWindowRect(window, &area) && SaveScreenArea(path, area);
+  std::vector<COLORREF> before;
+  WaitUntil(
+      [&] {
+        std::vector<COLORREF> now = ScreenPixels(OnScreen(window));
+        const bool same = now == before;
+        before = std::move(now);
+        return same;
+      },
+      std::chrono::seconds(10));
+  return SaveScreenArea(name, OnScreen(window));
 }
 
 }  // namespace e2e

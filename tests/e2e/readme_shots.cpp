@@ -1,7 +1,7 @@
 // The README's pictures, taken of the real program under Wine: the main window on a ZR420 and
 // a ZR430, a warning dialog, the configuration dialog, the tray pop-up and About. Not a test:
-// scripts/screenshots runs it and turns the BMP files into the committed PNG files.
-//   readme_shots OUTPUT_FOLDER
+// scripts/screenshots runs it and turns the BMP files it leaves in the screenshots folder
+// (readme-*.bmp) into the committed PNG files.
 #include <cstdio>
 #include <string>
 
@@ -17,11 +17,9 @@ constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
 constexpr UINT kTrayCallback = 0x200;
 constexpr LPARAM kRightButtonUp = 0x205;
 
-std::string g_out;
-
 bool Save(const char* name, HWND window) {
   const bool saved =
-      window != nullptr && e2e::ScreenshotOfWindow(g_out + "\\" + name + ".bmp", window);
+      window != nullptr && e2e::WindowScreenshot(std::string("readme-") + name, window);
   std::printf("%s: %s\n", name, saved ? "saved" : "FAILED");
   return saved;
 }
@@ -49,13 +47,7 @@ struct Started {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: readme_shots OUTPUT_FOLDER\n");
-    return 2;
-  }
-  g_out = argv[1];
-  CreateDirectoryA(g_out.c_str(), nullptr);
+int main() {
   bool all = true;
   {
     Started zr420("readme-zr420", "model = ZR420\nsuperio = 0x2E\n");
