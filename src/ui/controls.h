@@ -645,6 +645,7 @@ class Form {
   // the form goes. SetSharedIcon shows a handle someone else owns and destroys (one icon the
   // window and the notification area show again and again): the form never destroys it.
   platform::IconHandle icon() const { return icon_; }
+  bool iconOwned() const { return iconOwned_; }
   void SetIcon(platform::IconHandle icon);
   void SetSharedIcon(platform::IconHandle icon);
   MousePointer mousePointer() const { return mousePointer_; }

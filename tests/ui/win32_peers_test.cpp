@@ -197,6 +197,23 @@ TEST_F(Win32PeersTest, ColoursPointerIconAndFrontFrame) {
   HICON icon = CopyIcon(LoadIcon(nullptr, IDI_APPLICATION));
   form.SetIcon(static_cast<platform::IconHandle>(reinterpret_cast<uintptr_t>(icon)));
   EXPECT_EQ(SendMessageA(form.Window(), WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(icon));
+  // Hidden, the window takes another icon only when the one it holds is the form's own, which
+  // goes with the change; shown again, it shows the form's icon of the moment.
+  const auto handle = [](HICON i) {
+    return static_cast<platform::IconHandle>(reinterpret_cast<uintptr_t>(i));
+  };
+  const auto shown = [&](WPARAM kind) {
+    return reinterpret_cast<HICON>(SendMessageA(form.Window(), WM_GETICON, kind, 0));
+  };
+  HICON shared[2] = {CopyIcon(LoadIcon(nullptr, IDI_INFORMATION)),
+                     CopyIcon(LoadIcon(nullptr, IDI_WARNING))};
+  form.Hide();
+  form.SetSharedIcon(handle(shared[0]));
+  EXPECT_EQ(shown(ICON_BIG), shared[0]);
+  form.SetSharedIcon(handle(shared[1]));
+  form.Show();
+  EXPECT_EQ(shown(ICON_BIG), shared[1]);
+  EXPECT_EQ(shown(ICON_SMALL), shared[1]);
 
   // Stacked pages: the frame brought to the front lies above the other.
   auto frontOf = [&] {
@@ -208,6 +225,8 @@ TEST_F(Win32PeersTest, ColoursPointerIconAndFrontFrame) {
   EXPECT_EQ(frontOf(), form.Native(form.fraBack)) << "created later";
   form.fra.ZOrder();
   EXPECT_EQ(frontOf(), frame);
+  slot.Unload();
+  for (HICON i : shared) DestroyIcon(i);
 }
 
 TEST_F(Win32PeersTest, TimersFireFromTheMessageLoop) {

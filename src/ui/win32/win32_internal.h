@@ -131,8 +131,13 @@ class FormWindow final : public Window, public FormPeer {
  private:
   void FitClientArea();
   void PlaceFirstTime();
+  void SendIcon();
   DWORD Style() const;
   Form& form_;
+  // The icon the native window was last given, and whether the form owned it (and so may
+  // destroy it once replaced); a later one waits while the window is hidden.
+  platform::IconHandle nativeIcon_ = 0;
+  bool nativeIconOwned_ = false;
   ATOM nameAtom_ = 0;
   bool placed_ = false;
   int dpi_ = 96;

@@ -118,12 +118,17 @@ class TimerSink final : public Window {
     CreateNative(0, kSinkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0);
   }
 
+  // A tick of the runtime's timer `key`.
+  void Tick(UINT_PTR key) {
+    auto& byKey = runtime().impl().timersByKey;
+    auto it = byKey.find(key);
+    if (it != byKey.end()) it->second->Fire();
+  }
+
  protected:
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override {
     if (message != WM_TIMER) return DefWindowProcW(hwnd(), message, wParam, lParam);
-    auto& byKey = runtime().impl().timersByKey;
-    auto it = byKey.find(static_cast<UINT_PTR>(wParam));
-    if (it != byKey.end()) it->second->Fire();
+    Tick(static_cast<UINT_PTR>(wParam));
     return 0;
   }
 };
@@ -283,8 +288,18 @@ void FormWindow::SyncCaption() {
 }
 
 void FormWindow::SyncIcon() {
+  // A hidden window's icon shows nowhere, and under Wine each change rebuilds the X window's
+  // icon: the change waits for the window to be shown. Not when the icon it holds is one the
+  // form destroys once replaced: the window lets go of it at once.
+  if (!form_.visible() && !nativeIconOwned_) return;
+  SendIcon();
+}
+
+void FormWindow::SendIcon() {
+  nativeIcon_ = form_.icon();
+  nativeIconOwned_ = form_.iconOwned();
   auto icon =
-      reinterpret_cast<LPARAM>(reinterpret_cast<HICON>(static_cast<uintptr_t>(form_.icon())));
+      reinterpret_cast<LPARAM>(reinterpret_cast<HICON>(static_cast<uintptr_t>(nativeIcon_)));
   SendMessageW(hwnd(), WM_SETICON, ICON_BIG, icon);
   SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, icon);
 }
@@ -305,6 +320,7 @@ void FormWindow::BringToFront() {
 void FormWindow::SyncVisible() {
   if (form_.visible()) {
     PlaceFirstTime();
+    if (nativeIcon_ != form_.icon()) SendIcon();
     ShowWindow(hwnd(), SW_SHOWNORMAL);
     BringToFront();
   } else {
@@ -510,6 +526,13 @@ Win32Runtime::~Win32Runtime() {
 int Win32Runtime::Run() {
   MSG message;
   while (!ended() && GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // The timers' ticks, a hundred a second while the program idles, go straight to their
+    // handlers: under Wine each system call of the dispatch below is a good part of an idle
+    // tick's cost. Other loops (a message box's, a menu's) dispatch them to the sink.
+    if (message.message == WM_TIMER && message.hwnd == impl_->timerSink->hwnd()) {
+      static_cast<win32::TimerSink&>(*impl_->timerSink).Tick(message.wParam);
+      continue;
+    }
     HWND root = GetAncestor(message.hwnd, GA_ROOT);
     wchar_t className[32] = {};
     if (root != nullptr) GetClassNameW(root, className, 32);
