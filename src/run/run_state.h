@@ -63,6 +63,9 @@ struct RunState {
     // The configuration dialog (created, not shown, if need be) takes an item's Enable away.
     std::function<void(int item)> DisableInConfig;
     std::function<void(const std::string& text)> SetCaseOpenCaption;
+    // Told as each cycle of the seconds timer starts (false) and when it has ended (true): a
+    // measurement build counts what the cycle cost in between.
+    std::function<void(bool ended)> TimedCycle;
   } hooks;
 
   void RefreshPanelEnable() {
