@@ -45,7 +45,9 @@ bool FakePlatform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
 }
 
 bool FakePlatform::ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) {
-  if (recordCalls) notifyCalls.push_back({op, record});
+  if (!recordCalls) return true;
+  const auto icon = liveIcons.find(record.hIcon);
+  notifyCalls.push_back({op, record, icon != liveIcons.end() ? icon->second : std::string()});
   return true;
 }
 

@@ -22,6 +22,7 @@ class FakePlatform : public Platform {
   struct NotifyCall {
     NotifyOp op;
     NotifyIconRecord record;
+    std::string iconFile;  // the file the record's icon was loaded from, when it is live
   };
   struct HelpCall {
     std::string file;

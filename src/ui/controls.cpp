@@ -587,10 +587,8 @@ void Form::Teardown(bool unloaded) {
   // Children before containers before the window, the reverse of their creation.
   for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) (*it)->SetPeer(nullptr);
   peer_.reset();
-  if (icon_ != 0) {
-    platform().DestroyIcon(icon_);
-    icon_ = 0;
-  }
+  if (icon_ != 0 && iconOwned_) platform().DestroyIcon(icon_);
+  icon_ = 0;
   if (wasLoaded) runtime_.FormUnloaded(*this, unloaded);
 }
 
@@ -627,12 +625,22 @@ void Form::SetCaption(std::string caption) {
 }
 
 void Form::SetIcon(platform::IconHandle icon) {
+  ShowIcon(icon, /*owned=*/true);
+}
+
+void Form::SetSharedIcon(platform::IconHandle icon) {
+  ShowIcon(icon, /*owned=*/false);
+}
+
+void Form::ShowIcon(platform::IconHandle icon, bool owned) {
   if (icon == icon_) return;
   const platform::IconHandle old = icon_;
+  const bool oldOwned = iconOwned_;
   icon_ = icon;
+  iconOwned_ = owned;
   if (peer_) peer_->SyncIcon();
   // Only after the window has let go of it.
-  if (old != 0) platform().DestroyIcon(old);
+  if (old != 0 && oldOwned) platform().DestroyIcon(old);
 }
 
 void Form::SetMousePointer(MousePointer pointer) {

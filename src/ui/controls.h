@@ -633,9 +633,13 @@ class Form {
   bool visible() const { return visible_; }
   const std::string& caption() const { return caption_; }
   void SetCaption(std::string caption);
-  // The window icon. The form owns the handle and destroys the one it replaces.
+  // The window icon. SetIcon hands the form the handle: it destroys it once it is replaced or
+  // the form goes. SetSharedIcon shows a handle someone else owns and destroys (one icon the
+  // window and the notification area show again and again): the form never destroys it.
   platform::IconHandle icon() const { return icon_; }
+  bool iconOwned() const { return iconOwned_; }
   void SetIcon(platform::IconHandle icon);
+  void SetSharedIcon(platform::IconHandle icon);
   MousePointer mousePointer() const { return mousePointer_; }
   void SetMousePointer(MousePointer pointer);
   void Refresh();
@@ -693,6 +697,7 @@ class Form {
   enum class State : uint8_t { Created, Loaded, Unloading, TornDown };
   // `unloaded`: by Unload, which may end the program; otherwise discarded at its end.
   void Teardown(bool unloaded);
+  void ShowIcon(platform::IconHandle icon, bool owned);
   Runtime& runtime_;
   FormArgs args_;
   State state_ = State::Created;
@@ -702,6 +707,7 @@ class Form {
   bool visible_ = false;
   std::string caption_;
   platform::IconHandle icon_ = 0;
+  bool iconOwned_ = false;  // the form destroys icon_
   MousePointer mousePointer_ = MousePointer::Default;
   uint32_t refreshCount_ = 0;
   uint32_t fakeHandle_ = 0;

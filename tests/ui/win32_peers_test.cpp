@@ -200,6 +200,23 @@ TEST_F(Win32PeersTest, ColoursPointerIconAndFrontFrame) {
   EXPECT_EQ(SendMessageA(form.Window(), WM_GETICON, ICON_SMALL, 0),
             reinterpret_cast<LRESULT>(icon));
   EXPECT_EQ(SendMessageA(form.Window(), WM_GETICON, ICON_BIG, 0), 0);
+  // Hidden, the window takes another icon only when the one it holds is the form's own, which
+  // goes with the change; shown again, it shows the form's icon of the moment.
+  const auto handle = [](HICON i) {
+    return static_cast<platform::IconHandle>(reinterpret_cast<uintptr_t>(i));
+  };
+  const auto shown = [&] {
+    return reinterpret_cast<HICON>(SendMessageA(form.Window(), WM_GETICON, ICON_SMALL, 0));
+  };
+  HICON shared[2] = {CopyIcon(LoadIcon(nullptr, IDI_INFORMATION)),
+                     CopyIcon(LoadIcon(nullptr, IDI_WARNING))};
+  form.Hide();
+  form.SetSharedIcon(handle(shared[0]));
+  EXPECT_EQ(shown(), shared[0]);
+  form.SetSharedIcon(handle(shared[1]));
+  EXPECT_EQ(shown(), shared[0]) << "a shared icon waits while the window is hidden";
+  form.Show();
+  EXPECT_EQ(shown(), shared[1]);
 
   // Stacked pages: the frame brought to the front lies above the other.
   auto frontOf = [&] {
@@ -211,6 +228,8 @@ TEST_F(Win32PeersTest, ColoursPointerIconAndFrontFrame) {
   EXPECT_EQ(frontOf(), form.Native(form.fraBack)) << "created later";
   form.fra.ZOrder();
   EXPECT_EQ(frontOf(), frame);
+  slot.Unload();
+  for (HICON i : shared) DestroyIcon(i);
 }
 
 // A monitor of another DPI: the window, its controls and their fonts again from their twips.

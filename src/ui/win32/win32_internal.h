@@ -171,9 +171,14 @@ class FormWindow final : public Window, public FormPeer {
   void ChangeDpi(int dpi, const RECT& suggested);
   // The window rectangle whose client area is the form's in twips at this DPI.
   RECT FrameForClientArea() const;
+  void SendIcon();
   DWORD Style() const;
   DWORD ExStyle() const;
   Form& form_;
+  // The icon the native window was last given, and whether the form owned it (and so may
+  // destroy it once replaced); a later one waits while the window is hidden.
+  platform::IconHandle nativeIcon_ = 0;
+  bool nativeIconOwned_ = false;
   ATOM nameAtom_ = 0;
   bool placed_ = false;
   int dpi_ = 96;

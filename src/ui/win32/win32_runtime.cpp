@@ -122,12 +122,17 @@ class TimerSink final : public Window {
     CreateNative(0, kSinkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0);
   }
 
+  // A tick of the runtime's timer `key`.
+  void Tick(UINT_PTR key) {
+    auto& byKey = runtime().impl().timersByKey;
+    auto it = byKey.find(key);
+    if (it != byKey.end()) it->second->Fire();
+  }
+
  protected:
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override {
     if (message != WM_TIMER) return DefWindowProcW(hwnd(), message, wParam, lParam);
-    auto& byKey = runtime().impl().timersByKey;
-    auto it = byKey.find(static_cast<UINT_PTR>(wParam));
-    if (it != byKey.end()) it->second->Fire();
+    Tick(static_cast<UINT_PTR>(wParam));
     return 0;
   }
 };
@@ -324,11 +329,21 @@ void FormWindow::SyncCaption() {
 }
 
 void FormWindow::SyncIcon() {
+  // A hidden window's icon shows nowhere, and under Wine each change rebuilds the X window's
+  // icon: the change waits for the window to be shown. Not when the icon it holds is one the
+  // form destroys once replaced: the window lets go of it at once.
+  if (!form_.visible() && !nativeIconOwned_) return;
+  SendIcon();
+}
+
+void FormWindow::SendIcon() {
+  nativeIcon_ = form_.icon();
+  nativeIconOwned_ = form_.iconOwned();
   // The form's icons are loaded at the small size the DPI asks for, the size of the caption and
   // the notification area. The large one (the task switcher's) stays the program's own from its
   // resources, which hold it at every size, rather than a small picture blown up.
   auto icon =
-      reinterpret_cast<LPARAM>(reinterpret_cast<HICON>(static_cast<uintptr_t>(form_.icon())));
+      reinterpret_cast<LPARAM>(reinterpret_cast<HICON>(static_cast<uintptr_t>(nativeIcon_)));
   SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, icon);
 }
 
@@ -348,6 +363,7 @@ void FormWindow::BringToFront() {
 void FormWindow::SyncVisible() {
   if (form_.visible()) {
     PlaceFirstTime();
+    if (nativeIcon_ != form_.icon()) SendIcon();
     ShowWindow(hwnd(), SW_SHOWNORMAL);
     BringToFront();
   } else {
@@ -777,7 +793,16 @@ void Dispatch(MSG& message) {
 
 int Win32Runtime::Run() {
   MSG message;
-  while (!ended() && GetMessageW(&message, nullptr, 0, 0) > 0) Dispatch(message);
+  while (!ended() && GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // The timers' ticks, a hundred a second while the program idles, go straight to their
+    // handlers: under Wine each system call of the dispatch is a good part of an idle tick's
+    // cost. Other loops (a message box's, a menu's) dispatch them to the sink.
+    if (message.message == WM_TIMER && message.hwnd == impl_->timerSink->hwnd()) {
+      static_cast<win32::TimerSink&>(*impl_->timerSink).Tick(message.wParam);
+      continue;
+    }
+    Dispatch(message);
+  }
   return impl_->exitCode;
 }
 
