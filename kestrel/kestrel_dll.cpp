@@ -217,19 +217,21 @@ class Driver {
     WriteState();
   }
 
-  // Rewrites kestrel.state when its contents changed, never leaving half a file visible.
+  // Rewrites kestrel.state when its contents changed, never leaving half a file visible. Asked
+  // after every port access: only a change is formatted.
   void WriteState() {
     const sim::ChipSim& chip = chip_ ? *chip_ : *EmptyChip();
-    std::string body = kestrel::FormatStateBody(chip, status_);
-    if (body == lastBody_) return;
+    kestrel::StateValues values = kestrel::GatherState(chip, status_);
+    if (lastState_ && values == *lastState_) return;
     const std::string temporary = statePath_ + ".tmp";
+    const std::string body = kestrel::FormatStateBody(values);
     if (!WriteWholeFile(temporary, kestrel::FormatStateFile(serial_ + 1, body)) ||
         !MoveFileExA(temporary.c_str(), statePath_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
       OutputDebugStringA(("kestrel: cannot write " + statePath_ + "\n").c_str());
       return;
     }
     ++serial_;
-    lastBody_ = std::move(body);
+    lastState_ = std::move(values);
   }
 
   // Stands in for the chip in the state file before any valid configuration was read.
@@ -246,7 +248,7 @@ class Driver {
   kestrel::DriverStatus status_;
   FileStamp iniStamp_;
   DWORD lastCheck_ = 0;
-  std::string lastBody_;
+  std::optional<kestrel::StateValues> lastState_;  // as last written
   uint64_t serial_ = 0;
 };
 

@@ -21,6 +21,13 @@ constexpr std::array<RegRange, 5> kStateRegs{{
     {5, 0x50, 0x57},
 }};
 
+constexpr std::size_t CountStateRegisters() {
+  std::size_t n = 0;
+  for (const RegRange& range : kStateRegs) n += range.last - range.first + 1u;
+  return n;
+}
+static_assert(CountStateRegisters() == kStateRegisterCount);
+
 std::string Hex(unsigned value, int digits) {
   char buffer[8];
   std::snprintf(buffer, sizeof buffer, "%0*x", digits, value);
@@ -36,31 +43,58 @@ void Line(std::string& out, const std::string& key, const std::string& value) {
 
 }  // namespace
 
-std::string FormatStateBody(const sim::ChipSim& chip, const DriverStatus& status) {
-  const sim::Config& config = chip.config();
-  std::string out;
-  out.reserve(2048);
-  Line(out, "model", sim::ModelName(config.model));
-  Line(out, "config", status.config);
-  Line(out, "loaded", status.loaded ? "1" : "0");
-  Line(out, "bus_ready", chip.BusReady() ? "1" : "0");
-  Line(out, "superio.port", config.superIoPort ? Hex(config.superIoPort, 2) : "none");
-  for (uint8_t reg : {0x30, 0x60, 0x61})
-    Line(out, "superio.0b." + Hex(reg, 2), Hex(chip.SuperIoReg(0x0B, reg), 2));
-  const auto monitor = chip.MonitorIndexPort();
-  Line(out, "monitor.port", monitor ? Hex(*monitor, 4) : "none");
-  Line(out, "bank_select", Hex(chip.Reg(0, 0x4E), 2));
+StateValues GatherState(const sim::ChipSim& chip, const DriverStatus& status) {
+  StateValues v;
+  v.model = chip.config().model;
+  v.superIoPort = chip.config().superIoPort;
+  v.config = status.config;
+  v.loaded = status.loaded;
+  v.busReady = chip.BusReady();
+  v.superIoDevice = {chip.SuperIoReg(0x0B, 0x30), chip.SuperIoReg(0x0B, 0x60),
+                     chip.SuperIoReg(0x0B, 0x61)};
+  v.monitorPort = chip.MonitorIndexPort();
+  v.bankSelect = chip.Reg(0, 0x4E);
+  std::size_t n = 0;
   for (const RegRange& range : kStateRegs)
     for (unsigned reg = range.first; reg <= range.last; ++reg)
-      Line(out, "bank" + std::to_string(range.bank) + "." + Hex(reg, 2),
-           Hex(chip.Reg(range.bank, static_cast<uint8_t>(reg)), 2));
+      v.registers[n++] = chip.Reg(range.bank, static_cast<uint8_t>(reg));
   for (int item = 0; item < 16; ++item)
-    Line(out, "alarm." + std::to_string(item), chip.ItemAlarm(item) ? "1" : "0");
-  Line(out, "beeping", chip.Beeping() ? "1" : "0");
-  Line(out, "beep_writes", std::to_string(chip.BeepEnableWrites()));
-  Line(out, "refused.count", std::to_string(status.refusedCount));
-  Line(out, "refused.last", status.lastRefused ? Hex(*status.lastRefused, 4) : "none");
+    if (chip.ItemAlarm(item)) v.alarms = static_cast<uint16_t>(v.alarms | 1u << item);
+  v.beeping = chip.Beeping();
+  v.beepWrites = chip.BeepEnableWrites();
+  v.refusedCount = status.refusedCount;
+  v.lastRefused = status.lastRefused;
+  return v;
+}
+
+std::string FormatStateBody(const StateValues& v) {
+  std::string out;
+  out.reserve(2048);
+  Line(out, "model", sim::ModelName(v.model));
+  Line(out, "config", v.config);
+  Line(out, "loaded", v.loaded ? "1" : "0");
+  Line(out, "bus_ready", v.busReady ? "1" : "0");
+  Line(out, "superio.port", v.superIoPort ? Hex(v.superIoPort, 2) : "none");
+  const uint8_t deviceRegs[] = {0x30, 0x60, 0x61};
+  for (std::size_t i = 0; i < v.superIoDevice.size(); ++i)
+    Line(out, "superio.0b." + Hex(deviceRegs[i], 2), Hex(v.superIoDevice[i], 2));
+  Line(out, "monitor.port", v.monitorPort ? Hex(*v.monitorPort, 4) : "none");
+  Line(out, "bank_select", Hex(v.bankSelect, 2));
+  std::size_t n = 0;
+  for (const RegRange& range : kStateRegs)
+    for (unsigned reg = range.first; reg <= range.last; ++reg)
+      Line(out, "bank" + std::to_string(range.bank) + "." + Hex(reg, 2), Hex(v.registers[n++], 2));
+  for (int item = 0; item < 16; ++item)
+    Line(out, "alarm." + std::to_string(item), (v.alarms >> item & 1u) != 0 ? "1" : "0");
+  Line(out, "beeping", v.beeping ? "1" : "0");
+  Line(out, "beep_writes", std::to_string(v.beepWrites));
+  Line(out, "refused.count", std::to_string(v.refusedCount));
+  Line(out, "refused.last", v.lastRefused ? Hex(*v.lastRefused, 4) : "none");
   return out;
+}
+
+std::string FormatStateBody(const sim::ChipSim& chip, const DriverStatus& status) {
+  return FormatStateBody(GatherState(chip, status));
 }
 
 std::string FormatStateFile(uint64_t serial, const std::string& body) {

@@ -25,6 +25,8 @@
 //   refused.last=PPPP|none   the last refused port (hex)
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -43,7 +45,34 @@ struct DriverStatus {
   std::optional<uint16_t> lastRefused;
 };
 
+// The bank registers the file shows: bank 0 0x20-0x5f, banks 1 and 2 0x50-0x56, bank 4 0x53,
+// bank 5 0x50-0x57.
+inline constexpr std::size_t kStateRegisterCount = 64 + 7 + 7 + 1 + 8;
+
+// Everything the body shows, as raw values. The body is made from these alone, so the driver,
+// asked after every port access, formats and rewrites the file only when they changed.
+struct StateValues {
+  sim::Model model = sim::Model::ZR420;
+  uint16_t superIoPort = 0;
+  std::string config;
+  bool loaded = false;
+  bool busReady = false;
+  std::array<uint8_t, 3> superIoDevice{};  // logical device 0x0B: 0x30, 0x60, 0x61
+  std::optional<uint16_t> monitorPort;
+  uint8_t bankSelect = 0;
+  std::array<uint8_t, kStateRegisterCount> registers{};
+  uint16_t alarms = 0;  // bit N: item N
+  bool beeping = false;
+  uint32_t beepWrites = 0;
+  uint32_t refusedCount = 0;
+  std::optional<uint16_t> lastRefused;
+  bool operator==(const StateValues&) const = default;
+};
+
+StateValues GatherState(const sim::ChipSim& chip, const DriverStatus& status);
+
 // Everything after the serial line.
+std::string FormatStateBody(const StateValues& values);
 std::string FormatStateBody(const sim::ChipSim& chip, const DriverStatus& status);
 
 // The whole file: the serial line, then the body.

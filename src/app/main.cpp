@@ -12,6 +12,9 @@
 #include "platform/win32/win32_platform.h"
 #include "startup/startup.h"
 #include "ui/win32/win32_runtime.h"
+#ifdef VIGILON_MEASURE
+#include "app/measure.h"
+#endif
 
 int main() {
   using namespace vigilon;
@@ -25,6 +28,10 @@ int main() {
   const platform::LastWords lastWords([&run] { run.chip.RestoreStoppedFans(); });
   platform::SayLastWordsOnProcessorFaults();
   ui::Win32Runtime runtime(platform);
+#ifdef VIGILON_MEASURE
+  // The measurement build counts each timed cycle's heap allocations and file opens.
+  measure::Install(run);
+#endif
 
   std::optional<ui::FormSlot<frmvigilon, RunState&>> mainWindow;
   const startup::StartupOutcome outcome = startup::Main(run, [&](RunState& state) {

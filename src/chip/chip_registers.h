@@ -35,7 +35,8 @@ inline constexpr uint8_t kChassisClearRequest = 0x80;
 inline constexpr uint8_t kVidFanDivisor = 0x47;  // bits 0-3 VID 0-3; bits 4-7 fans 1, 2 divisor
 inline constexpr uint8_t kVidLowMask = 0x0F;
 inline constexpr uint8_t kFan12DivisorBits = 0xF0;
-inline constexpr uint8_t kVid4 = 0x49;         // bit 0 VID 4
+inline constexpr uint8_t kVid4 = 0x49;  // bit 0 VID 4
+inline constexpr uint8_t kVid4Bit = 0x01;
 inline constexpr uint8_t kFan3Divisor = 0x4B;  // bits 6-7
 inline constexpr uint8_t kFan3DivisorBits = 0xC0;
 inline constexpr uint8_t kFanSetup = 0x4C;  // bit 7 set before the fan set-up on some models
@@ -110,6 +111,7 @@ inline constexpr std::array<TempRegs, 3> kTemp{{
     {1, true, 0x50, 0x51, 0x55, 0x56, 0x53, 0x54},
     {2, true, 0x50, 0x51, 0x55, 0x56, 0x53, 0x54},
 }};
+inline constexpr uint8_t kTempHalfDegree = 0x80;  // in the second register of a nine-bit value
 
 // Beep enable per item 0-15. The interrupt status registers use the bank 0 layout (kStatus1
 // like kBeep1, kStatus2 like kBeep2), so the chassis is kStatus2 bit 4.
@@ -140,6 +142,9 @@ inline constexpr std::array<BitReg, 16> kBeepBit{{
 // Fan f's (1-3) two output control bits in kFanControl.
 constexpr uint8_t FanOutputLowBit(int fan) {
   return static_cast<uint8_t>(1u << (2 * (fan - 1)));
+}
+constexpr uint8_t FanOutputBits(int fan) {
+  return static_cast<uint8_t>(FanOutputLowBit(fan) * 3u);
 }
 
 }  // namespace vigilon::chip::reg

@@ -117,7 +117,7 @@ VidLimits MonitorChip::DecodeVid() {
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(0);
   const int low = access_.ReadChipReg(kVidFanDivisor) & kVidLowMask;
-  const int code = low + 16 * (access_.ReadChipReg(kVid4) & 0x01);
+  const int code = low + 16 * (access_.ReadChipReg(kVid4) & kVid4Bit);
   if (code == kVidNoCpu) return kVidNoCpuLimits;
   const double x = VidNominalVolts(code);
   return {static_cast<float>(x - kVidMargin), static_cast<float>(x + kVidMargin)};
@@ -152,7 +152,7 @@ void WriteTempCount(ChipAccess& access, const TempRegs& r, uint8_t whole, uint8_
   // Bits 8-1 of the nine-bit count, two's complement, and the half degree as bit 7.
   const int nine = std::clamp(count, -256, 255);
   access.WriteChipReg(whole, static_cast<uint8_t>((nine & 0x1FE) >> 1));
-  access.WriteChipReg(half, (nine & 1) != 0 ? 0x80 : 0x00);
+  access.WriteChipReg(half, (nine & 1) != 0 ? kTempHalfDegree : 0x00);
 }
 }  // namespace
 
@@ -291,7 +291,8 @@ void MonitorChip::Set_Fan_Status() {
   } else {
     // The third fan is routed through its own register here; its control bits must be off.
     const uint8_t control = access_.ReadChipReg(kFanControl);
-    if (control & FanOutputLowBit(3)) access_.WriteChipReg(kFanControl, control & 0xCF);
+    if (control & FanOutputLowBit(3))
+      access_.WriteChipReg(kFanControl, static_cast<uint8_t>(control & ~FanOutputBits(3)));
     access_.SetBitsIfClear(kFan3Route, kFan3RouteBit);
   }
 }

@@ -52,7 +52,7 @@ struct SmartFanTables {
   std::array<int16_t, 4> SmartFanFall1{};
   std::array<int16_t, 4> SmartFanFall2{};
   std::array<int16_t, 4> SmartFanFall3{};
-  std::array<int16_t, 4> SmartFanState{};  // per fan, 0-3 used
+  std::array<int16_t, 4> SmartFanState{};  // per fan number 1-3: a SmartFanStateValue
 };
 
 SmartFanTables LoadSmartFanTables(const ChipTraits& traits);

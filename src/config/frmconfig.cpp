@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-
 namespace vigilon::config {
 
 namespace {
@@ -37,13 +36,15 @@ struct Heading {
   int left;
   int width;
 };
-// Member 3 is a spare "Enable" kept beyond the frame's right edge, where it is never seen.
+// Member 3 is a spare "Enable" kept beyond the frame's right edge, where it is never seen. The
+// sensitivity headings reach to the next heading and to the frame's edge: at 144 DPI the font
+// grows a little faster than the twips, and "High Sensitive" would break onto a second line.
 constexpr std::array<Heading, 5> kHeadings{{
     {"Enable", 960, 615},
-    {"High Sensitive", 2280, 1215},
+    {"High Sensitive", 2280, 1380},
     {"Beep", 1665, 495},
     {"Enable", 5280, 615},
-    {"Low Sensitive", 3720, 1215},
+    {"Low Sensitive", 3720, 1260},
 }};
 constexpr int kHeadingTop = 240;
 constexpr int kHighHeading = 1;

@@ -167,7 +167,9 @@ void frmvigilon::SecCount_Timer() {
   ++PollSecondCount;
   if (PollSecondCount >= run_.items.PollInterval) {
     PollSecondCount = 0;
+    if (run_.hooks.TimedCycle) run_.hooks.TimedCycle(false);
     PollSensors();
+    if (run_.hooks.TimedCycle) run_.hooks.TimedCycle(true);
   }
 }
 

@@ -9,11 +9,12 @@
 #include "run/run_state.h"
 #include "shell/frmAbout.h"
 #include "ui/controls.h"
+#include "vigilon_version.h"
 #include "warnings/warning_dialogs.h"
 
 namespace vigilon {
 
-inline constexpr const char* kMainWindowTitle = "Norvane Vigilon Ver 2.50";
+inline constexpr const char* kMainWindowTitle = "Norvane Vigilon Ver " VIGILON_TITLE_VERSION;
 // Follows the title while the monitor chip does not answer.
 inline constexpr const char* kSilentTitleSuffix = "  -  the monitor chip does not answer";
 
@@ -96,8 +97,8 @@ class frmvigilon : public ui::Form {
   void SetUnit(bool celsius);
   void UnitPicture_Click(bool celsius);
   void SelectUnitButtons();
-  // Loads an eye icon from the program folder as the window's and the tray entry's icon; a
-  // file that cannot be loaded keeps the icon shown.
+  // An eye icon of the program folder (loaded at its first use) as the window's and the tray
+  // entry's icon; a file that cannot be loaded keeps the icon shown.
   void SetEyeIcon(const char* file);
   void SetStatus(ui::Label& label, bool inLimits, int item);
   // The readings blank, as while the system suspends.

@@ -16,7 +16,7 @@ constexpr uint32_t kCyclePauseMs = 500;
 }  // namespace
 
 void frmvigilon::SetEyeIcon(const char* file) {
-  if (const platform::IconHandle icon = platform().LoadIconFile(file)) SetIcon(icon);
+  if (const platform::IconHandle icon = run_.icons.Get(file)) SetSharedIcon(icon);
   run_.TrayIconData.hIcon = this->icon();
   // Sent whether or not the entry is shown; only its icon changes.
   platform().ShellNotifyIcon(platform::NotifyOp::Modify, run_.TrayIconData);

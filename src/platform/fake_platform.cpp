@@ -45,7 +45,10 @@ bool FakePlatform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
 }
 
 bool FakePlatform::ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) {
-  if (recordCalls) notifyCalls.push_back({op, record});
+  if (recordCalls) {
+    const auto icon = liveIcons.find(record.hIcon);
+    notifyCalls.push_back({op, record, icon != liveIcons.end() ? icon->second : std::string()});
+  }
   if (whileTrayRequest) {
     const auto hook = whileTrayRequest;  // copied: the hook may replace itself
     hook();
@@ -61,8 +64,9 @@ IconHandle FakePlatform::LoadIconFile(const std::string& name) {
   return icon;
 }
 
-void FakePlatform::ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) {
+bool FakePlatform::ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) {
   helpCalls.push_back({helpFile, command, context});
+  return helpViewer;
 }
 
 }  // namespace vigilon::platform

@@ -22,6 +22,7 @@ class FakePlatform : public Platform {
   struct NotifyCall {
     NotifyOp op;
     NotifyIconRecord record;
+    std::string iconFile;  // the file the record's icon was loaded from, when it is live
   };
   struct HelpCall {
     std::string file;
@@ -41,6 +42,7 @@ class FakePlatform : public Platform {
   std::set<std::string> files;  // names present in the program folder, without a separator
   InstanceCheck instance;       // what the single-instance check answers
   bool exitWindowsResult = true;
+  bool helpViewer = true;  // whether a help viewer takes the requests
 
   // Recorded calls.
   std::vector<MsgBoxCall> msgBoxes;
@@ -81,7 +83,7 @@ class FakePlatform : public Platform {
   bool ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) override;
   IconHandle LoadIconFile(const std::string& name) override;
   void DestroyIcon(IconHandle icon) override { liveIcons.erase(icon); }
-  void ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) override;
+  bool ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) override;
 
  private:
   IconHandle nextIcon_ = 100;

@@ -79,8 +79,9 @@ class Platform {
   virtual IconHandle LoadIconFile(const std::string& name) = 0;
   virtual void DestroyIcon(IconHandle icon) = 0;
 
-  // Opens the help viewer on a help file at a context number.
-  virtual void ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) = 0;
+  // Opens the help viewer on a help file at a context number; false when the system has no
+  // viewer that took the request.
+  virtual bool ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) = 0;
 };
 
 }  // namespace vigilon::platform

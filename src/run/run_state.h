@@ -12,19 +12,23 @@
 #include "chip/monitor_chip.h"
 #include "items/items.h"
 #include "items/settings_file.h"
+#include "platform/icon_files.h"
 #include "platform/platform.h"
 
 namespace vigilon {
 
 struct RunState {
   RunState(chip::PortIo& io, platform::Platform& platform, items::SettingsFiles& files)
-      : chip(io), platform(platform), files(files) {}
+      : chip(io), platform(platform), files(files), icons(platform) {}
   RunState(const RunState&) = delete;
   RunState& operator=(const RunState&) = delete;
 
   chip::MonitorChip chip;  // the only way to the chip
   platform::Platform& platform;
   items::SettingsFiles& files;
+  // The icons the cycle shows in the window and the notification area, loaded once. They end
+  // with the run, after the main window and its tray entry.
+  platform::IconFiles icons;
 
   // Chip identification, fixed after start.
   uint8_t SuperIoActivation = 0;  // logical device 0x0B register 0x30 as found, restored at exit
@@ -59,6 +63,9 @@ struct RunState {
     // The configuration dialog (created, not shown, if need be) takes an item's Enable away.
     std::function<void(int item)> DisableInConfig;
     std::function<void(const std::string& text)> SetCaseOpenCaption;
+    // Told as each cycle of the seconds timer starts (false) and when it has ended (true): a
+    // measurement build counts what the cycle cost in between.
+    std::function<void(bool ended)> TimedCycle;
   } hooks;
 
   void RefreshPanelEnable() {

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "vigilon_version.h"
+
 namespace vigilon::shell {
 
 frmAbout::frmAbout(ui::Runtime& runtime)
@@ -20,7 +22,7 @@ frmAbout::frmAbout(ui::Runtime& runtime)
                    .WithFont(ui::Font("Times New Roman", 14.25))
                    .Aligned(Align::Center)},
       {Label4, Args("Label4")
-                   .Caption("Version 2.5.0")
+                   .Caption("Version " VIGILON_VERSION_TEXT)
                    .At(240, 1200, 4020, 255)
                    .In("Frame1")
                    .Aligned(Align::Center)},
@@ -30,7 +32,7 @@ frmAbout::frmAbout(ui::Runtime& runtime)
                                .Aligned(Align::Center)
                                .Hidden()},
       {Label5, Args("Label5")
-                   .Caption("Build: 2550-0111-026")
+                   .Caption("Build: " VIGILON_BUILD_TEXT)
                    .At(240, 2085, 4500, 240)
                    .WithFont(ui::Font("Arial", 8.25))
                    .Aligned(Align::Center)},

@@ -227,30 +227,26 @@ void OptionButton::SetValue(bool value) {
 
 // ---- Ranged controls ----
 
-void UpDown::SetValue(int value) {
-  value = ClampInto(value, min_, max_);
+void RangedControl::SetValue(int value) {
+  if (clamps_) value = ClampInto(value, min_, max_);
   if (value == value_) return;
   value_ = value;
   Changed(Prop::Value);
-  Raise(onChange);
+  ValueChanged();
 }
 
-void UpDown::KeepInRange() {
-  const int kept = ClampInto(value_, min_, max_);
-  if (kept == value_) return;
-  value_ = kept;
-  Changed(Prop::Value);
-  Raise(onChange);
+void RangedControl::KeepInRange() {
+  if (clamps_) SetValue(value_);
 }
 
-void UpDown::SetMin(int min) {
+void RangedControl::SetMin(int min) {
   if (min == min_) return;
   min_ = min;
   Changed(Prop::Range);
   KeepInRange();
 }
 
-void UpDown::SetMax(int max) {
+void RangedControl::SetMax(int max) {
   if (max == max_) return;
   max_ = max;
   Changed(Prop::Range);
@@ -265,32 +261,14 @@ void UpDown::SetIncrement(int increment) {
 
 void UpDown::ArrowUp() {
   if (!enabled()) return;
-  const long long step = max_ >= min_ ? increment_ : -increment_;
-  SetValue(ClampInto(static_cast<long long>(value_) + step, min_, max_));
+  const long long step = max() >= min() ? increment_ : -increment_;
+  SetValue(ClampInto(static_cast<long long>(value()) + step, min(), max()));
 }
 
 void UpDown::ArrowDown() {
   if (!enabled()) return;
-  const long long step = max_ >= min_ ? increment_ : -increment_;
-  SetValue(ClampInto(static_cast<long long>(value_) - step, min_, max_));
-}
-
-void Slider::SetValue(int value) {
-  if (value == value_) return;
-  value_ = value;
-  Changed(Prop::Value);
-}
-
-void Slider::SetMin(int min) {
-  if (min == min_) return;
-  min_ = min;
-  Changed(Prop::Range);
-}
-
-void Slider::SetMax(int max) {
-  if (max == max_) return;
-  max_ = max;
-  Changed(Prop::Range);
+  const long long step = max() >= min() ? increment_ : -increment_;
+  SetValue(ClampInto(static_cast<long long>(value()) - step, min(), max()));
 }
 
 void Slider::SetSelStart(int start) {
@@ -306,65 +284,7 @@ void Slider::SetSelLength(int length) {
 }
 
 int Slider::ThumbPosition() const {
-  return ClampInto(value_, min_, max_);
-}
-
-void ProgressBar::SetValue(int value) {
-  value = ClampInto(value, min_, max_);
-  if (value == value_) return;
-  value_ = value;
-  Changed(Prop::Value);
-}
-
-void ProgressBar::KeepInRange() {
-  const int kept = ClampInto(value_, min_, max_);
-  if (kept == value_) return;
-  value_ = kept;
-  Changed(Prop::Value);
-}
-
-void ProgressBar::SetMin(int min) {
-  if (min == min_) return;
-  min_ = min;
-  Changed(Prop::Range);
-  KeepInRange();
-}
-
-void ProgressBar::SetMax(int max) {
-  if (max == max_) return;
-  max_ = max;
-  Changed(Prop::Range);
-  KeepInRange();
-}
-
-void HScrollBar::SetValue(int value) {
-  value = ClampInto(value, min_, max_);
-  if (value == value_) return;
-  value_ = value;
-  Changed(Prop::Value);
-  Raise(onChange);
-}
-
-void HScrollBar::KeepInRange() {
-  const int kept = ClampInto(value_, min_, max_);
-  if (kept == value_) return;
-  value_ = kept;
-  Changed(Prop::Value);
-  Raise(onChange);
-}
-
-void HScrollBar::SetMin(int min) {
-  if (min == min_) return;
-  min_ = min;
-  Changed(Prop::Range);
-  KeepInRange();
-}
-
-void HScrollBar::SetMax(int max) {
-  if (max == max_) return;
-  max_ = max;
-  Changed(Prop::Range);
-  KeepInRange();
+  return ClampInto(value(), min(), max());
 }
 
 void HScrollBar::SetSmallChange(int step) {
@@ -381,12 +301,12 @@ void HScrollBar::SetLargeChange(int step) {
 
 void HScrollBar::SmallStep(int direction) {
   if (!enabled()) return;
-  SetValue(ClampInto(static_cast<long long>(value_) + direction * smallChange_, min_, max_));
+  SetValue(ClampInto(static_cast<long long>(value()) + direction * smallChange_, min(), max()));
 }
 
 void HScrollBar::LargeStep(int direction) {
   if (!enabled()) return;
-  SetValue(ClampInto(static_cast<long long>(value_) + direction * largeChange_, min_, max_));
+  SetValue(ClampInto(static_cast<long long>(value()) + direction * largeChange_, min(), max()));
 }
 
 // ---- Text, frames, tabs, images ----
@@ -565,9 +485,9 @@ bool SysInfo::Notice(PowerNotice notice) {
   return false;
 }
 
-void CommonDialog::ShowHelp() {
-  if (form() == nullptr || !EventsLive()) return;
-  form()->platform().ShowHelp(helpFile, helpCommand, helpContext);
+bool CommonDialog::ShowHelp() {
+  if (form() == nullptr || !EventsLive()) return false;
+  return form()->platform().ShowHelp(helpFile, helpCommand, helpContext);
 }
 
 // ---- Form ----
@@ -667,10 +587,8 @@ void Form::Teardown(bool unloaded) {
   // Children before containers before the window, the reverse of their creation.
   for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) (*it)->SetPeer(nullptr);
   peer_.reset();
-  if (icon_ != 0) {
-    platform().DestroyIcon(icon_);
-    icon_ = 0;
-  }
+  if (icon_ != 0 && iconOwned_) platform().DestroyIcon(icon_);
+  icon_ = 0;
   if (wasLoaded) runtime_.FormUnloaded(*this, unloaded);
 }
 
@@ -707,12 +625,22 @@ void Form::SetCaption(std::string caption) {
 }
 
 void Form::SetIcon(platform::IconHandle icon) {
+  ShowIcon(icon, /*owned=*/true);
+}
+
+void Form::SetSharedIcon(platform::IconHandle icon) {
+  ShowIcon(icon, /*owned=*/false);
+}
+
+void Form::ShowIcon(platform::IconHandle icon, bool owned) {
   if (icon == icon_) return;
   const platform::IconHandle old = icon_;
+  const bool oldOwned = iconOwned_;
   icon_ = icon;
+  iconOwned_ = owned;
   if (peer_) peer_->SyncIcon();
   // Only after the window has let go of it.
-  if (old != 0) platform().DestroyIcon(old);
+  if (old != 0 && oldOwned) platform().DestroyIcon(old);
 }
 
 void Form::SetMousePointer(MousePointer pointer) {

@@ -335,84 +335,79 @@ class OptionButton : public Control {
   bool value_ = false;
 };
 
-// A spin control without a buddy: the windows show its value in a label of their own.
-class UpDown : public Control {
+// What the four ranged controls share: a value and its range. A control that clamps keeps its
+// value inside the range, and a range change takes the value along (raising the change of a
+// control that has one); a slider, used as a gauge, keeps its value as given.
+class RangedControl : public Control {
  public:
-  Kind kind() const override { return Kind::UpDown; }
   int value() const { return value_; }
   int min() const { return min_; }
   int max() const { return max_; }
-  int increment() const { return increment_; }
-  void SetValue(int value);  // clamped into the range; a change raises onChange
-  void SetMin(int min);      // the value follows into the range, raising onChange
+  void SetValue(int value);
+  void SetMin(int min);
   void SetMax(int max);
+
+ protected:
+  RangedControl(int max, bool clamps) : max_(max), clamps_(clamps) {}
+  // The value changed, by code or by the user.
+  virtual void ValueChanged() {}
+
+ private:
+  void KeepInRange();
+  int value_ = 0;
+  int min_ = 0;
+  int max_;
+  bool clamps_;
+};
+
+// A spin control without a buddy: the windows show its value in a label of their own. A change
+// of the value raises onChange.
+class UpDown : public RangedControl {
+ public:
+  UpDown() : RangedControl(10, /*clamps=*/true) {}
+  Kind kind() const override { return Kind::UpDown; }
+  int increment() const { return increment_; }
   void SetIncrement(int increment);
   void ArrowUp();  // the user's arrows: one increment towards Max, stopping at the end
   void ArrowDown();
   std::function<void()> onChange;
 
  private:
-  void KeepInRange();
-  int value_ = 0;
-  int min_ = 0;
-  int max_ = 10;
+  void ValueChanged() override { Raise(onChange); }
   int increment_ = 1;
 };
 
 // Used as a gauge: the value and the selection band are kept as given, even outside the
 // range, because the readings and limits are read back from it; only the thumb is drawn
 // on the track.
-class Slider : public Control {
+class Slider : public RangedControl {
  public:
+  Slider() : RangedControl(10, /*clamps=*/false) {}
   Kind kind() const override { return Kind::Slider; }
-  int value() const { return value_; }
-  int min() const { return min_; }
-  int max() const { return max_; }
   int selStart() const { return selStart_; }
   int selLength() const { return selLength_; }
-  void SetValue(int value);
-  void SetMin(int min);
-  void SetMax(int max);
   void SetSelStart(int start);
   void SetSelLength(int length);
   int ThumbPosition() const;  // the value clamped onto the track
 
  private:
-  int value_ = 0;
-  int min_ = 0;
-  int max_ = 10;
   int selStart_ = 0;
   int selLength_ = 0;
 };
 
-class ProgressBar : public Control {
+class ProgressBar : public RangedControl {
  public:
+  ProgressBar() : RangedControl(100, /*clamps=*/true) {}
   Kind kind() const override { return Kind::ProgressBar; }
-  int value() const { return value_; }
-  int min() const { return min_; }
-  int max() const { return max_; }
-  void SetValue(int value);  // clamped into the range
-  void SetMin(int min);
-  void SetMax(int max);
-
- private:
-  void KeepInRange();
-  int value_ = 0;
-  int min_ = 0;
-  int max_ = 100;
 };
 
-class HScrollBar : public Control {
+// A change of the value raises onChange.
+class HScrollBar : public RangedControl {
  public:
+  HScrollBar() : RangedControl(32767, /*clamps=*/true) {}
   Kind kind() const override { return Kind::HScrollBar; }
-  int value() const { return value_; }
-  int min() const { return min_; }
-  int max() const { return max_; }
   int smallChange() const { return smallChange_; }
   int largeChange() const { return largeChange_; }
-  void SetValue(int value);  // clamped into the range; a change raises onChange
-  void SetMin(int min);
-  void SetMax(int max);
   void SetSmallChange(int step);
   void SetLargeChange(int step);
   // The user's arrows (small) and clicks beside the thumb (large); direction -1 or +1.
@@ -421,10 +416,7 @@ class HScrollBar : public Control {
   std::function<void()> onChange;
 
  private:
-  void KeepInRange();
-  int value_ = 0;
-  int min_ = 0;
-  int max_ = 32767;
+  void ValueChanged() override { Raise(onChange); }
   int smallChange_ = 1;
   int largeChange_ = 1;
 };
@@ -548,7 +540,7 @@ class CommonDialog : public Control {
   std::string helpFile;
   uint32_t helpCommand = 0;
   uint32_t helpContext = 0;
-  void ShowHelp();  // Platform::ShowHelp with the three properties
+  bool ShowHelp();  // Platform::ShowHelp with the three properties; false: no viewer took it
 };
 
 // Where a form's window first appears.
@@ -641,9 +633,13 @@ class Form {
   bool visible() const { return visible_; }
   const std::string& caption() const { return caption_; }
   void SetCaption(std::string caption);
-  // The window icon. The form owns the handle and destroys the one it replaces.
+  // The window icon. SetIcon hands the form the handle: it destroys it once it is replaced or
+  // the form goes. SetSharedIcon shows a handle someone else owns and destroys (one icon the
+  // window and the notification area show again and again): the form never destroys it.
   platform::IconHandle icon() const { return icon_; }
+  bool iconOwned() const { return iconOwned_; }
   void SetIcon(platform::IconHandle icon);
+  void SetSharedIcon(platform::IconHandle icon);
   MousePointer mousePointer() const { return mousePointer_; }
   void SetMousePointer(MousePointer pointer);
   void Refresh();
@@ -701,6 +697,7 @@ class Form {
   enum class State : uint8_t { Created, Loaded, Unloading, TornDown };
   // `unloaded`: by Unload, which may end the program; otherwise discarded at its end.
   void Teardown(bool unloaded);
+  void ShowIcon(platform::IconHandle icon, bool owned);
   Runtime& runtime_;
   FormArgs args_;
   State state_ = State::Created;
@@ -710,6 +707,7 @@ class Form {
   bool visible_ = false;
   std::string caption_;
   platform::IconHandle icon_ = 0;
+  bool iconOwned_ = false;  // the form destroys icon_
   MousePointer mousePointer_ = MousePointer::Default;
   uint32_t refreshCount_ = 0;
   uint32_t fakeHandle_ = 0;

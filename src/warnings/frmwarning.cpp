@@ -2,6 +2,7 @@
 #include "warnings/frmwarning.h"
 
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "warnings/shutdown.h"
@@ -174,10 +175,30 @@ void frmWarning::Command_Click(int index) {
       ConfirmShutdown(run_);
       break;
     case kHelp:
-      run_.platform.ShowHelp(run_.InProgramFolder(row.helpFile), kHelpContext, row.helpTopic);
+      ShowHelp(row.helpFile, row.helpTopic);
       break;
     default:
       break;
+  }
+}
+
+void frmWarning::ShowHelp(const char* helpFile, uint32_t topic) {
+  const std::string path = run_.InProgramFolder(helpFile);
+  // The help files are separate files beside the program, in the old Windows Help format. The
+  // user hears why there is no help rather than nothing; a missing file is not handed to the
+  // viewer, whose own question about it would hold this window until it is answered.
+  if (!run_.platform.FileExistsInProgramFolder(helpFile)) {
+    run_.platform.MsgBox("There is no help for this warning: the help file \"" + path +
+                             "\" is not in the program's folder.",
+                         "", platform::MsgBoxButtons::Ok);
+    return;
+  }
+  if (!run_.platform.ShowHelp(path, kHelpContext, topic)) {
+    run_.platform.MsgBox(
+        "There is no help for this warning: this system has no viewer for "
+        "Windows Help files such as \"" +
+            path + "\".",
+        "", platform::MsgBoxButtons::Ok);
   }
 }
 

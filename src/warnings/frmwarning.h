@@ -34,6 +34,8 @@ class frmWarning : public ui::Form {
 
  private:
   void Disable();
+  // Hands the help file and topic to the help viewer, or tells the user why there is none.
+  void ShowHelp(const char* helpFile, uint32_t topic);
   RunState& run_;
   int item_;
   bool holdOpen_ = false;  // while the chassis dialog's Disable runs

@@ -5,8 +5,8 @@ set(VIGILON_GALLERY_DIR ${CMAKE_CURRENT_LIST_DIR}/gallery)
 add_executable(vigilon_gallery WIN32
   ${VIGILON_GALLERY_DIR}/gallery_main.cpp
   ${VIGILON_GALLERY_DIR}/gallery_form.cpp
-  ${PROJECT_SOURCE_DIR}/src/ui/win32/vigilon_manifest.rc
 )
+vigilon_embed_manifest(vigilon_gallery)
 target_link_libraries(vigilon_gallery PRIVATE vigilon_ui_win32)
 
 # The test finds vigilon_gallery.exe beside itself.

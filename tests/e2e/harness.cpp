@@ -305,10 +305,12 @@ bool WaitUntilPainted(HWND window, std::chrono::milliseconds timeout) {
       timeout);
 }
 
-bool Screenshot(const std::string& name, HWND window) {
-  if (window != nullptr) WaitUntilPainted(window);
-  const int width = GetSystemMetrics(SM_CXSCREEN);
-  const int height = GetSystemMetrics(SM_CYSCREEN);
+namespace {
+// Saves the part `area` of the screen as screenshots/<name>.bmp.
+bool SaveScreenArea(const std::string& name, const RECT& area) {
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return false;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -323,7 +325,7 @@ bool Screenshot(const std::string& name, HWND window) {
   bool saved = false;
   if (bitmap != nullptr) {
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
     SelectObject(memory, old);
     const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
     const DWORD imageSize = stride * static_cast<DWORD>(height);
@@ -342,6 +344,70 @@ bool Screenshot(const std::string& name, HWND window) {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return saved;
+}
+
+}  // namespace
+
+bool Screenshot(const std::string& name, HWND window) {
+  if (window != nullptr) WaitUntilPainted(window);
+  return SaveScreenArea(name,
+                        RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+}
+
+namespace {
+RECT OnScreen(HWND window) {
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT shown{};
+  IntersectRect(&shown, &frame, &screen);
+  return shown;
+}
+
+// The window's pixels as the screen shows them now.
+std::vector<COLORREF> ScreenPixels(const RECT& area) {
+  std::vector<COLORREF> pixels;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+  SelectObject(memory, old);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+}  // namespace
+
+bool WindowScreenshot(const std::string& name, HWND window) {
+  SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Painted through now, once the program's thread takes the request (not in the middle of a
+  // cycle); then the screen has caught up when two looks a moment apart see the same pixels.
+  RedrawWindow(window, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  WaitUntilPainted(window);
+  std::vector<COLORREF> before;
+  WaitUntil(
+      [&] {
+        std::vector<COLORREF> now = ScreenPixels(OnScreen(window));
+        const bool same = now == before;
+        before = std::move(now);
+        return same;
+      },
+      std::chrono::seconds(10));
+  return SaveScreenArea(name, OnScreen(window));
 }
 
 }  // namespace e2e

@@ -87,5 +87,7 @@ bool WaitUntilPainted(HWND window, std::chrono::milliseconds timeout = std::chro
 // Saves the whole screen as screenshots/<name>.bmp; scripts turn these into PNG files. With a
 // window, waits until that window has been painted first.
 bool Screenshot(const std::string& name, HWND window = nullptr);
+// Saves only the window, frame and all, as it stands on the screen (brought to the top first).
+bool WindowScreenshot(const std::string& name, HWND window);
 
 }  // namespace e2e

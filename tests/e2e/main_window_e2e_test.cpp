@@ -1,12 +1,14 @@
 // The real main window under Wine: readings and colours after the first cycle on two models, a
 // fan stopped through kestrel.ini raising its warning, an up-down arrow moving the chip's limit
-// register, and the polling interval's scroll bar range.
+// register and the slider's selection, and the polling interval's scroll bar range.
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 
 #include "harness.h"
+// After windows.h (through the harness).
+#include <commctrl.h>
 
 namespace {
 
@@ -103,6 +105,13 @@ TEST(MainWindowE2E, AnUpDownArrowMovesItsRegisterAndTheIntervalBarSpansOneTo120S
   ASSERT_TRUE(e2e::WaitUntil([&] { return StateByte(folder, "bank0.2f") == 227; }));
   HWND spin = e2e::FindControl(main, "updHiLimit(2)");
   ASSERT_NE(spin, nullptr);
+  // The slider's own selection holds the limits it draws as its band, for whoever reads it.
+  HWND slider = e2e::FindControl(main, "SldVoltage(2)");
+  const LRESULT low = SendMessageA(e2e::FindControl(main, "updLoLimit(2)"), UDM_GETPOS32, 0, 0);
+  const LRESULT high = SendMessageA(spin, UDM_GETPOS32, 0, 0);
+  EXPECT_LT(low, high);
+  EXPECT_EQ(SendMessageA(slider, TBM_GETSELSTART, 0, 0), low);
+  EXPECT_EQ(SendMessageA(slider, TBM_GETSELEND, 0, 0), high);
   RECT r{};
   GetClientRect(spin, &r);
   // A click on the upper arrow.
@@ -111,6 +120,8 @@ TEST(MainWindowE2E, AnUpDownArrowMovesItsRegisterAndTheIntervalBarSpansOneTo120S
   PostMessageA(spin, WM_LBUTTONUP, 0, upper);
   EXPECT_TRUE(e2e::WaitUntil([&] { return StateByte(folder, "bank0.2f") == 228; }));
   EXPECT_EQ(e2e::WindowText(e2e::FindControl(main, "LblHiLimit(2)")), "3.65");
+  EXPECT_EQ(SendMessageA(slider, TBM_GETSELEND, 0, 0), high + 1) << "the band's end follows";
+  EXPECT_EQ(SendMessageA(slider, TBM_GETSELSTART, 0, 0), low);
   program.Kill();
 }
 

@@ -164,6 +164,19 @@ TEST(ShellE2E, ASuspendAndResumeBlankTheReadingsWhileTheTitleBlinks) {
   EXPECT_EQ(e2e::WindowText(r.main), kMainTitle);
 }
 
+// A string of the program's version resource, as Explorer reads it.
+std::string VersionValue(const std::string& exe, const char* key) {
+  const DWORD size = GetFileVersionInfoSizeA(exe.c_str(), nullptr);
+  std::string block(size, '\0');
+  if (size == 0 || !GetFileVersionInfoA(exe.c_str(), 0, size, block.data())) return {};
+  char* value = nullptr;
+  UINT length = 0;
+  const std::string path = std::string("\\StringFileInfo\\040904B0\\") + key;
+  if (!VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length))
+    return {};
+  return std::string(value, length > 0 ? length - 1 : 0);
+}
+
 TEST(ShellE2E, AboutTwiceShowsOneWindow) {
   Running r("about", "model = ZR420\nsuperio = 0x2E\n");
   ASSERT_NE(r.main, nullptr);
@@ -174,6 +187,13 @@ TEST(ShellE2E, AboutTwiceShowsOneWindow) {
   EXPECT_EQ(e2e::WindowText(about), "About Vigilon");
   EXPECT_EQ(e2e::WindowText(e2e::FindControl(about, "Frame1")),
             "Norvane Hardware Monitor Product Utility");
+  // What Explorer says of the program is what About says.
+  const std::string exe = r.folder.File("vigilon.exe");
+  EXPECT_EQ(e2e::WindowText(e2e::FindControl(about, "Label4")),
+            "Version " + VersionValue(exe, "ProductVersion"));
+  EXPECT_EQ(VersionValue(exe, "FileVersion"), VersionValue(exe, "ProductVersion"));
+  EXPECT_EQ(e2e::WindowText(e2e::FindControl(about, "Label5")),
+            "Build: " + VersionValue(exe, "Build"));
   ASSERT_TRUE(e2e::PressButton(r.main, "&About"));
   EXPECT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == about; }, 5s));
   int abouts = 0;

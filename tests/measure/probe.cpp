@@ -1,7 +1,8 @@
 // Looks at a running Vigilon from outside: its USER and GDI objects, handles, private bytes and
-// windows, one line per call; and the two things a measuring script does to it (a one-second
-// interval, hiding it to the tray).
-//   vigilon_probe stats | interval SECONDS | hide
+// windows, one line per call; what its timed cycles cost, summed, when it is the measurement
+// build; the two things a measuring script does to it (an interval, hiding it to the tray); and
+// whether its first readings have come.
+//   vigilon_probe stats | cost | interval SECONDS | hide | readings
 #include <windows.h>
 // After windows.h.
 #include <psapi.h>
@@ -9,7 +10,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "app/measure.h"
 #include "harness.h"
 
 namespace {
@@ -58,6 +61,28 @@ int Stats(DWORD pid) {
   return 0;
 }
 
+// The measurement build's sums over its timed cycles.
+int Cost() {
+  HANDLE block = OpenFileMappingA(FILE_MAP_READ, FALSE, vigilon::measure::kCountersName);
+  const void* view = block != nullptr ? MapViewOfFile(block, FILE_MAP_READ, 0, 0,
+                                                      sizeof(vigilon::measure::Counters))
+                                      : nullptr;
+  if (view == nullptr) {
+    std::fprintf(stderr, "no cycle counters: not the measurement build\n");
+    if (block != nullptr) CloseHandle(block);
+    return 1;
+  }
+  vigilon::measure::Counters c;
+  std::memcpy(&c, view, sizeof c);
+  std::printf("cycles=%lu allocations=%lu file_opens=%lu driver_file_opens=%lu\n",
+              static_cast<unsigned long>(c.cycles), static_cast<unsigned long>(c.allocations),
+              static_cast<unsigned long>(c.fileOpens),
+              static_cast<unsigned long>(c.driverFileOpens));
+  UnmapViewOfFile(view);
+  CloseHandle(block);
+  return 0;
+}
+
 HWND MainWindow() {
   for (int i = 0; i < 300; ++i) {
     if (HWND main = FindWindowA(nullptr, kMainTitle)) return main;
@@ -79,6 +104,7 @@ int main(int argc, char** argv) {
     GetWindowThreadProcessId(main, &pid);
     return Stats(pid);
   }
+  if (argc >= 2 && std::strcmp(argv[1], "cost") == 0) return Cost();
   if (argc >= 3 && std::strcmp(argv[1], "interval") == 0) {
     // From the scroll bar's left end (one second), one arrow step per further second.
     const LPARAM bar = reinterpret_cast<LPARAM>(e2e::FindControl(main, "HScroll1"));
@@ -87,9 +113,22 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (argc >= 2 && std::strcmp(argv[1], "hide") == 0) {
+    // Shown means loaded: what the script does next is not undone by the window's load.
+    for (int i = 0; i < 300 && !IsWindowVisible(main); ++i) Sleep(100);
     SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     return 0;
   }
-  std::fprintf(stderr, "usage: vigilon_probe stats | interval SECONDS | hide\n");
+  if (argc >= 2 && std::strcmp(argv[1], "readings") == 0) {
+    // The +3.3 V row, which every model has: blank until the first cycle has shown it.
+    HWND row = e2e::FindControl(main, "lblStatusV(2)");
+    std::string shown;
+    const bool came = e2e::WaitUntil([&] {
+      shown = e2e::WindowText(row);
+      return !shown.empty() && shown != "------";
+    });
+    std::printf("%s\n", came ? shown.c_str() : "no readings");
+    return came ? 0 : 1;
+  }
+  std::fprintf(stderr, "usage: vigilon_probe stats | cost | interval SECONDS | hide | readings\n");
   return 2;
 }

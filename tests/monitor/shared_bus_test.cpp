@@ -15,25 +15,39 @@ using test::ChipOf;
 using test::VigilonSystem;
 
 // The other program takes the lock between any two of ours: whenever ours asks for it, the
-// other has just had it, selected a bank of its own and written a register there.
+// other has just had it, flipped a bit of its own in a bank-0 register that ours updates by
+// read-modify-write (the chassis register, which every cycle updates), then selected a bank of
+// its own and written a register there.
 class OtherProgramFirst final : public chip::BusLock {
  public:
   static constexpr uint8_t kTheirBank = 3;
   static constexpr uint8_t kTheirReg = 0x5A;
   static constexpr uint8_t kTheirValue = 0xA5;
+  static constexpr uint8_t kSharedReg = 0x46;
+  static constexpr uint8_t kTheirBit = 0x01;
   explicit OtherProgramFirst(sim::ChipSim& chip) : chip_(chip) {}
   bool Acquire(uint32_t) override {
     if (const auto index = chip_.MonitorIndexPort()) {
       chip_.Out(*index, 0x4E);
-      const uint8_t select = chip_.In(*index + 1);
+      const uint8_t select = chip_.In(*index + 1) & 0x80;
+      chip_.Out(*index + 1, select);
+      chip_.Out(*index, kSharedReg);
+      const uint8_t shared = chip_.In(*index + 1);
+      // Their bit as they left it at their last turn, or one of our updates wrote it back.
+      if (((shared & kTheirBit) != 0) != theirBitSet) ++clobbered;
+      theirBitSet = !theirBitSet;
+      chip_.Out(*index + 1,
+                static_cast<uint8_t>((shared & ~kTheirBit) | (theirBitSet ? kTheirBit : 0)));
       chip_.Out(*index, 0x4E);
-      chip_.Out(*index + 1, static_cast<uint8_t>((select & 0x80) | kTheirBank));
+      chip_.Out(*index + 1, static_cast<uint8_t>(select | kTheirBank));
       chip_.Out(*index, kTheirReg);
       chip_.Out(*index + 1, kTheirValue);
       ++turns;
     }
     return true;
   }
+  bool theirBitSet = false;
+  int clobbered = 0;
   void Release() override {}
   int turns = 0;
 
@@ -41,9 +55,9 @@ class OtherProgramFirst final : public chip::BusLock {
   sim::ChipSim& chip_;
 };
 
-TEST(SharedBus, AnotherProgramsBankSwitchNeverLandsBetweenOurSelectAndItsAccesses) {
-  for (sim::Model model : {sim::Model::ZR410, sim::Model::ZR420, sim::Model::ZR430,
-                           sim::Model::ZR460}) {
+TEST(SharedBus, AnotherProgramNeverLandsBetweenOurSelectAndItsAccessesNorSplitsAnUpdate) {
+  for (sim::Model model :
+       {sim::Model::ZR410, sim::Model::ZR420, sim::Model::ZR430, sim::Model::ZR460}) {
     SCOPED_TRACE(sim::ModelName(model));
     VigilonSystem s(ChipOf(model));
     std::array<uint8_t, 256> theirBank{};
@@ -64,6 +78,8 @@ TEST(SharedBus, AnotherProgramsBankSwitchNeverLandsBetweenOurSelectAndItsAccesse
       if (r == OtherProgramFirst::kTheirReg || r == 0x4E) continue;
       EXPECT_EQ(s.Reg(3, static_cast<uint8_t>(r)), theirBank[r]) << "bank 3 register " << r;
     }
+    // ...no update of ours wrote back a bit of theirs as it was before their last write...
+    EXPECT_EQ(other.clobbered, 0);
     // ...and what we wrote and read is that of our banks.
     if (s.run.items.ItemPresent[7] == 1) {
       EXPECT_EQ(s.Reg(5, 0x54), p.updHiLimit[7].value());

@@ -90,6 +90,10 @@ TEST(Win32Platform, IconFilesLoadFromTheProgramFolder) {
   ASSERT_NE(icon, 0u);
   ICONINFO info{};
   EXPECT_TRUE(GetIconInfo(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)), &info));
+  // At the small size the DPI asks for: the notification area's and the caption's.
+  BITMAP picture{};
+  GetObjectA(info.hbmColor, sizeof picture, &picture);
+  EXPECT_EQ(picture.bmWidth, GetSystemMetrics(SM_CXSMICON));
   DeleteObject(info.hbmColor);
   DeleteObject(info.hbmMask);
   platform.DestroyIcon(icon);

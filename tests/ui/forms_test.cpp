@@ -2,10 +2,12 @@
 // services, headless.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/fake_platform.h"
+#include "platform/icon_files.h"
 #include "ui/control_id.h"
 #include "ui/controls.h"
 #include "ui/headless_runtime.h"
@@ -253,6 +255,29 @@ TEST_F(FormsTest, IconsAreOwnedByTheForm) {
   EXPECT_EQ(fake.liveIcons.count(a), 0u) << "the replaced icon is destroyed";
   dialog.Unload();
   EXPECT_TRUE(fake.liveIcons.empty()) << "and the last one with the form";
+}
+
+TEST_F(FormsTest, SharedIconsAreLoadedOnceAndOutliveTheFormsShowingThem) {
+  fake.files = {"eye.ico", "eye0.ico"};
+  std::optional<platform::IconFiles> icons(std::in_place, fake);
+  const platform::IconHandle a = icons->Get("\\eye.ico");
+  const platform::IconHandle b = icons->Get("\\eye0.ico");
+  EXPECT_EQ(icons->Get("\\eye.ico"), a);
+  EXPECT_EQ(icons->Get("\\eye1.ico"), 0u);
+  EXPECT_EQ(icons->Get("\\eye1.ico"), 0u);
+  EXPECT_EQ(fake.iconLoads, (Log{"\\eye.ico", "\\eye0.ico", "\\eye1.ico"})) << "each file once";
+
+  DialogForm& form = dialog.Get();
+  form.SetSharedIcon(a);
+  form.SetSharedIcon(b);
+  form.SetIcon(fake.LoadIconFile("eye.ico"));  // its own, over a shared one
+  form.SetSharedIcon(a);
+  EXPECT_EQ(form.icon(), a);
+  EXPECT_EQ(fake.liveIcons.size(), 2u) << "only the form's own icon went when replaced";
+  dialog.Unload();
+  EXPECT_EQ(fake.liveIcons.size(), 2u) << "a shared icon outlives the form";
+  icons.reset();
+  EXPECT_TRUE(fake.liveIcons.empty());
 }
 
 TEST(FormDesignTest, ValuesGivenWhileBuildingAreDesignValuesAndIconIsThereFromTheLoad) {
@@ -580,7 +605,8 @@ TEST(PowerTest, NoticesBecomeOneEventPerMoment) {
       {"two wakes without a suspend notice",
        {N::ResumeAutomatic, N::ResumeSuspend, N::ResumeAutomatic, N::ResumeSuspend},
        {"resume", "resume"}},
-      {"a second wake while settling", {N::Suspend, N::ResumeAutomatic, N::ResumeAutomatic},
+      {"a second wake while settling",
+       {N::Suspend, N::ResumeAutomatic, N::ResumeAutomatic},
        {"query", "resume", "resume"}},
       {"a system that only sends the user's notice",
        {N::ResumeSuspend, N::ResumeSuspend},

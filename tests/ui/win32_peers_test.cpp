@@ -196,7 +196,27 @@ TEST_F(Win32PeersTest, ColoursPointerIconAndFrontFrame) {
 
   HICON icon = CopyIcon(LoadIcon(nullptr, IDI_APPLICATION));
   form.SetIcon(static_cast<platform::IconHandle>(reinterpret_cast<uintptr_t>(icon)));
-  EXPECT_EQ(SendMessageA(form.Window(), WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(icon));
+  // The caption's icon; the task switcher keeps the program's own at its larger size.
+  EXPECT_EQ(SendMessageA(form.Window(), WM_GETICON, ICON_SMALL, 0),
+            reinterpret_cast<LRESULT>(icon));
+  EXPECT_EQ(SendMessageA(form.Window(), WM_GETICON, ICON_BIG, 0), 0);
+  // Hidden, the window takes another icon only when the one it holds is the form's own, which
+  // goes with the change; shown again, it shows the form's icon of the moment.
+  const auto handle = [](HICON i) {
+    return static_cast<platform::IconHandle>(reinterpret_cast<uintptr_t>(i));
+  };
+  const auto shown = [&] {
+    return reinterpret_cast<HICON>(SendMessageA(form.Window(), WM_GETICON, ICON_SMALL, 0));
+  };
+  HICON shared[2] = {CopyIcon(LoadIcon(nullptr, IDI_INFORMATION)),
+                     CopyIcon(LoadIcon(nullptr, IDI_WARNING))};
+  form.Hide();
+  form.SetSharedIcon(handle(shared[0]));
+  EXPECT_EQ(shown(), shared[0]);
+  form.SetSharedIcon(handle(shared[1]));
+  EXPECT_EQ(shown(), shared[0]) << "a shared icon waits while the window is hidden";
+  form.Show();
+  EXPECT_EQ(shown(), shared[1]);
 
   // Stacked pages: the frame brought to the front lies above the other.
   auto frontOf = [&] {
@@ -208,6 +228,107 @@ TEST_F(Win32PeersTest, ColoursPointerIconAndFrontFrame) {
   EXPECT_EQ(frontOf(), form.Native(form.fraBack)) << "created later";
   form.fra.ZOrder();
   EXPECT_EQ(frontOf(), frame);
+  slot.Unload();
+  for (HICON i : shared) DestroyIcon(i);
+}
+
+// A monitor of another DPI: the window, its controls and their fonts again from their twips.
+TEST_F(Win32PeersTest, ANewDpiLaysTheWindowOutAgain) {
+  PeerForm& form = slot.Get();
+  form.Show();
+  RECT suggested{40, 30, 1000, 800};
+  SendMessageA(form.Window(), WM_DPICHANGED, MAKEWPARAM(192, 192),
+               reinterpret_cast<LPARAM>(&suggested));
+  RECT client{};
+  GetClientRect(form.Window(), &client);
+  // Its height depends on the menu bar, which only a real monitor of that DPI scales.
+  EXPECT_EQ(client.right, 800) << "6000 twips at 192 DPI";
+  RECT frame{};
+  GetWindowRect(form.Window(), &frame);
+  EXPECT_EQ(frame.left, 40);
+  EXPECT_EQ(frame.top, 30);
+  RECT button{};
+  GetWindowRect(form.Native(form.cmd), &button);
+  MapWindowPoints(nullptr, form.Window(), reinterpret_cast<POINT*>(&button), 2);
+  EXPECT_EQ(button.left, 3300 * 192 / 1440);
+  EXPECT_EQ(button.right - button.left, 1185 * 192 / 1440);
+  LOGFONTA font{};
+  GetObjectA(reinterpret_cast<HFONT>(SendMessageA(form.Native(form.lbl), WM_GETFONT, 0, 0)),
+             sizeof font, &font);
+  EXPECT_EQ(font.lfHeight, -22) << "8.25 points at 192 DPI";
+  // Controls inside a frame follow too.
+  RECT box{};
+  GetWindowRect(form.Native(form.chk), &box);
+  EXPECT_EQ(box.bottom - box.top, 255 * 192 / 1440);
+}
+
+// Tab and Shift+Tab walk the controls in reading order, past controls on a page that another
+// lies over; the arrow keys move a focused up-down; Enter and the access key press a button.
+TEST_F(Win32PeersTest, TheKeyboardReachesEveryControlInReadingOrder) {
+  PeerForm& form = slot.Get();
+  form.Show();
+  SetFocus(form.Window());
+  auto press = [&](UINT message, WPARAM key) {
+    HWND focus = GetFocus();
+    PostMessageA(focus != nullptr ? focus : form.Window(), message, key, 0);
+    runtime.DoEvents();
+    return GetFocus();
+  };
+  auto walk = [&](size_t steps) {
+    std::vector<HWND> seen;
+    for (size_t i = 0; i < steps; ++i) seen.push_back(press(WM_KEYDOWN, VK_TAB));
+    return seen;
+  };
+  // The page in front holds no control: the other page's boxes are not reached.
+  const std::vector<HWND> front{form.Native(form.upd), form.Native(form.scr), form.Native(form.txt),
+                                form.Native(form.tabs), form.Native(form.cmd)};
+  std::vector<HWND> twice = front;
+  twice.insert(twice.end(), front.begin(), front.end());
+  EXPECT_EQ(walk(10), twice);
+
+  form.fra.ZOrder();
+  SetFocus(form.Window());
+  // Of the options, one stop: the first while none is selected.
+  std::vector<HWND> reading{form.Native(form.chk), form.Native(form.opt[0])};
+  reading.insert(reading.end(), front.begin(), front.end());
+  EXPECT_EQ(walk(7), reading);
+
+  // The arrows select within the group, round its end; then Tab leaves from the selected one.
+  SetFocus(form.Native(form.opt[0]));
+  log.clear();
+  EXPECT_EQ(press(WM_KEYDOWN, VK_DOWN), form.Native(form.opt[1]));
+  EXPECT_EQ(press(WM_KEYDOWN, VK_RIGHT), form.Native(form.opt[0]));
+  EXPECT_EQ(press(WM_KEYDOWN, VK_UP), form.Native(form.opt[1]));
+  EXPECT_EQ(log, (Log{"opt1", "opt0", "opt1"}));
+  SetFocus(form.Native(form.chk));
+  EXPECT_EQ(press(WM_KEYDOWN, VK_TAB), form.Native(form.opt[1]));
+
+  // Shift+Tab goes back: from the first control round to the last.
+  BYTE keys[256] = {};
+  GetKeyboardState(keys);
+  keys[VK_SHIFT] = 0x80;
+  SetKeyboardState(keys);
+  SetFocus(form.Native(form.opt[1]));
+  EXPECT_EQ(press(WM_KEYDOWN, VK_TAB), form.Native(form.chk));
+  EXPECT_EQ(press(WM_KEYDOWN, VK_TAB), form.Native(form.cmd));
+  keys[VK_SHIFT] = 0;
+  SetKeyboardState(keys);
+
+  SetFocus(form.Native(form.upd));
+  log.clear();
+  press(WM_KEYDOWN, VK_UP);
+  press(WM_KEYDOWN, VK_UP);
+  press(WM_KEYDOWN, VK_DOWN);
+  EXPECT_EQ(log, (Log{"upd=1", "upd=2", "upd=1"}));
+  EXPECT_EQ(GetFocus(), form.Native(form.upd)) << "the arrows stay on the up-down";
+  EXPECT_EQ(SendMessageA(form.Native(form.upd), UDM_GETPOS32, 0, 0), 1);
+
+  SetFocus(form.Native(form.cmd));
+  log.clear();
+  press(WM_KEYDOWN, VK_RETURN);
+  SetFocus(form.Native(form.txt));
+  press(WM_SYSCHAR, 'g');  // Alt+G, the button's "&Go"
+  EXPECT_EQ(log, (Log{"cmd", "cmd"}));
 }
 
 TEST_F(Win32PeersTest, TimersFireFromTheMessageLoop) {

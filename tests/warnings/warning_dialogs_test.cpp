@@ -90,6 +90,7 @@ TEST(Sensitivity, UnwatchedItemNeitherCountsNorWarns) {
 
 TEST(Dialogs, HelpIsOfferedOnTheSecondCoreWarningOnly) {
   System s;
+  s.platform.files = {"vwarn.hlp", "fanwarn.hlp", "twarn.hlp", "zr410.hlp"};
   for (int item = 0; item < 16; ++item) {
     SCOPED_TRACE(item);
     frmWarning& d = Open(s, item);
@@ -107,6 +108,40 @@ TEST(Dialogs, HelpIsOfferedOnTheSecondCoreWarningOnly) {
       EXPECT_EQ(s.platform.helpCalls[0].context, 10u);
     }
     s.platform.helpCalls.clear();
+  }
+  EXPECT_TRUE(s.platform.msgBoxes.empty());
+}
+
+// Help hands the file to the viewer only where there is a file, and says why there is no help
+// where the file is missing or no viewer takes it.
+TEST(Dialogs, HelpWithoutItsFileOrAViewerSaysWhy) {
+  struct Case {
+    bool file;
+    bool viewer;
+    size_t viewerCalls;
+    const char* said;  // part of the message, or nullptr for none
+  };
+  const Case cases[] = {
+      {true, true, 1, nullptr},
+      {false, true, 0, "help file \"/vigilon/vwarn.hlp\" is not in the program's folder"},
+      {true, false, 1, "no viewer for Windows Help files such as \"/vigilon/vwarn.hlp\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "file " << c.file << ", viewer " << c.viewer);
+    System s;
+    if (c.file) s.platform.files = {"VWARN.HLP"};
+    s.platform.helpViewer = c.viewer;
+    frmWarning& d = Open(s, 1);
+    d.Command[kHelp].Click();
+    EXPECT_EQ(s.platform.helpCalls.size(), c.viewerCalls);
+    if (c.said == nullptr) {
+      EXPECT_TRUE(s.platform.msgBoxes.empty());
+    } else {
+      ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+      EXPECT_NE(s.platform.msgBoxes[0].text.find(c.said), std::string::npos)
+          << s.platform.msgBoxes[0].text;
+    }
+    EXPECT_TRUE(d.visible()) << "the warning stays";
   }
 }
 

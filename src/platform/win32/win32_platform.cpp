@@ -120,8 +120,12 @@ bool Win32Platform::ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record)
 }
 
 IconHandle Win32Platform::LoadIconFile(const std::string& name) {
-  HANDLE icon = LoadImageA(nullptr, Join(ProgramFolder(), name).c_str(), IMAGE_ICON, 0, 0,
-                           LR_LOADFROMFILE | LR_DEFAULTSIZE);
+  // At the small size the DPI asks for, the size of the notification area and the window's
+  // caption: the file's nearest picture, not a large one shrunk by the shell. The program is
+  // DPI aware, so the system's metrics are its DPI's.
+  HANDLE icon =
+      LoadImageA(nullptr, Join(ProgramFolder(), name).c_str(), IMAGE_ICON,
+                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_LOADFROMFILE);
   return static_cast<IconHandle>(reinterpret_cast<uintptr_t>(icon));
 }
 
@@ -129,13 +133,13 @@ void Win32Platform::DestroyIcon(IconHandle icon) {
   if (icon != 0) ::DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)));
 }
 
-void Win32Platform::ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) {
-  // The help viewer of the era; where none is installed the request simply does nothing.
+bool Win32Platform::ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) {
+  // The help viewer of the era, looked up: a system without it has no entry to call.
   using WinHelpFn = BOOL(WINAPI*)(HWND, LPCSTR, UINT, ULONG_PTR);
   HMODULE user32 = GetModuleHandleA("user32.dll");
   FARPROC proc = user32 ? GetProcAddress(user32, "WinHelpA") : nullptr;
   auto winHelp = reinterpret_cast<WinHelpFn>(reinterpret_cast<void*>(proc));
-  if (winHelp != nullptr) winHelp(GetActiveWindow(), helpFile.c_str(), command, context);
+  return winHelp != nullptr && winHelp(GetActiveWindow(), helpFile.c_str(), command, context);
 }
 
 }  // namespace vigilon::platform

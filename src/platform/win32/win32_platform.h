@@ -23,7 +23,7 @@ class Win32Platform : public Platform {
   bool ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) override;
   IconHandle LoadIconFile(const std::string& name) override;
   void DestroyIcon(IconHandle icon) override;
-  void ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) override;
+  bool ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) override;
 
  private:
   void* instanceMarkers_[2] = {};  // the session's and the machine-wide one, when made

@@ -70,9 +70,12 @@ NativePeer::~NativePeer() {
 HWND NativePeer::MakeChild(DWORD exStyle, const wchar_t* className, const std::wstring& text,
                            DWORD style, HWND parent, const RECT& rect) {
   const DWORD visible = model_.visible() ? WS_VISIBLE : 0;
+  // Each control a group of its own: the arrow keys never hop between controls (in the order
+  // the windows lie on each other, not the reading order of Tab); they go to the controls that
+  // use them.
   return CreateWindowExW(exStyle, className, text.c_str(),
-                         WS_CHILD | WS_CLIPSIBLINGS | visible | style, rect.left, rect.top,
-                         rect.right - rect.left, rect.bottom - rect.top, parent,
+                         WS_CHILD | WS_CLIPSIBLINGS | WS_GROUP | visible | style, rect.left,
+                         rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
                          reinterpret_cast<HMENU>(static_cast<UINT_PTR>(model_.controlId())),
                          form_.runtime().impl().instance, nullptr);
 }
@@ -112,6 +115,10 @@ void NativePeer::Sync(Prop prop) {
       break;
   }
   SyncOwn(prop);
+}
+
+void NativePeer::Rescale() {
+  for (Prop prop : {Prop::Position, Prop::Font, Prop::Picture}) Sync(prop);
 }
 
 bool NativePeer::OnReflected(UINT, WPARAM, LPARAM, LRESULT&) {
@@ -219,9 +226,6 @@ class CheckPeer final : public NativePeer {
 class OptionPeer final : public NativePeer {
  public:
   OptionPeer(FormWindow& form, OptionButton& option) : NativePeer(form, option), option_(option) {}
-  ~OptionPeer() override {
-    if (icon_ != nullptr) DestroyIcon(icon_);
-  }
 
  protected:
   HWND CreateChild(HWND parent, const RECT& rect) override {
@@ -232,13 +236,13 @@ class OptionPeer final : public NativePeer {
       SendMessageW(native(), BM_SETCHECK, option_.value() ? BST_CHECKED : BST_UNCHECKED, 0);
     }
     if (prop == Prop::Caption || prop == Prop::Picture) {
-      HICON icon = LoadPictureIcon(form().model(), option_.picture(), 16);
+      OwnedIcon icon(
+          LoadPictureIcon(form().model(), option_.picture(), form().Metric(SM_CXSMICON)));
       const LONG_PTR style = GetWindowLongPtrW(native(), GWL_STYLE);
       SetWindowLongPtrW(native(), GWL_STYLE,
-                        icon != nullptr ? (style | BS_ICON) : (style & ~LONG_PTR{BS_ICON}));
-      SendMessageW(native(), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
-      if (icon_ != nullptr) DestroyIcon(icon_);
-      icon_ = icon;
+                        icon.get() != nullptr ? (style | BS_ICON) : (style & ~LONG_PTR{BS_ICON}));
+      SendMessageW(native(), BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
+      icon_ = std::move(icon);
       SetWindowTextW(native(), Text().c_str());
     }
   }
@@ -258,18 +262,26 @@ class OptionPeer final : public NativePeer {
     return Widen(option_.picture());
   }
   OptionButton& option_;
-  HICON icon_ = nullptr;
+  OwnedIcon icon_;
 };
 
 // ---- Up-down, slider, progress bar, scroll bar ----
 
+// A spin control without a buddy takes the focus itself: Tab reaches it, the arrow keys move it
+// as its arrows do, and it shows the focus, which the native control alone does not draw.
 class UpDownPeer final : public NativePeer {
  public:
   UpDownPeer(FormWindow& form, UpDown& upDown) : NativePeer(form, upDown), upDown_(upDown) {}
+  ~UpDownPeer() override {
+    if (native() != nullptr) RemoveWindowSubclass(native(), &KeyboardProc, 0);
+  }
 
  protected:
   HWND CreateChild(HWND parent, const RECT& rect) override {
-    return MakeChild(0, UPDOWN_CLASSW, L"", UDS_ARROWKEYS, parent, rect);
+    HWND hwnd = MakeChild(0, UPDOWN_CLASSW, L"", UDS_ARROWKEYS | WS_TABSTOP, parent, rect);
+    if (hwnd != nullptr)
+      SetWindowSubclass(hwnd, &KeyboardProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    return hwnd;
   }
   void SyncOwn(Prop prop) override {
     if (prop == Prop::Range) {
@@ -284,19 +296,57 @@ class UpDownPeer final : public NativePeer {
     if (message != WM_NOTIFY) return false;
     auto* notify = reinterpret_cast<NMUPDOWN*>(lParam);
     if (notify->hdr.code != UDN_DELTAPOS) return false;
-    // The native control proposes a move in the direction of its range; the model makes it
-    // (and refuses it at the ends), and the position comes back through Sync.
-    const bool towardsMax = (notify->iDelta > 0) == (upDown_.max() >= upDown_.min());
-    if (towardsMax) {
-      upDown_.ArrowUp();
-    } else {
-      upDown_.ArrowDown();
-    }
+    // The native control proposes a move in the direction of its range: the upper arrow's
+    // towards Max. The model makes it (and refuses it at the ends), and the position comes back
+    // through Sync.
+    Press(/*upper=*/(notify->iDelta > 0) == (upDown_.max() >= upDown_.min()));
     result = TRUE;  // cancel the native change
     return true;
   }
 
  private:
+  void Press(bool upper) {
+    if (upper) {
+      upDown_.ArrowUp();
+    } else {
+      upDown_.ArrowDown();
+    }
+  }
+  static LRESULT CALLBACK KeyboardProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR, DWORD_PTR self) {
+    auto& peer = *reinterpret_cast<UpDownPeer*>(self);
+    switch (message) {
+      case WM_GETDLGCODE:
+        return DefSubclassProc(hwnd, message, wParam, lParam) | DLGC_WANTARROWS;
+      case WM_KEYDOWN:
+        // The keys press the arrows, the way a click does.
+        if (wParam == VK_UP || wParam == VK_DOWN) {
+          if (IsWindowEnabled(hwnd)) peer.Press(wParam == VK_UP);
+          return 0;
+        }
+        break;
+      case WM_SETFOCUS:
+      case WM_KILLFOCUS:
+      case WM_UPDATEUISTATE:
+        InvalidateRect(hwnd, nullptr, TRUE);
+        break;
+      case WM_PAINT: {
+        const LRESULT painted = DefSubclassProc(hwnd, message, wParam, lParam);
+        const bool cuesHidden = (SendMessageW(hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) != 0;
+        if (GetFocus() == hwnd && !cuesHidden) {
+          RECT client{};
+          GetClientRect(hwnd, &client);
+          HDC dc = GetDC(hwnd);
+          DrawFocusRect(dc, &client);
+          ReleaseDC(hwnd, dc);
+        }
+        return painted;
+      }
+      default:
+        break;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+  }
   UpDown& upDown_;
 };
 
@@ -317,7 +367,14 @@ class SliderPeer final : public NativePeer {
     if (prop == Prop::Range || prop == Prop::Value) {
       SendMessageW(native(), TBM_SETPOS, TRUE, slider_.ThumbPosition());
     }
-    if (prop == Prop::Range || prop == Prop::Selection) InvalidateRect(native(), nullptr, TRUE);
+    if (prop == Prop::Range || prop == Prop::Selection) {
+      // The band is drawn below; the control's own selection holds the same ends, so that a
+      // screen reader or another program reading the control finds what the user sees.
+      const Band band = DrawnBand();
+      SendMessageW(native(), TBM_SETSELSTART, FALSE, band.start);
+      SendMessageW(native(), TBM_SETSELEND, FALSE, band.end);
+      InvalidateRect(native(), nullptr, TRUE);
+    }
   }
   bool OnReflected(UINT message, WPARAM, LPARAM lParam, LRESULT& result) override {
     if (message == WM_HSCROLL && !syncing()) {
@@ -359,16 +416,26 @@ class SliderPeer final : public NativePeer {
     const int half = (thumb.right - thumb.left) / 2;
     const int x0 = channel.left + half;
     const int span = std::max<int>(1, (channel.right - channel.left) - 2 * half);
-    auto pixel = [&](long long value) {
-      value = std::clamp<long long>(value, lo, hi);
-      return x0 + static_cast<int>((value - lo) * span / (hi - lo));
+    auto pixel = [&](int value) {
+      return x0 + static_cast<int>(static_cast<long long>(value - lo) * span / (hi - lo));
     };
-    const long long start = slider_.selStart();
-    const long long end = start + slider_.selLength();
-    RECT band{pixel(std::min(start, end)), channel.top, pixel(std::max(start, end)),
-              channel.bottom};
+    const Band drawn = DrawnBand();
+    RECT band{pixel(drawn.start), channel.top, pixel(drawn.end), channel.bottom};
     if (band.right <= band.left) band.right = band.left + 1;
     FillRect(dc, &band, GetSysColorBrush(COLOR_HIGHLIGHT));
+  }
+  // The selection band as drawn: in order, and on the track.
+  struct Band {
+    int start;
+    int end;
+  };
+  Band DrawnBand() const {
+    const long long lo = std::min(slider_.min(), slider_.max());
+    const long long hi = std::max(slider_.min(), slider_.max());
+    const long long start = slider_.selStart();
+    const long long end = start + slider_.selLength();
+    return {static_cast<int>(std::clamp(std::min(start, end), lo, hi)),
+            static_cast<int>(std::clamp(std::max(start, end), lo, hi))};
   }
   Slider& slider_;
 };
@@ -525,6 +592,8 @@ class FramePeer final : public NativePeer, public Window {
       Paint();
       return 0;
     }
+    // The caption's font, as a group box tells it, for tools that read the window from outside.
+    if (message == WM_GETFONT) return reinterpret_cast<LRESULT>(form().FontFor(frame_.font()));
     return Window::Handle(message, wParam, lParam);
   }
 
@@ -545,7 +614,9 @@ class FramePeer final : public NativePeer, public Window {
       SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
       SetBkMode(dc, OPAQUE);
       SetTextColor(dc, GetSysColor(frame_.enabled() ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
-      RECT text{8, 0, client.right - 8, metrics.tmHeight};
+      // A group box's indent, 8 pixels at 96 DPI.
+      const int indent = form().Px(120);
+      RECT text{indent, 0, client.right - indent, metrics.tmHeight};
       DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text,
                 DT_LEFT | DT_SINGLELINE | DT_NOCLIP);
     }
@@ -599,9 +670,6 @@ class TabPeer final : public NativePeer {
 class ImagePeer final : public NativePeer {
  public:
   ImagePeer(FormWindow& form, Image& image) : NativePeer(form, image), image_(image) {}
-  ~ImagePeer() override {
-    if (icon_ != nullptr) DestroyIcon(icon_);
-  }
 
  protected:
   HWND CreateChild(HWND parent, const RECT& rect) override {
@@ -611,19 +679,18 @@ class ImagePeer final : public NativePeer {
     if (prop != Prop::Picture) return;
     RECT client;
     GetClientRect(native(), &client);
-    HICON icon =
-        LoadPictureIcon(form().model(), image_.picture(), std::min(client.right, client.bottom));
+    OwnedIcon icon(
+        LoadPictureIcon(form().model(), image_.picture(), std::min(client.right, client.bottom)));
     LONG_PTR style = GetWindowLongPtrW(native(), GWL_STYLE) & ~LONG_PTR{SS_TYPEMASK};
-    style |= icon != nullptr ? SS_ICON : SS_CENTER;
+    style |= icon.get() != nullptr ? SS_ICON : SS_CENTER;
     SetWindowLongPtrW(native(), GWL_STYLE, style);
-    if (icon != nullptr) {
-      SendMessageW(native(), STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon));
+    if (icon.get() != nullptr) {
+      SendMessageW(native(), STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(icon.get()));
     } else {
       // A picture that is not an icon file is a short text drawn as the picture.
       SetWindowTextW(native(), Widen(image_.picture()).c_str());
     }
-    if (icon_ != nullptr) DestroyIcon(icon_);
-    icon_ = icon;
+    icon_ = std::move(icon);
     InvalidateRect(native(), nullptr, TRUE);
   }
   bool OnReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
@@ -635,7 +702,7 @@ class ImagePeer final : public NativePeer {
 
  private:
   Image& image_;
-  HICON icon_ = nullptr;
+  OwnedIcon icon_;
 };
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 #include <tuple>
+#include <utility>
 
 #include "ui/controls.h"
 #include "ui/win32/win32_runtime.h"
@@ -61,6 +62,31 @@ class Window {
   HWND hwnd_ = nullptr;
 };
 
+// An icon handle this side loaded: destroyed when replaced and with its owner, never before the
+// window showing it has been given the next one.
+class OwnedIcon {
+ public:
+  OwnedIcon() = default;
+  explicit OwnedIcon(HICON icon) : icon_(icon) {}
+  ~OwnedIcon() { Reset(); }
+  OwnedIcon(OwnedIcon&& other) noexcept : icon_(std::exchange(other.icon_, nullptr)) {}
+  OwnedIcon& operator=(OwnedIcon&& other) noexcept {
+    if (this != &other) Reset(std::exchange(other.icon_, nullptr));
+    return *this;
+  }
+  OwnedIcon(const OwnedIcon&) = delete;
+  OwnedIcon& operator=(const OwnedIcon&) = delete;
+
+  HICON get() const { return icon_; }
+  void Reset(HICON icon = nullptr) {
+    if (icon_ != nullptr && icon_ != icon) DestroyIcon(icon_);
+    icon_ = icon;
+  }
+
+ private:
+  HICON icon_ = nullptr;
+};
+
 class FormWindow;
 
 // A peer over one native child window.
@@ -76,6 +102,8 @@ class NativePeer : public ControlPeer {
   HWND native() const { return native_; }
   Control& model() const { return model_; }
   void Sync(Prop prop) final;
+  // The window's DPI changed: position, font and pictures again from the model.
+  void Rescale();
   // A notification of this control, reflected by its parent.
   virtual bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
@@ -118,9 +146,17 @@ class FormWindow final : public Window, public FormPeer {
   void CreateControlPeers() override;
 
   Form& model() const { return form_; }
+  int dpi() const { return dpi_; }
   int Px(int twips) const;
   RECT PixelRect(const Rect& twips) const;
   HFONT FontFor(const Font& font);
+  // A system metric (SM_CXSMICON, ...) at this window's DPI.
+  int Metric(int index) const;
+  // The keys the form handles itself before the dialog manager sees them: Tab and Shift+Tab in
+  // reading order, Enter on a button. True when the key was taken.
+  bool TakeKey(const MSG& message);
+  // The next control Tab reaches from `from` (backwards for Shift+Tab), or nullptr.
+  HWND NextTabStop(HWND from, bool backwards) const;
   // The native window a control is created in: its frame's, or the form's.
   HWND ContainerOf(const Control& control) const;
   HMENU BuildPopup(const Menu& menu) const;
@@ -131,13 +167,25 @@ class FormWindow final : public Window, public FormPeer {
  private:
   void FitClientArea();
   void PlaceFirstTime();
+  // Lays the window out again at a new DPI, at the place the system suggests.
+  void ChangeDpi(int dpi, const RECT& suggested);
+  // The window rectangle whose client area is the form's in twips at this DPI.
+  RECT FrameForClientArea() const;
+  void SendIcon();
   DWORD Style() const;
+  DWORD ExStyle() const;
   Form& form_;
+  // The icon the native window was last given, and whether the form owned it (and so may
+  // destroy it once replaced); a later one waits while the window is hidden.
+  platform::IconHandle nativeIcon_ = 0;
+  bool nativeIconOwned_ = false;
   ATOM nameAtom_ = 0;
   bool placed_ = false;
   int dpi_ = 96;
   HMENU menuBar_ = nullptr;
   bool closeFromMenu_ = false;
+  // The control that had the focus when the window was last deactivated.
+  HWND lastFocus_ = nullptr;
 };
 
 }  // namespace vigilon::ui::win32
@@ -157,8 +205,14 @@ struct Win32Runtime::Impl {
   std::map<std::tuple<std::wstring, int, bool>, HFONT> fonts;  // face, height, bold
   int exitCode = 0;
   bool quitPosted = false;
+  // Whether the system has the TrueType twin of the old bitmap face "MS Sans Serif".
+  bool trueTypeSansSerif = false;
   int WindowDpi(HWND hwnd) const;
+  // The newer per-window DPI functions, looked up: the 32-bit program also runs on systems
+  // that do not have them, where the system's DPI is every window's.
   UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;
+  int(WINAPI* getSystemMetricsForDpi)(int, UINT) = nullptr;
+  BOOL(WINAPI* adjustWindowRectExForDpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;
 };
 
 }  // namespace vigilon::ui

@@ -6,6 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
+#include <initializer_list>
+#include <type_traits>
+#include <vector>
 
 #include "ui/control_id.h"
 #include "ui/win32/win32_internal.h"
@@ -118,12 +122,17 @@ class TimerSink final : public Window {
     CreateNative(0, kSinkClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, 0);
   }
 
+  // A tick of the runtime's timer `key`.
+  void Tick(UINT_PTR key) {
+    auto& byKey = runtime().impl().timersByKey;
+    auto it = byKey.find(key);
+    if (it != byKey.end()) it->second->Fire();
+  }
+
  protected:
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override {
     if (message != WM_TIMER) return DefWindowProcW(hwnd(), message, wParam, lParam);
-    auto& byKey = runtime().impl().timersByKey;
-    auto it = byKey.find(static_cast<UINT_PTR>(wParam));
-    if (it != byKey.end()) it->second->Fire();
+    Tick(static_cast<UINT_PTR>(wParam));
     return 0;
   }
 };
@@ -169,8 +178,8 @@ PowerNotice NoticeOf(WPARAM event, bool& known) {
 
 FormWindow::FormWindow(Win32Runtime& runtime, Form& form) : Window(runtime), form_(form) {
   HWND owner = form.args().dialog ? runtime.impl().dialogOwner->hwnd() : nullptr;
-  CreateNative(form.args().dialog ? kDialogExStyle : 0, kFormClass, Widen(form.caption()), Style(),
-               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, owner, 0);
+  CreateNative(ExStyle(), kFormClass, Widen(form.caption()), Style(), CW_USEDEFAULT, CW_USEDEFAULT,
+               CW_USEDEFAULT, CW_USEDEFAULT, owner, 0);
   // The size follows from the client area in twips, once the window's DPI is known.
   dpi_ = runtime.impl().WindowDpi(hwnd());
   FitClientArea();
@@ -185,6 +194,10 @@ DWORD FormWindow::Style() const {
   return form_.args().dialog ? kDialogStyle : kFormStyle;
 }
 
+DWORD FormWindow::ExStyle() const {
+  return form_.args().dialog ? kDialogExStyle : 0;
+}
+
 void FormWindow::PlaceFirstTime() {
   if (placed_) return;
   placed_ = true;
@@ -196,7 +209,7 @@ void FormWindow::PlaceFirstTime() {
   const int width = window.right - window.left;
   const int height = window.bottom - window.top;
   // Several warnings at once stand in a cascade rather than hide each other exactly.
-  const int step = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFRAME);
+  const int step = Metric(SM_CYCAPTION) + Metric(SM_CYFRAME);
   const int shift = step * (form_.args().cascade % 8);
   const int x = work.left + std::max<LONG>(0, (work.right - work.left - width) / 2) + shift;
   const int y = work.top + std::max<LONG>(0, (work.bottom - work.top - height) / 2) + shift;
@@ -222,9 +235,19 @@ RECT FormWindow::PixelRect(const Rect& twips) const {
   return RECT{left, top, left + Px(twips.width), top + Px(twips.height)};
 }
 
+int FormWindow::Metric(int index) const {
+  auto forDpi = runtime().impl().getSystemMetricsForDpi;
+  return forDpi != nullptr ? forDpi(index, static_cast<UINT>(dpi_)) : GetSystemMetrics(index);
+}
+
 HFONT FormWindow::FontFor(const Font& font) {
   const int height = -static_cast<int>(std::lround(font.size * dpi_ / 72.0));
-  auto key = std::make_tuple(Widen(font.name), height, font.bold);
+  std::wstring face = Widen(font.name);
+  // The old bitmap face comes in a few pixel sizes drawn for 96 DPI; its TrueType twin, where
+  // the system has it, is the same design at every size.
+  if (face == L"MS Sans Serif" && runtime().impl().trueTypeSansSerif)
+    face = L"Microsoft Sans Serif";
+  auto key = std::make_tuple(std::move(face), height, font.bold);
   auto& fonts = runtime().impl().fonts;
   auto it = fonts.find(key);
   if (it != fonts.end()) return it->second;
@@ -244,12 +267,35 @@ HWND FormWindow::ContainerOf(const Control& control) const {
   return peer != nullptr ? peer->native() : hwnd();
 }
 
-void FormWindow::FitClientArea() {
+RECT FormWindow::FrameForClientArea() const {
   RECT rect{0, 0, Px(form_.args().clientWidth), Px(form_.args().clientHeight)};
-  AdjustWindowRectEx(&rect, Style(), menuBar_ != nullptr ? TRUE : FALSE,
-                     form_.args().dialog ? kDialogExStyle : 0);
+  const BOOL menu = menuBar_ != nullptr ? TRUE : FALSE;
+  // The frame and the menu bar are as wide as the window's DPI makes them, not the system's.
+  if (auto forDpi = runtime().impl().adjustWindowRectExForDpi) {
+    forDpi(&rect, Style(), menu, ExStyle(), static_cast<UINT>(dpi_));
+  } else {
+    AdjustWindowRectEx(&rect, Style(), menu, ExStyle());
+  }
+  return rect;
+}
+
+void FormWindow::FitClientArea() {
+  const RECT rect = FrameForClientArea();
   SetWindowPos(hwnd(), nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FormWindow::ChangeDpi(int dpi, const RECT& suggested) {
+  dpi_ = dpi;
+  for (Control* control : form_.controls()) {
+    if (auto* peer = dynamic_cast<NativePeer*>(control->peer())) peer->Rescale();
+  }
+  // The suggested place keeps the window under the user's hand on the new monitor; the size is
+  // the form's own at the new DPI, which the suggestion only approximates.
+  const RECT frame = FrameForClientArea();
+  SetWindowPos(hwnd(), nullptr, suggested.left, suggested.top, frame.right - frame.left,
+               frame.bottom - frame.top, SWP_NOZORDER | SWP_NOACTIVATE);
+  Refresh();
 }
 
 void FormWindow::CreateControlPeers() {
@@ -283,9 +329,21 @@ void FormWindow::SyncCaption() {
 }
 
 void FormWindow::SyncIcon() {
+  // A hidden window's icon shows nowhere, and under Wine each change rebuilds the X window's
+  // icon: the change waits for the window to be shown. Not when the icon it holds is one the
+  // form destroys once replaced: the window lets go of it at once.
+  if (!form_.visible() && !nativeIconOwned_) return;
+  SendIcon();
+}
+
+void FormWindow::SendIcon() {
+  nativeIcon_ = form_.icon();
+  nativeIconOwned_ = form_.iconOwned();
+  // The form's icons are loaded at the small size the DPI asks for, the size of the caption and
+  // the notification area. The large one (the task switcher's) stays the program's own from its
+  // resources, which hold it at every size, rather than a small picture blown up.
   auto icon =
-      reinterpret_cast<LPARAM>(reinterpret_cast<HICON>(static_cast<uintptr_t>(form_.icon())));
-  SendMessageW(hwnd(), WM_SETICON, ICON_BIG, icon);
+      reinterpret_cast<LPARAM>(reinterpret_cast<HICON>(static_cast<uintptr_t>(nativeIcon_)));
   SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, icon);
 }
 
@@ -305,6 +363,7 @@ void FormWindow::BringToFront() {
 void FormWindow::SyncVisible() {
   if (form_.visible()) {
     PlaceFirstTime();
+    if (nativeIcon_ != form_.icon()) SendIcon();
     ShowWindow(hwnd(), SW_SHOWNORMAL);
     BringToFront();
   } else {
@@ -370,6 +429,174 @@ void FormWindow::Refresh() {
                RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
 }
 
+namespace {
+
+struct TabItem {
+  HWND window;
+  RECT rect;       // in the container's client coordinates
+  bool container;  // a frame: its own tab stops stand at its place
+};
+
+int HeightOf(const RECT& r) {
+  return r.bottom - r.top;
+}
+
+// Reading order: lines from top to bottom, each from left to right. Two items are on one line
+// when their tops lie closer than half the lower one's height.
+void SortInReadingOrder(std::vector<TabItem>& items) {
+  auto byTop = [](const TabItem& a, const TabItem& b) {
+    return a.rect.top != b.rect.top ? a.rect.top < b.rect.top : a.rect.left < b.rect.left;
+  };
+  std::sort(items.begin(), items.end(), byTop);
+  for (size_t first = 0; first < items.size();) {
+    const RECT& head = items[first].rect;
+    size_t end = first + 1;
+    while (end < items.size() &&
+           items[end].rect.top - head.top < std::min(HeightOf(head), HeightOf(items[end].rect)) / 2)
+      ++end;
+    std::sort(items.begin() + static_cast<std::ptrdiff_t>(first),
+              items.begin() + static_cast<std::ptrdiff_t>(end),
+              [](const TabItem& a, const TabItem& b) { return a.rect.left < b.rect.left; });
+    first = end;
+  }
+}
+
+bool IsButtonOfType(HWND window, std::initializer_list<DWORD> types) {
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  if (_wcsicmp(className, L"Button") != 0) return false;
+  const auto type = static_cast<DWORD>(GetWindowLongW(window, GWL_STYLE)) & BS_TYPEMASK;
+  return std::find(types.begin(), types.end(), type) != types.end();
+}
+
+bool IsPushButton(HWND window) {
+  return IsButtonOfType(window, {BS_PUSHBUTTON, BS_DEFPUSHBUTTON});
+}
+
+bool IsOption(HWND window) {
+  return IsButtonOfType(window, {BS_RADIOBUTTON, BS_AUTORADIOBUTTON});
+}
+
+// The visible, enabled children of `container` the keyboard can reach, in reading order: tab
+// stops, option buttons, and frames that are not covered by another frame (the configuration
+// dialog's pages lie on top of each other). Children wholly outside the container's client area
+// are not seen, so not reached.
+std::vector<TabItem> ReachableChildren(HWND container) {
+  RECT client{};
+  GetClientRect(container, &client);
+  std::vector<TabItem> items;
+  for (HWND child = GetWindow(container, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(child)) continue;
+    const auto style = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongW(child, GWL_EXSTYLE));
+    const bool frame = (exStyle & WS_EX_CONTROLPARENT) != 0;
+    const bool control = (style & WS_TABSTOP) != 0 || IsOption(child);
+    if (!frame && (!control || !IsWindowEnabled(child))) continue;
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, container, reinterpret_cast<POINT*>(&rect), 2);
+    RECT shown{};
+    if (!IntersectRect(&shown, &rect, &client)) continue;
+    if (frame) {
+      const POINT middle{(shown.left + shown.right) / 2, (shown.top + shown.bottom) / 2};
+      if (ChildWindowFromPointEx(container, middle, CWP_SKIPINVISIBLE) != child) continue;
+    }
+    items.push_back({child, rect, frame});
+  }
+  SortInReadingOrder(items);
+  return items;
+}
+
+// The option buttons of one container, one group, in reading order.
+std::vector<HWND> OptionGroup(HWND container) {
+  std::vector<HWND> group;
+  for (const TabItem& item : ReachableChildren(container)) {
+    if (IsOption(item.window)) group.push_back(item.window);
+  }
+  return group;
+}
+
+// The controls Tab reaches inside `container`, in reading order. Of a group of option buttons
+// only one is a stop, as in a dialog: the one selected, or the first when none is; the arrow
+// keys move within the group.
+void CollectTabStops(HWND container, std::vector<HWND>& stops) {
+  const std::vector<TabItem> items = ReachableChildren(container);
+  HWND optionStop = nullptr;
+  for (const TabItem& item : items) {
+    if (!IsOption(item.window)) continue;
+    if (optionStop == nullptr) optionStop = item.window;
+    if (SendMessageW(item.window, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+      optionStop = item.window;
+      break;
+    }
+  }
+  for (const TabItem& item : items) {
+    if (item.container) {
+      CollectTabStops(item.window, stops);
+    } else if (!IsOption(item.window) || item.window == optionStop) {
+      stops.push_back(item.window);
+    }
+  }
+}
+
+}  // namespace
+
+HWND FormWindow::NextTabStop(HWND from, bool backwards) const {
+  std::vector<HWND> stops;
+  CollectTabStops(hwnd(), stops);
+  if (stops.empty()) return nullptr;
+  const auto at = std::find(stops.begin(), stops.end(), from);
+  if (at == stops.end()) return backwards ? stops.back() : stops.front();
+  const auto index = static_cast<size_t>(at - stops.begin());
+  const size_t count = stops.size();
+  return stops[backwards ? (index + count - 1) % count : (index + 1) % count];
+}
+
+bool FormWindow::TakeKey(const MSG& message) {
+  if (message.message != WM_KEYDOWN) return false;
+  if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
+  HWND focus = GetFocus();
+  if (message.wParam == VK_TAB) {
+    // A control that takes Tab itself (a multi-line text) keeps it, as in a dialog.
+    const auto wants =
+        SendMessageW(focus, WM_GETDLGCODE, message.wParam, reinterpret_cast<LPARAM>(&message));
+    if (IsChild(hwnd(), focus) && (wants & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) != 0) return false;
+    HWND next = NextTabStop(IsChild(hwnd(), focus) ? focus : nullptr, GetKeyState(VK_SHIFT) < 0);
+    if (next == nullptr) return true;
+    SetFocus(next);
+    if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+      SendMessageW(next, EM_SETSEL, 0, -1);
+    }
+    // The user moves by keyboard now: focus rectangles and access keys show from here on.
+    SendMessageW(hwnd(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS | UISF_HIDEACCEL),
+                 0);
+    return true;
+  }
+  // The arrows select the next option of a group, as in a dialog.
+  const bool arrow = message.wParam == VK_UP || message.wParam == VK_DOWN ||
+                     message.wParam == VK_LEFT || message.wParam == VK_RIGHT;
+  if (arrow && IsChild(hwnd(), focus) && IsOption(focus)) {
+    const std::vector<HWND> group = OptionGroup(GetParent(focus));
+    const auto at = std::find(group.begin(), group.end(), focus);
+    if (at == group.end()) return false;
+    const bool back = message.wParam == VK_UP || message.wParam == VK_LEFT;
+    const auto index = static_cast<size_t>(at - group.begin());
+    HWND next =
+        group[back ? (index + group.size() - 1) % group.size() : (index + 1) % group.size()];
+    SetFocus(next);
+    SendMessageW(next, BM_CLICK, 0, 0);
+    return true;
+  }
+  // A window of this kind has no default button: Enter presses the button that has the focus,
+  // as the space bar does.
+  if (message.wParam == VK_RETURN && IsChild(hwnd(), focus) && IsPushButton(focus)) {
+    SendMessageW(focus, BM_CLICK, 0, 0);
+    return true;
+  }
+  return false;
+}
+
 uint32_t FormWindow::NativeHandle() const {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hwnd()));
 }
@@ -426,6 +653,22 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       const bool cancel = form_.DeliverPowerNotice(notice);
       return notice == PowerNotice::QuerySuspend && cancel ? BROADCAST_QUERY_DENY : TRUE;
     }
+    case WM_DPICHANGED:
+      // Only where the program runs per monitor: the window moved to a monitor of another DPI,
+      // or the user changed the scale.
+      ChangeDpi(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_ACTIVATE:
+      // As a dialog does: the control the user left has the focus again when the user comes
+      // back to the window.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        lastFocus_ = IsChild(hwnd(), focus) ? focus : nullptr;
+      } else if (lastFocus_ != nullptr && IsChild(hwnd(), lastFocus_) && !HIWORD(wParam)) {
+        SetFocus(lastFocus_);
+        return 0;
+      }
+      break;
     case WM_SETCURSOR:
       if (form_.mousePointer() == MousePointer::Hourglass && LOWORD(lParam) == HTCLIENT) {
         SetCursor(LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));  // IDC_WAIT
@@ -442,6 +685,24 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 using win32::FormWindow;
 using win32::Window;
+
+namespace {
+int CALLBACK NoteFontFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+  *reinterpret_cast<bool*>(found) = true;
+  return 0;
+}
+
+bool HasFontFace(const wchar_t* face) {
+  LOGFONTW wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  wcsncpy(wanted.lfFaceName, face, LF_FACESIZE - 1);
+  bool found = false;
+  HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExW(screen, &wanted, &NoteFontFace, reinterpret_cast<LPARAM>(&found), 0);
+  ReleaseDC(nullptr, screen);
+  return found;
+}
+}  // namespace
 
 int Win32Runtime::Impl::WindowDpi(HWND hwnd) const {
   if (getDpiForWindow != nullptr && hwnd != nullptr) {
@@ -462,11 +723,17 @@ Win32Runtime::Win32Runtime(platform::Platform& platform)
                                     ICC_TAB_CLASSES | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   // Newer systems scale per window; older ones (and the 32-bit build's oldest targets) do not
-  // have the function, so it is looked up rather than linked.
+  // have the functions, so they are looked up rather than linked.
   if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
-    impl_->getDpiForWindow = reinterpret_cast<UINT(WINAPI*)(HWND)>(
-        reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForWindow")));
+    auto lookUp = [user32](auto& function, const char* name) {
+      function = reinterpret_cast<std::remove_reference_t<decltype(function)>>(
+          reinterpret_cast<void*>(GetProcAddress(user32, name)));
+    };
+    lookUp(impl_->getDpiForWindow, "GetDpiForWindow");
+    lookUp(impl_->getSystemMetricsForDpi, "GetSystemMetricsForDpi");
+    lookUp(impl_->adjustWindowRectExForDpi, "AdjustWindowRectExForDpi");
   }
+  impl_->trueTypeSansSerif = HasFontFace(L"Microsoft Sans Serif");
   impl_->taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
 
   WNDCLASSEXW form{};
@@ -479,7 +746,7 @@ Win32Runtime::Win32Runtime(platform::Platform& platform)
   form.hIcon = LoadIconW(impl_->instance, MAKEINTRESOURCEW(1));
   form.hIconSm = static_cast<HICON>(LoadImageW(impl_->instance, MAKEINTRESOURCEW(1), IMAGE_ICON,
                                                GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), 0));
+                                               GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   form.lpszClassName = win32::kFormClass;
   RegisterClassExW(&form);
   WNDCLASSEXW frame = form;
@@ -507,19 +774,34 @@ Win32Runtime::~Win32Runtime() {
   for (const auto& [key, font] : impl_->fonts) DeleteObject(font);
 }
 
+namespace {
+void Dispatch(MSG& message) {
+  HWND root = GetAncestor(message.hwnd, GA_ROOT);
+  wchar_t className[32] = {};
+  if (root != nullptr) GetClassNameW(root, className, 32);
+  // Tab between controls and access keys, as in a dialog.
+  if (root != nullptr && wcscmp(className, win32::kFormClass) == 0) {
+    auto* window = dynamic_cast<FormWindow*>(
+        reinterpret_cast<Window*>(GetWindowLongPtrW(root, GWLP_USERDATA)));
+    if (window != nullptr && window->TakeKey(message)) return;
+    if (IsDialogMessageW(root, &message)) return;
+  }
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+}  // namespace
+
 int Win32Runtime::Run() {
   MSG message;
   while (!ended() && GetMessageW(&message, nullptr, 0, 0) > 0) {
-    HWND root = GetAncestor(message.hwnd, GA_ROOT);
-    wchar_t className[32] = {};
-    if (root != nullptr) GetClassNameW(root, className, 32);
-    // Tab between controls and access keys, as in a dialog.
-    if (root != nullptr && wcscmp(className, win32::kFormClass) == 0 &&
-        IsDialogMessageW(root, &message)) {
+    // The timers' ticks, a hundred a second while the program idles, go straight to their
+    // handlers: under Wine each system call of the dispatch is a good part of an idle tick's
+    // cost. Other loops (a message box's, a menu's) dispatch them to the sink.
+    if (message.message == WM_TIMER && message.hwnd == impl_->timerSink->hwnd()) {
+      static_cast<win32::TimerSink&>(*impl_->timerSink).Tick(message.wParam);
       continue;
     }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    Dispatch(message);
   }
   return impl_->exitCode;
 }
@@ -531,8 +813,7 @@ void Win32Runtime::DoEvents() {
       PostQuitMessage(static_cast<int>(message.wParam));  // for the loop that owns it
       break;
     }
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
+    Dispatch(message);
   }
   if (eventDepth() == 0) FlushGraveyard();
 }

@@ -175,16 +175,18 @@ TEST_F(GalleryUnderWine, ClicksRunTheModelsEventsInOrder) {
   Click(image, 4, 4);
   EXPECT_EQ(LogAfter(8).back(), "unit=Celsius");
 
-  // The power notices of one suspend and one resume, as newer and older systems send them.
-  for (WPARAM event :
-       {PBT_APMQUERYSUSPEND, PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND}) {
+  // The power notices of a suspend another program refused ("query failed" ends it as a
+  // resume does), then of one suspend and one resume, as newer and older systems send them.
+  for (WPARAM event : {PBT_APMQUERYSUSPEND, PBT_APMQUERYSUSPENDFAILED, PBT_APMQUERYSUSPEND,
+                       PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND}) {
     SendMessageA(form_, WM_POWERBROADCAST, event, 0);
   }
   // The notification-area callback: message 0x200 with the mouse code in lParam.
   SendMessageA(form_, 0x200, 1, 0x203);
   const Lines expected = {
-      "load",     "unit=Celsius", "upd=6",         "chk=1",        "unit=Fahrenheit", "tab=Fan",
-      "scroll=5", "unit=Celsius", "power=suspend", "power=resume", "tray=0x203"};
+      "load",          "unit=Celsius", "upd=6",        "chk=1",         "unit=Fahrenheit",
+      "tab=Fan",       "scroll=5",     "unit=Celsius", "power=suspend", "power=resume",
+      "power=suspend", "power=resume", "tray=0x203"};
   EXPECT_EQ(LogAfter(expected.size()), expected);
 
   // The gauge's thumb stays on its track; the reading beyond it is the label's.

@@ -43,7 +43,7 @@ class GalleryPlatform final : public vigilon::platform::Platform {
   void DestroyIcon(vigilon::platform::IconHandle icon) override {
     ::DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)));
   }
-  void ShowHelp(const std::string&, uint32_t, uint32_t) override {}
+  bool ShowHelp(const std::string&, uint32_t, uint32_t) override { return false; }
 };
 
 }  // namespace
