@@ -1,5 +1,5 @@
 // What the soak expects of the smart fan, followed on its own: each model's channels, duty
-// registers and thresholds as the program's description gives them (typed here, never read
+// registers and thresholds as each chip model documents them (typed here, never read
 // from the program's tables), the state machine run at every monitoring cycle, and what follows
 // from it for the duty registers, the first model's fan output bits and the fan limit rows.
 #pragma once
