@@ -14,12 +14,6 @@ using namespace std::chrono_literals;
 using e2e::Process;
 using e2e::ProgramFolder;
 
-int StateByte(const ProgramFolder& folder, const std::string& key) {
-  const auto state = folder.ChipState();
-  const auto it = state.find(key);
-  return it == state.end() ? -1 : static_cast<int>(std::stoul(it->second, nullptr, 16));
-}
-
 TEST(ConfigE2E, PagesAndClicksThatReprogramTheBeeps) {
   ProgramFolder folder("config", "model = ZR420\nsuperio = 0x2E\n");
   Process program = Process::Start(folder);
@@ -50,20 +44,20 @@ TEST(ConfigE2E, PagesAndClicksThatReprogramTheBeeps) {
 
   // +5V: its beep off clears 0x56 bit 3 at once; Low Sensitive rewrites the enables from the
   // flags, the global beep bit always among them.
-  ASSERT_TRUE(e2e::WaitUntil([&] { return (StateByte(folder, "bank0.56") & 0x08) != 0; }));
+  ASSERT_TRUE(e2e::WaitUntil([&] { return (folder.StateByte("bank0.56") & 0x08) != 0; }));
   SendMessageA(e2e::FindControl(dialog, "chkBeep(3)"), BM_CLICK, 0, 0);
-  EXPECT_TRUE(e2e::WaitUntil([&] { return (StateByte(folder, "bank0.56") & 0x08) == 0; }, 5s));
+  EXPECT_TRUE(e2e::WaitUntil([&] { return (folder.StateByte("bank0.56") & 0x08) == 0; }, 5s));
   SendMessageA(e2e::FindControl(dialog, "chkWErr3(3)"), BM_CLICK, 0, 0);
   EXPECT_EQ(SendMessageA(e2e::FindControl(dialog, "chkWErr1(3)"), BM_GETCHECK, 0, 0),
             BST_UNCHECKED);
-  EXPECT_EQ(StateByte(folder, "bank0.56") & 0x08, 0);
-  EXPECT_EQ(StateByte(folder, "bank0.57") & 0x80, 0x80);
-  EXPECT_EQ(StateByte(folder, "bank4.53") & 0x03, 0x03) << "5Vsb and Vbat beep";
+  EXPECT_EQ(folder.StateByte("bank0.56") & 0x08, 0);
+  EXPECT_EQ(folder.StateByte("bank0.57") & 0x80, 0x80);
+  EXPECT_EQ(folder.StateByte("bank4.53") & 0x03, 0x03) << "5Vsb and Vbat beep";
 
   // Cancel puts the beep back.
   ASSERT_TRUE(e2e::PressButton(dialog, "Cancel"));
   EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }, 10s));
-  EXPECT_TRUE(e2e::WaitUntil([&] { return (StateByte(folder, "bank0.56") & 0x08) != 0; }, 5s));
+  EXPECT_TRUE(e2e::WaitUntil([&] { return (folder.StateByte("bank0.56") & 0x08) != 0; }, 5s));
   program.Kill();
 }
 

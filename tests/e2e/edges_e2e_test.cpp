@@ -94,9 +94,8 @@ TEST(EdgesE2E, ABusLockAnotherProgramKeepsCostsTheWindowOneShortWait) {
     longest = std::max(longest, Clock::now() - asked);
     e2e::WaitUntil([] { return false; }, 20ms);
   }
-  EXPECT_LT(longest, 1500ms) << std::chrono::duration_cast<std::chrono::milliseconds>(longest)
-                                    .count()
-                             << " ms";
+  EXPECT_LT(longest, 1500ms)
+      << std::chrono::duration_cast<std::chrono::milliseconds>(longest).count() << " ms";
 
   // About says how often the wait ran out.
   ASSERT_TRUE(e2e::PressButton(main, "&About"));

@@ -124,6 +124,12 @@ void ProgramFolder::Remove(const std::string& name) const {
   DeleteFileA(File(name).c_str());
 }
 
+int ProgramFolder::StateByte(const std::string& key) const {
+  const auto state = ChipState();
+  const auto it = state.find(key);
+  return it == state.end() ? -1 : static_cast<int>(std::stoul(it->second, nullptr, 16));
+}
+
 std::map<std::string, std::string> ProgramFolder::ChipState() const {
   std::map<std::string, std::string> state;
   std::istringstream lines(Read("kestrel.state"));

@@ -34,6 +34,8 @@ class ProgramFolder {
   void Remove(const std::string& name) const;
   // kestrel.state as key/value pairs; empty when it is not there (yet).
   std::map<std::string, std::string> ChipState() const;
+  // One hexadecimal entry of kestrel.state (a register, a count); -1 when it is not there.
+  int StateByte(const std::string& key) const;
 
  private:
   std::string path_;

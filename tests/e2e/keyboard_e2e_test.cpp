@@ -20,12 +20,6 @@ using e2e::ProgramFolder;
 
 constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
 
-int StateByte(const ProgramFolder& folder, const std::string& key) {
-  const auto state = folder.ChipState();
-  const auto it = state.find(key);
-  return it == state.end() ? -1 : static_cast<int>(std::stoul(it->second, nullptr, 16));
-}
-
 // The control of `window` with the keyboard focus, or the window itself when none has it.
 HWND Focus(HWND window) {
   GUITHREADINFO info{};
@@ -58,7 +52,7 @@ TEST(KeyboardE2E, TabReachesALimitAndTheUpArrowMovesItsRegisterAsAClickDoes) {
   Process program = Process::Start(folder);
   HWND main = e2e::WaitForWindow(program, kMainTitle);
   ASSERT_NE(main, nullptr);
-  ASSERT_TRUE(e2e::WaitUntil([&] { return StateByte(folder, "bank0.2f") == 227; }));
+  ASSERT_TRUE(e2e::WaitUntil([&] { return folder.StateByte("bank0.2f") == 227; }));
   // Reading order: the CPU row's low and high limits, then the +3.3 V row's.
   const std::vector<HWND> expected{
       FindControl(main, "updLoLimit(0)"), FindControl(main, "updHiLimit(0)"),
@@ -68,10 +62,10 @@ TEST(KeyboardE2E, TabReachesALimitAndTheUpArrowMovesItsRegisterAsAClickDoes) {
   ASSERT_EQ(reached, expected);
 
   Press(main, VK_UP);
-  EXPECT_TRUE(e2e::WaitUntil([&] { return StateByte(folder, "bank0.2f") == 228; }));
+  EXPECT_TRUE(e2e::WaitUntil([&] { return folder.StateByte("bank0.2f") == 228; }));
   EXPECT_EQ(e2e::WindowText(FindControl(main, "LblHiLimit(2)")), "3.65");
   Press(main, VK_DOWN);
-  EXPECT_TRUE(e2e::WaitUntil([&] { return StateByte(folder, "bank0.2f") == 227; }));
+  EXPECT_TRUE(e2e::WaitUntil([&] { return folder.StateByte("bank0.2f") == 227; }));
   EXPECT_EQ(Focus(main), expected.back()) << "the arrows stay on the up-down";
   program.Kill();
 }

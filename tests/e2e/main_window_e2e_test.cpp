@@ -17,12 +17,6 @@ using e2e::Process;
 using e2e::ProgramFolder;
 
 constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
-int StateByte(const ProgramFolder& folder, const std::string& key) {
-  const auto state = folder.ChipState();
-  const auto it = state.find(key);
-  return it == state.end() ? -1 : static_cast<int>(std::stoul(it->second, nullptr, 16));
-}
-
 // A pixel of a status label's background: beside its centred text, halfway down.
 COLORREF BackgroundPixel(HWND control) {
   RECT r{};
@@ -102,7 +96,7 @@ TEST(MainWindowE2E, AnUpDownArrowMovesItsRegisterAndTheIntervalBarSpansOneTo120S
   EXPECT_TRUE(GetScrollRange(e2e::FindControl(main, "HScroll1"), SB_CTL, &shortest, &longest));
   EXPECT_EQ(shortest, 1);
   EXPECT_EQ(longest, 120);
-  ASSERT_TRUE(e2e::WaitUntil([&] { return StateByte(folder, "bank0.2f") == 227; }));
+  ASSERT_TRUE(e2e::WaitUntil([&] { return folder.StateByte("bank0.2f") == 227; }));
   HWND spin = e2e::FindControl(main, "updHiLimit(2)");
   ASSERT_NE(spin, nullptr);
   // The slider's own selection holds the limits it draws as its band, for whoever reads it.
@@ -118,7 +112,7 @@ TEST(MainWindowE2E, AnUpDownArrowMovesItsRegisterAndTheIntervalBarSpansOneTo120S
   const LPARAM upper = MAKELPARAM(r.right / 2, r.bottom / 4);
   PostMessageA(spin, WM_LBUTTONDOWN, MK_LBUTTON, upper);
   PostMessageA(spin, WM_LBUTTONUP, 0, upper);
-  EXPECT_TRUE(e2e::WaitUntil([&] { return StateByte(folder, "bank0.2f") == 228; }));
+  EXPECT_TRUE(e2e::WaitUntil([&] { return folder.StateByte("bank0.2f") == 228; }));
   EXPECT_EQ(e2e::WindowText(e2e::FindControl(main, "LblHiLimit(2)")), "3.65");
   EXPECT_EQ(SendMessageA(slider, TBM_GETSELEND, 0, 0), high + 1) << "the band's end follows";
   EXPECT_EQ(SendMessageA(slider, TBM_GETSELSTART, 0, 0), low);

@@ -21,12 +21,6 @@ using e2e::ProgramFolder;
 constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
 constexpr UINT kTrayCallback = 0x200;
 
-int StateByte(const ProgramFolder& folder, const std::string& key) {
-  const auto state = folder.ChipState();
-  const auto it = state.find(key);
-  return it == state.end() ? -1 : static_cast<int>(std::stoul(it->second, nullptr, 16));
-}
-
 // Wine shows notification-area icons, with no shell of its own, as children of this window.
 int TrayIcons() {
   HWND tray = FindWindowA("__winex11_standalone_tray", nullptr);
@@ -137,13 +131,13 @@ TEST(ShellE2E, SaveWritesTheRecordAndExitCleansTheChipUp) {
   ASSERT_TRUE(e2e::PressButton(r.main, "&Save Data"));
   ASSERT_TRUE(e2e::WaitUntil([&] { return r.folder.Exists("zr430.dat"); }));
   EXPECT_TRUE(e2e::WaitUntil([&] { return r.folder.Read("zr430.dat").size() == 326; }));
-  ASSERT_TRUE(e2e::WaitUntil([&] { return (StateByte(r.folder, "bank0.57") & 0x80) != 0; }));
-  ASSERT_TRUE(e2e::WaitUntil([&] { return StateByte(r.folder, "bank0.5b") == 0; }, 20s));
+  ASSERT_TRUE(e2e::WaitUntil([&] { return (r.folder.StateByte("bank0.57") & 0x80) != 0; }));
+  ASSERT_TRUE(e2e::WaitUntil([&] { return r.folder.StateByte("bank0.5b") == 0; }, 20s));
   ASSERT_TRUE(e2e::PressButton(r.main, "E&xit"));
   DWORD code = 1;
   EXPECT_TRUE(r.program.WaitForExit(20s, &code));
-  EXPECT_EQ(StateByte(r.folder, "bank0.57") & 0x80, 0) << "the beeper is off after the program";
-  EXPECT_EQ(StateByte(r.folder, "bank0.5b"), 0xFF) << "the CPU fan at full duty";
+  EXPECT_EQ(r.folder.StateByte("bank0.57") & 0x80, 0) << "the beeper is off after the program";
+  EXPECT_EQ(r.folder.StateByte("bank0.5b"), 0xFF) << "the CPU fan at full duty";
 }
 
 TEST(ShellE2E, ASuspendAndResumeBlankTheReadingsWhileTheTitleBlinks) {
@@ -230,24 +224,24 @@ TEST(ShellE2E, AnOpenedChassisWarnsAtTheThirdCycle) {
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(e2e::WindowText(dialog), "Chassis Warning !!!");
   EXPECT_EQ(e2e::WindowText(e2e::FindControl(dialog, "Label2")), "Chassis has been opened.");
-  EXPECT_TRUE(e2e::WaitUntil([&] { return (StateByte(r.folder, "bank0.56") & 0x10) != 0; }));
+  EXPECT_TRUE(e2e::WaitUntil([&] { return (r.folder.StateByte("bank0.56") & 0x10) != 0; }));
   EXPECT_TRUE(e2e::Screenshot("shell-chassis-warning", dialog));
   ASSERT_TRUE(e2e::PressButton(dialog, "Ignore"));
   EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(dialog); }, 10s));
   // The bit the dialog borrowed is the first temperature's beep, which this model's defaults
   // keep on: closing the dialog leaves it as those flags say. The driver writes its state file
   // at every access, and the dialog's window goes only after its unload has written the chip.
-  EXPECT_EQ(StateByte(r.folder, "bank0.56") & 0x10, 0x10);
+  EXPECT_EQ(r.folder.StateByte("bank0.56") & 0x10, 0x10);
 }
 
 TEST(ShellE2E, TheSmartFanFollowsTheTemperature) {
   // On this model the system sensor drives the CPU fan, switching at 26 and 27 degrees.
   Running r("smart-fan", "model = ZR430\nsuperio = 0x2E\ntemp1 = 20\n");
   ASSERT_NE(r.main, nullptr);
-  EXPECT_TRUE(e2e::WaitUntil([&] { return StateByte(r.folder, "bank0.5b") == 0; }, 20s))
+  EXPECT_TRUE(e2e::WaitUntil([&] { return r.folder.StateByte("bank0.5b") == 0; }, 20s))
       << "stopped when cool";
   r.folder.Write("kestrel.ini", "model = ZR430\nsuperio = 0x2E\ntemp1 = 35\n");
-  EXPECT_TRUE(e2e::WaitUntil([&] { return StateByte(r.folder, "bank0.5b") == 0xFF; }, 20s))
+  EXPECT_TRUE(e2e::WaitUntil([&] { return r.folder.StateByte("bank0.5b") == 0xFF; }, 20s))
       << "running when warm";
 }
 
