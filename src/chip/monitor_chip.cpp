@@ -21,8 +21,6 @@ constexpr int kVidNoCpu = 31;
 constexpr double kVidMargin = 0.2;
 constexpr VidLimits kVidNoCpuLimits{1.2f, 3.9f};
 constexpr int16_t kFullDuty = 255;
-// The first model's fan 3, the one it switches by its output bits.
-constexpr int16_t kOutputsFan = 3;
 // Item indices as every layer numbers them: the three fans, and the two negative rails.
 constexpr std::size_t kFirstFanItem = 9;
 constexpr std::size_t kFanItems = 3;
@@ -71,7 +69,7 @@ uint8_t MonitorChip::ReadFanCount(int fan) {
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(0);
   const uint8_t count = access_.ReadChipReg(kFanCount[static_cast<std::size_t>(fan)]);
-  if (answering()) countBehindDuty_[static_cast<std::size_t>(fan + 1)] = false;
+  if (answering()) countBehindDuty_[static_cast<std::size_t>(fan)] = false;
   return count;
 }
 
@@ -79,7 +77,7 @@ bool MonitorChip::FanFoundStopped(int fan) {
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(0);
   const uint8_t count = access_.ReadChipReg(kFanCount[static_cast<std::size_t>(fan)]);
-  return count == kFanCountNoSpeed && !countBehindDuty_[static_cast<std::size_t>(fan + 1)];
+  return count == kFanCountNoSpeed && !countBehindDuty_[static_cast<std::size_t>(fan)];
 }
 
 TempRaw MonitorChip::ReadTemperature(int sensor) {
@@ -328,13 +326,18 @@ void MonitorChip::SetFanDuty(const ItemFlagBytes& enabled, int16_t fan, int16_t 
   if (!WriteFanPwm(traits().fanPwmSelect[static_cast<std::size_t>(fan)], value)) return;
   const bool stopped = (value & 0xFF) == 0;
   dutyStopped_[static_cast<std::size_t>(fan)] = stopped;
-  if (stopped) countBehindDuty_[static_cast<std::size_t>(fan)] = false;
+  if (stopped) CountFollowsStop(fan);
 }
 
 void MonitorChip::RunFan3ByOutputs(bool on) {
   SetFanOutput(kOutputsFan, 0, on ? 1 : 0);
   outputsStopped_ = !on;
-  if (!on) countBehindDuty_[kOutputsFan] = false;
+  if (!on) CountFollowsStop(kOutputsFan);
+}
+
+std::size_t MonitorChip::RowOfFan(int16_t fan) const {
+  if (traits().smartFan == SmartFanKind::OutputBits && fan == kOutputsFan) return kOutputsFanRow;
+  return static_cast<std::size_t>(fan - 1);
 }
 
 bool MonitorChip::StoppedByProgram(int16_t fan) const {

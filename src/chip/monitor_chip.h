@@ -17,6 +17,11 @@ namespace vigilon::chip {
 
 using ItemFlagBytes = std::array<uint8_t, 16>;  // per monitored item, 1 = on
 
+// The first model switches its fan 3 by output bits, and its CPU fan row stands for that fan:
+// the row shows its speed and takes its limit.
+constexpr int16_t kOutputsFan = 3;
+constexpr int kOutputsFanRow = 1;
+
 struct VidLimits {
   float low;
   float high;
@@ -184,10 +189,13 @@ class MonitorChip {
   // per fan number, its duty written as 0; and the first model's fan 3 off by its output bits.
   std::array<bool, 4> dutyStopped_{};
   bool outputsStopped_ = false;
-  // Per fan number: given full duty again after it stood stopped (by this run or an earlier
-  // one), and no cycle has read its count since.
-  std::array<bool, 4> countBehindDuty_{};
-  void RanAgain(int16_t fan) { countBehindDuty_[static_cast<std::size_t>(fan)] = true; }
+  // Per fan row: its fan given full duty again after it stood stopped (by this run or an
+  // earlier one), and no cycle has read the row's count since.
+  std::array<bool, 3> countBehindDuty_{};
+  // The row (0-2) whose count shows fan `fan` (1-3).
+  std::size_t RowOfFan(int16_t fan) const;
+  void RanAgain(int16_t fan) { countBehindDuty_[RowOfFan(fan)] = true; }
+  void CountFollowsStop(int16_t fan) { countBehindDuty_[RowOfFan(fan)] = false; }
 };
 
 }  // namespace vigilon::chip

@@ -147,6 +147,7 @@ void frmvigilon::SetUpRows() {
 void frmvigilon::InitLimitRows() {
   panel_.InitVoltageControls();
   panel_.InitFanControls();
+  HoldRowsOfFansSwitchedOff();
   panel_.InitTemperatureControls();
   UpdateCaseOpenLabel();
 }

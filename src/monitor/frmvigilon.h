@@ -125,6 +125,7 @@ class frmvigilon : public ui::Form {
   void SwitchFanOff(int16_t fan);
   // A fan the program switched off whose sensor or fan item is no longer monitored runs again.
   void ReleaseUnsteeredFans();
+  void HoldRowsOfFansSwitchedOff();
   void SwitchFanOn(int16_t fan);
 
   RunState& run_;

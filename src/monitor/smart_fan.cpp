@@ -27,9 +27,8 @@ void frmvigilon::ProcessSmartFan() {
   }
 }
 
-// The CPU fan's limit row stands for fan 3 here, as it always has on this model.
-constexpr int kOutputsFanRow = 1;
-constexpr int16_t kOutputsFan = 3;
+using chip::kOutputsFan;
+using chip::kOutputsFanRow;
 
 void frmvigilon::SmartFanByOutputBits() {
   constexpr int kRow = kOutputsFanRow;
@@ -111,7 +110,7 @@ void frmvigilon::ReleaseUnsteeredFans() {
   if (run_.traits().smartFan == chip::SmartFanKind::OutputBits) {
     if (on[items::kFirstTempItem] == 1 || !run_.chip.StoppedByProgram(kOutputsFan)) return;
     run_.chip.RunFanFull(kOutputsFan);
-    panel_.RestoreFanLimit(kOutputsFanRow);
+    if (!run_.chip.StoppedByProgram(kOutputsFan)) panel_.RestoreFanLimit(kOutputsFanRow);
     return;
   }
   chip::SmartFanTables& s = run_.smartFan;
@@ -122,11 +121,27 @@ void frmvigilon::ReleaseUnsteeredFans() {
     if (on[sensor] == 1 && on[fan + 8] == 1) continue;  // still steered
     if (s.SmartFanState[fan] != chip::kFanOff && !run_.chip.StoppedByProgram(fan)) continue;
     // Switched off by the program and no longer steered by it: it runs as "switch on" leaves
-    // it, whatever its item's flags, and starts over when steered again.
+    // it, whatever its item's flags, and starts over when steered again. A chip that did not
+    // hear it still has the fan stopped: it stays the smart fan's switched-off fan, its row
+    // accepting it, until a give-back reaches the chip (each cycle tries again) or the smart
+    // fan, steering it again, starts it itself.
     run_.chip.RunFanFull(fan);
+    if (run_.chip.StoppedByProgram(fan)) continue;
     panel_.RestoreFanLimit(fan - 1);
     s.SmartFanState[fan] = chip::kFanUndecided;
   }
+}
+
+// The rows set up anew take the chip's counts, which may be older than the program's stop of a
+// fan (a chip stopped in a pause, or one that did not answer): a fan the program holds off keeps
+// a row that accepts it all the same.
+void frmvigilon::HoldRowsOfFansSwitchedOff() {
+  if (run_.traits().smartFan == chip::SmartFanKind::OutputBits) {
+    if (run_.chip.StoppedByProgram(kOutputsFan)) panel_.AcceptStoppedFan(kOutputsFanRow);
+    return;
+  }
+  for (int16_t fan = 1; fan <= 3; ++fan)
+    if (run_.chip.StoppedByProgram(fan)) panel_.AcceptStoppedFan(fan - 1);
 }
 
 void frmvigilon::SwitchFanOff(int16_t fan) {

@@ -517,6 +517,79 @@ TEST(SilentChip, AFanGivenBackWhileTheChipWasAwayInAPauseRunsAfterIt) {
   EXPECT_EQ(s.Reg(0, 0x5B), 255);
 }
 
+// Its sensor left monitoring and came back while the chip heard nothing: the fan never ran, so
+// it is still the smart fan's switched-off fan after the pause, and a stopped fan the program
+// holds off warns of nothing (on the first model inside its sensor's band, where it stays off;
+// on the others warm enough to start, which the smart fan then does).
+TEST(SilentChip, AFanWatchedAgainBeforeItsGiveBackReachedTheChipIsStillTheSmartFans) {
+  struct Case {
+    sim::Model model;
+    int row;        // the fan limit row the smart fan switches
+    double before;  // the first sensor, cold enough to stop the fan
+    double after;
+  };
+  for (const Case& c : {Case{sim::Model::ZR410, 1, 10, 62}, Case{sim::Model::ZR420, 0, 5, 40}}) {
+    SCOPED_TRACE(static_cast<int>(c.model));
+    Started s(c.model);
+    frmvigilon& w = s.window();
+    const int fanItem = 9 + c.row;
+    s.run.items.ItemEnabled[fanItem] = 1;
+    s.Sensors([&](sim::Sensors& in) { in.celsius[0] = c.before; });
+    s.Cycles(1);
+    ASSERT_FALSE(s.panel().updFanLoLimit[c.row].enabled()) << "switched off";
+    w.DeliverPowerNotice(PowerNotice::QuerySuspend);
+    ChipAnswers(s, false);
+    s.run.items.ItemEnabled[12] = 0;
+    w.RefreshPanelEnable();
+    s.run.items.ItemEnabled[12] = 1;
+    w.RefreshPanelEnable();
+    ChipAnswers(s, true);
+    s.Sensors([&](sim::Sensors& in) {
+      in.celsius[0] = c.after;
+      in.rpm[static_cast<size_t>(c.row)] = 0;  // stopped, as the program left it
+    });
+    w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+    s.runtime.Advance(10000);
+    ASSERT_FALSE(s.run.MonitorSuspended);
+    EXPECT_EQ(w.warnings().Dialog(fanItem), nullptr) << "a fan the program holds off warns";
+    if (c.model == sim::Model::ZR410) {
+      s.Cycles(3);
+      EXPECT_EQ(w.warnings().Dialog(fanItem), nullptr);
+      EXPECT_EQ(s.Reg(0, 0x4D) & 0x30, 0);
+      EXPECT_FALSE(s.panel().updFanLoLimit[c.row].enabled());
+    } else {
+      EXPECT_EQ(s.Reg(0, 0x5B), 255) << "started by the smart fan";
+    }
+  }
+}
+
+// A chip stopped for a pause keeps the count it measured of the fan the program had stopped: a
+// fan given back meanwhile gets its row's limit, and warns once it is seen not to turn. On the
+// first model that row is the CPU fan's, which stands for fan 3.
+TEST(SuspendResume, AFanGivenBackInAPauseIsNotTakenForStoppedByTheCountTheChipKept) {
+  for (const auto& [model, row] : {std::pair{sim::Model::ZR410, 1}, {sim::Model::ZR420, 0}}) {
+    SCOPED_TRACE(static_cast<int>(model));
+    Started s(model);
+    frmvigilon& w = s.window();
+    const int fanItem = 9 + row;
+    s.run.items.ItemEnabled[fanItem] = 1;
+    s.Sensors([&](sim::Sensors& in) {
+      in.celsius[0] = 5;
+      in.rpm[static_cast<size_t>(row)] = 0;
+    });
+    s.Cycles(1);
+    ASSERT_FALSE(s.panel().updFanLoLimit[row].enabled()) << "switched off";
+    w.DeliverPowerNotice(PowerNotice::QuerySuspend);
+    s.run.items.ItemEnabled[12] = 0;
+    w.RefreshPanelEnable();
+    w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
+    EXPECT_TRUE(s.panel().updFanLoLimit[row].enabled()) << "the user's limit";
+    s.runtime.Advance(10000);
+    s.Cycles(3);
+    EXPECT_NE(w.warnings().Dialog(fanItem), nullptr) << "a fan given back that does not turn";
+  }
+}
+
 TEST(SilentChip, AResumeBeforeTheChipAnswersKeepsTheCoreRailLimits) {
   Started s;
   frmvigilon& w = s.window();

@@ -194,8 +194,11 @@ class Soak {
   // The smart fan against its model: at each cycle's pause right after its step (`step` then
   // says how the first model's step left the outputs), and at the end of each soak cycle.
   void AtPause();
-  // Each change of the flags lets the program give back the fans it no longer steers at once.
-  void FlagsChanged() { fans_.Release(run().items.ItemEnabled); }
+  // Each change of the flags lets the program give back the fans it no longer steers at once,
+  // where the chip hears it; else the next monitoring cycle that reaches the chip does.
+  void FlagsChanged() {
+    if (ChipAnswers()) fans_.Release(run().items.ItemEnabled);
+  }
   void CheckSmartFan(FanModel::Outputs step);
   std::array<double, 3> ChipDegrees() const;
   void CheckPower(bool advanceSuspendedThroughout, size_t logBefore);
@@ -1265,7 +1268,6 @@ void Soak::CheckCycle(bool warningsComparable, int polls) {
   CheckRows();
   CheckWarnings(warningsComparable, polls);
   CheckSettingsFile();
-  fans_.Release(run().items.ItemEnabled);
   CheckSmartFan(FanModel::Outputs::AsStarted);
 }
 
