@@ -15,7 +15,7 @@ using Clock = std::chrono::steady_clock;
 using e2e::Process;
 using e2e::ProgramFolder;
 
-constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
+using e2e::kMainTitle;
 constexpr const char* kSilentTitle =
     "Norvane Vigilon Ver 2.50  -  the monitor chip does not answer";
 constexpr const char* kHealthy = "model = ZR420\nsuperio = 0x2E\n";

@@ -13,6 +13,10 @@
 
 namespace e2e {
 
+// The main window's title, and the message its notification-area icon calls back with.
+inline constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
+inline constexpr UINT kTrayCallback = WM_MOUSEMOVE;
+
 // The program folder the Windows build produced (vigilon.exe, kestrel.dll, icons).
 std::string DistDir();
 // Where screenshots go: screenshots/ in the Windows build tree.

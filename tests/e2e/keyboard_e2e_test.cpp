@@ -18,7 +18,7 @@ using e2e::FindControl;
 using e2e::Process;
 using e2e::ProgramFolder;
 
-constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
+using e2e::kMainTitle;
 
 // The control of `window` with the keyboard focus, or the window itself when none has it.
 HWND Focus(HWND window) {

@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 using e2e::Process;
 using e2e::ProgramFolder;
 
-constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
+using e2e::kMainTitle;
 // A pixel of a status label's background: beside its centred text, halfway down.
 COLORREF BackgroundPixel(HWND control) {
   RECT r{};

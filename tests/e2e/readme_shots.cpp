@@ -13,9 +13,9 @@ using namespace std::chrono_literals;
 using e2e::Process;
 using e2e::ProgramFolder;
 
-constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
-constexpr UINT kTrayCallback = 0x200;
-constexpr LPARAM kRightButtonUp = 0x205;
+using e2e::kMainTitle;
+using e2e::kTrayCallback;
+constexpr LPARAM kRightButtonUp = WM_RBUTTONUP;
 
 bool Save(const char* name, HWND window) {
   const bool saved =

@@ -18,8 +18,8 @@ using namespace std::chrono_literals;
 using e2e::Process;
 using e2e::ProgramFolder;
 
-constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
-constexpr UINT kTrayCallback = 0x200;
+using e2e::kMainTitle;
+using e2e::kTrayCallback;
 
 // Wine shows notification-area icons, with no shell of its own, as children of this window.
 int TrayIcons() {
@@ -82,7 +82,7 @@ TEST(ShellE2E, TheTrayIconHidesAndRestoresTheWindow) {
   EXPECT_TRUE(r.program.Running());
 
   // The right button's release pops up the icon's menu; its first entry restores.
-  PostMessageA(r.main, kTrayCallback, 1, 0x205);
+  PostMessageA(r.main, kTrayCallback, 1, WM_RBUTTONUP);
   HWND popup = WaitForPopupMenu();
   ASSERT_NE(popup, nullptr) << "no pop-up menu";
   EXPECT_TRUE(e2e::Screenshot("shell-tray-menu"));
@@ -114,7 +114,7 @@ TEST(ShellE2E, TheTrayIconHidesAndRestoresTheWindow) {
   EXPECT_TRUE(e2e::WaitUntil([&] { return TrayIcons() == before + 1; }, 10s));
 
   // The pop-up's second entry ends the program.
-  PostMessageA(r.main, kTrayCallback, 1, 0x205);
+  PostMessageA(r.main, kTrayCallback, 1, WM_RBUTTONUP);
   popup = WaitForPopupMenu();
   ASSERT_NE(popup, nullptr);
   PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);

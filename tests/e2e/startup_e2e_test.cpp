@@ -16,7 +16,7 @@ using namespace std::chrono_literals;
 using e2e::Process;
 using e2e::ProgramFolder;
 
-constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
+using e2e::kMainTitle;
 
 std::string Ini(const std::string& lines) {
   return "model = ZR420\nsuperio = 0x2E\n" + lines;

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
+using e2e::kMainTitle;
 
 struct WindowCount {
   DWORD pid;

@@ -20,7 +20,7 @@ using namespace std::chrono_literals;
 using e2e::Process;
 using e2e::ProgramFolder;
 
-constexpr const char* kMainTitle = "Norvane Vigilon Ver 2.50";
+using e2e::kMainTitle;
 
 // The DPI the script set the prefix to; 0 when the program runs without it.
 int AskedDpi() {
