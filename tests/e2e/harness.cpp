@@ -312,65 +312,7 @@ bool WaitUntilPainted(HWND window, std::chrono::milliseconds timeout) {
 }
 
 namespace {
-// Saves the part `area` of the screen as screenshots/<name>.bmp.
-bool SaveScreenArea(const std::string& name, const RECT& area) {
-  const int width = area.right - area.left;
-  const int height = area.bottom - area.top;
-  if (width <= 0 || height <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores it
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool saved = false;
-  if (bitmap != nullptr) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    SelectObject(memory, old);
-    const DWORD stride = ((static_cast<DWORD>(width) * 3 + 3) / 4) * 4;
-    const DWORD imageSize = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER header{};
-    header.bfType = 0x4D42;
-    header.bfOffBits = sizeof header + sizeof info.bmiHeader;
-    header.bfSize = header.bfOffBits + imageSize;
-    CreateDirectoryA(ScreenshotDir().c_str(), nullptr);
-    std::ofstream out(ScreenshotDir() + "\\" + name + ".bmp", std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&header), sizeof header);
-    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-    out.write(static_cast<const char*>(bits), imageSize);
-    saved = out.good();
-    DeleteObject(bitmap);
-  }
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return saved;
-}
-
-}  // namespace
-
-bool Screenshot(const std::string& name, HWND window) {
-  if (window != nullptr) WaitUntilPainted(window);
-  return SaveScreenArea(name,
-                        RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
-}
-
-namespace {
-RECT OnScreen(HWND window) {
-  RECT frame{};
-  GetWindowRect(window, &frame);
-  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  RECT shown{};
-  IntersectRect(&shown, &frame, &screen);
-  return shown;
-}
-
-// The window's pixels as the screen shows them now.
+// The pixels of `area` as the screen shows them now, top row first (0x00RRGGBB).
 std::vector<COLORREF> ScreenPixels(const RECT& area) {
   std::vector<COLORREF> pixels;
   HDC screen = GetDC(nullptr);
@@ -395,6 +337,63 @@ std::vector<COLORREF> ScreenPixels(const RECT& area) {
   ReleaseDC(nullptr, screen);
   return pixels;
 }
+
+// Saves the part `area` of the screen as screenshots/<name>.bmp: 24 bits, bottom row first, as
+// a BMP file stores it.
+bool SaveScreenArea(const std::string& name, const RECT& area) {
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return false;
+  const std::vector<COLORREF> pixels = ScreenPixels(area);
+  const size_t stride = ((static_cast<size_t>(width) * 3 + 3) / 4) * 4;
+  std::vector<char> image(stride * static_cast<size_t>(height));
+  for (int y = 0; y < height; ++y) {
+    char* row = image.data() + stride * static_cast<size_t>(height - 1 - y);
+    for (int x = 0; x < width; ++x) {
+      const COLORREF p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) +
+                                static_cast<size_t>(x)];
+      row[3 * x] = static_cast<char>(p & 0xFF);
+      row[3 * x + 1] = static_cast<char>((p >> 8) & 0xFF);
+      row[3 * x + 2] = static_cast<char>((p >> 16) & 0xFF);
+    }
+  }
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  BITMAPFILEHEADER header{};
+  header.bfType = 0x4D42;
+  header.bfOffBits = sizeof header + sizeof info;
+  header.bfSize = header.bfOffBits + static_cast<DWORD>(image.size());
+  CreateDirectoryA(ScreenshotDir().c_str(), nullptr);
+  std::ofstream out(ScreenshotDir() + "\\" + name + ".bmp", std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&header), sizeof header);
+  out.write(reinterpret_cast<const char*>(&info), sizeof info);
+  out.write(image.data(), static_cast<std::streamsize>(image.size()));
+  return out.good();
+}
+
+}  // namespace
+
+bool Screenshot(const std::string& name, HWND window) {
+  if (window != nullptr) WaitUntilPainted(window);
+  return SaveScreenArea(name,
+                        RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+}
+
+namespace {
+RECT OnScreen(HWND window) {
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  RECT shown{};
+  IntersectRect(&shown, &frame, &screen);
+  return shown;
+}
+
 }  // namespace
 
 bool WindowScreenshot(const std::string& name, HWND window) {
