@@ -66,8 +66,14 @@ runs_32bit_programs() {
   "$probe" 2>/dev/null
 }
 
+# The set-up chosen where the 32-bit one could not be installed (its packages refused by the
+# registry) is kept here, with the reason, so that every later script runs under the same one.
+SETUP_MEMO=$BUILD/windows-setup
+
 # Picks the set-up for this machine and names it in one line. The kernel refuses a 32-bit
-# program with "Exec format error" (status 126); any other failure is a broken probe.
+# program with "Exec format error" (status 126); any other failure is a broken probe. A set-up
+# whose packages are all present is never changed: the kept 64-bit choice only holds while the
+# 32-bit set-up's packages are still missing.
 choose_windows_setup() {
   local why="" status=0
   if [ "${VIGILON_WINE64:-}" = 1 ]; then
@@ -82,6 +88,13 @@ choose_windows_setup() {
         return 1
         ;;
     esac
+  fi
+  if [ -z "$why" ] && [ -f "$SETUP_MEMO" ]; then
+    if [ -z "$(missing_packages 32)" ]; then
+      rm -f "$SETUP_MEMO"
+    else
+      why=$(sed -n 2p "$SETUP_MEMO")
+    fi
   fi
   if [ -z "$why" ]; then
     use_windows_setup 32
@@ -122,31 +135,101 @@ PACKAGES_64=(
   "wine64:/usr/lib/wine/wine64"
 )
 
-# The Wine packages are the set-up's: a script that has not chosen one gets this machine's.
+# The packages of a list ("common", "32" or "64") that are not installed, one per line.
+# VIGILON_ASSUME_MISSING names packages to treat as missing whatever is installed: the
+# registry-outage test (tests/setup/registry_outage.sh) uses it to reach the install paths on a
+# machine that has everything.
+missing_packages() {
+  local which=PACKAGES
+  [ "$1" = 32 ] && which=PACKAGES_32
+  [ "$1" = 64 ] && which=PACKAGES_64
+  local -n list=$which
+  local entry name
+  for entry in "${list[@]}"; do
+    name=${entry%:*}
+    if [ ! -e "${entry##*:}" ] || [[ " ${VIGILON_ASSUME_MISSING:-} " == *" $name "* ]]; then
+      echo "$name"
+    # The file alone does not tell that the i386 package is installed.
+    elif [ "$name" = wine32:i386 ] && ! dpkg -s wine32:i386 >/dev/null 2>&1; then
+      echo "$name"
+    fi
+  done
+}
+
+APT_LOG=$BUILD/apt.log
+APT_UPDATED=""
+
+# The package tool's own last error line of its last run (`first`: its first one, which names
+# the index file a failed update could not fetch).
+apt_last_error() {
+  local line pick=tail
+  [ "${1:-}" = first ] && pick=head
+  line=$(grep '^E: ' "$APT_LOG" 2>/dev/null | $pick -1)
+  [ -n "$line" ] || line=$(grep -v '^[[:space:]]*$' "$APT_LOG" 2>/dev/null | tail -1)
+  printf '%s' "${line:-no output}"
+}
+
+# A registry in the middle of a sync refuses an index file for a while ("Mirror sync in
+# progress?"): a few tries with a pause, then go on with the index files as they are and let
+# the install decide whether they serve. Another apt run (a second checkout's scripts) may hold
+# the lock: wait for it.
+apt_update() {
+  [ -z "$APT_UPDATED" ] || return 0
+  APT_UPDATED=1
+  local try
+  for try in 1 2 3; do
+    if $SUDO apt-get -o DPkg::Lock::Timeout=900 update -q >"$APT_LOG" 2>&1; then
+      return 0
+    fi
+    [ "$try" = 3 ] || sleep $((try * 5))
+  done
+  echo "Warning: apt-get update failed three times; going on with the package index as it is" \
+    "($(apt_last_error first))" >&2
+}
+
+# Installs the packages named, its output in $APT_LOG; fails as apt-get does.
+apt_install() {
+  log "Installing: $*"
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -q \
+    --no-install-recommends "$@" >"$APT_LOG" 2>&1
+}
+
+# Installs what is missing: the packages of every machine, then those of the chosen set-up. A
+# 32-bit set-up whose packages cannot be installed (their i386 index missing, say) gives way to
+# the 64-bit one, which is then kept for later scripts; a script that has not chosen a set-up
+# gets this machine's.
 install_missing() {
   [ -n "$WINDOWS_SETUP" ] || choose_windows_setup
-  local missing=() entry wanted=("${PACKAGES[@]}")
-  if [ "$WINDOWS_SETUP" = 64 ]; then
-    wanted+=("${PACKAGES_64[@]}")
-  else
-    wanted+=("${PACKAGES_32[@]}")
-  fi
-  for entry in "${wanted[@]}"; do
-    [ -e "${entry##*:}" ] || missing+=("${entry%:*}")
-  done
-  # The file alone does not tell that the i386 package is installed.
-  if [ "$WINDOWS_SETUP" = 32 ] && ! dpkg -s wine32:i386 >/dev/null 2>&1; then
-    [[ " ${missing[*]} " == *" wine32:i386 "* ]] || missing+=("wine32:i386")
-  fi
-  [ ${#missing[@]} -eq 0 ] && return 0
-  log "Installing: ${missing[*]}"
+  local common setup failed="" error
+  mapfile -t common < <(missing_packages common)
+  mapfile -t setup < <(missing_packages "$WINDOWS_SETUP")
+  [ ${#common[@]} -eq 0 ] && [ ${#setup[@]} -eq 0 ] && return 0
+  mkdir -p "$BUILD"
   if [ "$WINDOWS_SETUP" = 32 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  # Another apt run (a second checkout's scripts) may hold the lock: wait for it.
-  $SUDO apt-get -o DPkg::Lock::Timeout=900 update -q
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=900 install -y -q \
-    --no-install-recommends "${missing[@]}"
+  apt_update
+  if [ ${#common[@]} -gt 0 ] && ! apt_install "${common[@]}"; then
+    echo "Could not install ${common[*]}: $(apt_last_error) (apt-get's output: $APT_LOG)" >&2
+    return 1
+  fi
+  [ ${#setup[@]} -eq 0 ] && return 0
+  apt_install "${setup[@]}" && return 0
+  error=$(apt_last_error)
+  failed="${setup[*]} ($error)"
+  if [ "$WINDOWS_SETUP" = 32 ]; then
+    printf '64\nthe 32-bit set-up could not be installed: %s\n' "$error" >"$SETUP_MEMO"
+    use_windows_setup 64
+    log "Windows set-up: 64-bit (the 32-bit set-up's ${setup[*]} could not be installed: $error):" \
+      "a 64-bit build ($WINTESTS) runs under 64-bit Wine; the 32-bit program folder is built, not run"
+    mapfile -t setup < <(missing_packages 64)
+    [ ${#setup[@]} -eq 0 ] && return 0
+    apt_install "${setup[@]}" && return 0
+    failed="$failed; neither could the 64-bit set-up's ${setup[*]} ($(apt_last_error))"
+    rm -f "$SETUP_MEMO"
+  fi
+  echo "No Windows set-up could be installed: $failed. apt-get's output: $APT_LOG" >&2
+  return 1
 }
 
 configure_native() {
