@@ -23,7 +23,8 @@ fail() {
 
 # A stand-in apt-get; `refuse` is what its install refuses: one package name, or "everything".
 stand_in() {
-  local bin=$WORK/bin-$1
+  # No colon in the folder's name: PATH would split it.
+  local bin=$WORK/bin-${1//:/-}
   mkdir -p "$bin"
   cat >"$bin/apt-get" <<STANDIN
 #!/usr/bin/env bash
@@ -62,7 +63,7 @@ fallback() {
     >"$out/run.log" 2>&1; then
     fail "scripts/run did not go through: $(tail -1 "$out/run.log")"
   fi
-  grep -q "Windows set-up: 64-bit (the 32-bit set-up's wine32:i386 could not be installed" \
+  grep -q "Windows set-up: 64-bit (the 32-bit set-up's .*wine32:i386 could not be installed" \
     "$out/run.log" || fail "scripts/run did not name the 64-bit set-up and its reason"
   grep -q "^Warning: apt-get update failed" "$out/run.log" ||
     fail "scripts/run did not warn of the failed update"
