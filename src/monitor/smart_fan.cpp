@@ -120,7 +120,10 @@ void SmartFan::ReleaseUnsteeredFans() {
     const int16_t fan = s.SmartFanFan[channel];
     if (sensor == chip::kNoSensor || fan < 1 || fan > 3) continue;
     if (on[sensor] == 1 && on[fan + 8] == 1) continue;  // still steered
-    if (s.SmartFanState[fan] != chip::kFanOff && !run_.chip.StoppedByProgram(fan)) continue;
+    // Off, or Starting (its duty up, its row not yet back), the row accepts it stopped.
+    const bool rowHeld =
+        s.SmartFanState[fan] == chip::kFanOff || s.SmartFanState[fan] == chip::kFanStarting;
+    if (!rowHeld && !run_.chip.StoppedByProgram(fan)) continue;
     // Switched off by the program and no longer steered by it: it runs as "switch on" leaves
     // it, whatever its item's flags, and starts over when steered again. A chip that did not
     // hear it still has the fan stopped: it stays the smart fan's switched-off fan, its row
