@@ -93,8 +93,6 @@ inline constexpr std::array<VoltRegs, 9> kVolt{{
 // Fans 0-2 (items 9-11), bank 0: count reading and count limit.
 inline constexpr std::array<uint8_t, 3> kFanCount{0x28, 0x29, 0x2A};
 inline constexpr std::array<uint8_t, 3> kFanLimit{0x3B, 0x3C, 0x3D};
-// A count with no speed (stopped, or too slow to count); as a limit, nothing exceeds it.
-inline constexpr uint8_t kFanCountNoSpeed = 0xFF;
 
 // Temperatures 0-2 (items 12-14), sensor t in bank t. Sensor 0 holds signed whole degrees in one
 // register; sensors 1 and 2 hold nine bits of half degrees: the upper eight in the first

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "chip/chip_registers.h"
+#include "chip/item_numbers.h"
 
 namespace vigilon::chip {
 
@@ -21,9 +22,8 @@ constexpr int kVidNoCpu = 31;
 constexpr double kVidMargin = 0.2;
 constexpr VidLimits kVidNoCpuLimits{1.2f, 3.9f};
 constexpr int16_t kFullDuty = 255;
-// Item indices as every layer numbers them: the three fans, and the two negative rails.
-constexpr std::size_t kFirstFanItem = 9;
-constexpr std::size_t kFanItems = 3;
+using items::kFanCountStopped;
+// The two negative rails.
 constexpr bool IsNegativeRail(int item) {
   return item == 5 || item == 6;
 }
@@ -77,7 +77,7 @@ bool MonitorChip::FanFoundStopped(int fan) {
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(0);
   const uint8_t count = access_.ReadChipReg(kFanCount[static_cast<std::size_t>(fan)]);
-  return count == kFanCountNoSpeed && !countBehindDuty_[static_cast<std::size_t>(fan)];
+  return count == kFanCountStopped && !countBehindDuty_[static_cast<std::size_t>(fan)];
 }
 
 TempRaw MonitorChip::ReadTemperature(int sensor) {
@@ -183,7 +183,7 @@ void MonitorChip::WriteFanLimit(int fan, int16_t count) {
 }
 
 void MonitorChip::AcceptStoppedFan(int fan) {
-  WriteFanLimit(fan, kFanCountNoSpeed);
+  WriteFanLimit(fan, kFanCountStopped);
 }
 
 // ---- Beeps ----
@@ -231,7 +231,8 @@ void MonitorChip::SilenceFanBeeps() {
   // Register by register, as the fans' bits lie in both beep registers of bank 0.
   for (uint8_t beepReg : {kBeep1, kBeep2}) {
     uint8_t fanBits = 0;
-    for (std::size_t item = kFirstFanItem; item < kFirstFanItem + kFanItems; ++item)
+    for (std::size_t item = items::kFirstFanItem; item < items::kFirstFanItem + items::kFanCount;
+         ++item)
       if (kBeepBit[item].index == beepReg) fanBits |= kBeepBit[item].mask;
     access_.UpdateChipReg(beepReg, static_cast<uint8_t>(~fanBits), 0);
   }
@@ -320,7 +321,8 @@ bool MonitorChip::WriteFanPwm(int16_t selector, int16_t value) {
 }
 
 void MonitorChip::SetFanDuty(const ItemFlagBytes& enabled, int16_t fan, int16_t value) {
-  if (fan < 1 || fan > 3 || enabled[static_cast<std::size_t>(8 + fan)] != 1) return;
+  if (fan < 1 || fan > 3 || enabled[static_cast<std::size_t>(items::FanNumberItem(fan))] != 1)
+    return;
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(0);
   if (!WriteFanPwm(traits().fanPwmSelect[static_cast<std::size_t>(fan)], value)) return;

@@ -11,11 +11,12 @@
 #include "chip/bus_lock.h"
 #include "chip/chip_access.h"
 #include "chip/chip_model.h"
+#include "chip/item_numbers.h"
 #include "chip/port_io.h"
 
 namespace vigilon::chip {
 
-using ItemFlagBytes = std::array<uint8_t, 16>;  // per monitored item, 1 = on
+using ItemFlagBytes = std::array<uint8_t, items::kItemCount>;  // per monitored item, 1 = on
 
 // The first model switches its fan 3 by output bits, and its CPU fan row stands for that fan:
 // the row shows its speed and takes its limit.
@@ -155,7 +156,7 @@ class MonitorChip {
   // A duty value to the register the selector (1-4) names on this model, if any; true when a
   // register was written.
   bool WriteFanPwm(int16_t selector, int16_t value);
-  // Fan `fan`'s (1-3) duty, when its item (8 + fan) is monitored; otherwise nothing.
+  // Fan `fan`'s (1-3) duty, when its item is monitored; otherwise nothing.
   void SetFanDuty(const ItemFlagBytes& enabled, int16_t fan, int16_t value);
   // The first model's fan 3 by its output bits: full speed, or off.
   void RunFan3ByOutputs(bool on);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "chip/chip_model.h"
+#include "chip/item_numbers.h"
 
 namespace vigilon::items {
 
@@ -50,7 +51,6 @@ int32_t VoltsToScale(VoltScale scale, int item, float volts, float factor);
 
 // ---- Fans ----
 
-inline constexpr uint8_t kFanCountStopped = 255;  // no pulses: stopped or too slow to measure
 inline constexpr double kFanClockRpm = 1350000.0;
 
 // Revolutions per minute of a fan count: nothing for a stopped fan, count 0 taken as 1.

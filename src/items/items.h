@@ -7,20 +7,10 @@
 #include <string>
 
 #include "chip/chip_model.h"
+#include "chip/item_numbers.h"
 #include "items/settings_record.h"
 
 namespace vigilon::items {
-
-// Item indices: 0-8 voltages, 9-11 fans (fan f is item 9 + f), 12-14 temperatures
-// (sensor t is item 12 + t), 15 chassis intrusion.
-using MonitorItem = int;
-inline constexpr int kItemCount = 16;
-inline constexpr int kVoltItemCount = 9;
-inline constexpr int kFanCount = 3;
-inline constexpr int kTempCount = 3;
-inline constexpr MonitorItem kFirstFanItem = 9;
-inline constexpr MonitorItem kFirstTempItem = 12;
-inline constexpr MonitorItem kChassisItem = 15;
 
 // Where each item's reading, limits and beep bit live is the chip layer's register map.
 struct ItemInfo {

@@ -173,6 +173,10 @@ void frmvigilon::SecCount_Timer() {
   }
 }
 
+void frmvigilon::PollSensors() {
+  cycle_.PollSensors();
+}
+
 void frmvigilon::ActiveTimer_Timer() {
   panel_.ShowUnitLabels();
 }

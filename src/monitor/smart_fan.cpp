@@ -55,7 +55,7 @@ void SmartFan::SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_
   items::ItemTables& t = run_.items;
   chip::SmartFanTables& s = run_.smartFan;
   if (fan < 1 || fan > 3) return;
-  if (t.ItemEnabled[fan + 8] != 1 || t.ItemEnabled[sensor] != 1) return;
+  if (t.ItemEnabled[items::FanNumberItem(fan)] != 1 || t.ItemEnabled[sensor] != 1) return;
   double degrees = panel_.sldTemp[sensor - items::kFirstTempItem].value() - 40.0 * scale;
   if (sensor != items::kFirstTempItem) degrees /= 2;
   int16_t& state = s.SmartFanState[fan];
@@ -119,8 +119,11 @@ void SmartFan::ReleaseUnsteeredFans() {
     const int16_t sensor = s.SmartFanSensor[channel];
     const int16_t fan = s.SmartFanFan[channel];
     if (sensor == chip::kNoSensor || fan < 1 || fan > 3) continue;
-    if (on[sensor] == 1 && on[fan + 8] == 1) continue;  // still steered
-    if (s.SmartFanState[fan] != chip::kFanOff && !run_.chip.StoppedByProgram(fan)) continue;
+    if (on[sensor] == 1 && on[items::FanNumberItem(fan)] == 1) continue;  // still steered
+    // Off, or Starting (its duty up, its row not yet back), the row accepts it stopped.
+    const bool rowHeld =
+        s.SmartFanState[fan] == chip::kFanOff || s.SmartFanState[fan] == chip::kFanStarting;
+    if (!rowHeld && !run_.chip.StoppedByProgram(fan)) continue;
     // Switched off by the program and no longer steered by it: it runs as "switch on" leaves
     // it, whatever its item's flags, and starts over when steered again. A chip that did not
     // hear it still has the fan stopped: it stays the smart fan's switched-off fan, its row

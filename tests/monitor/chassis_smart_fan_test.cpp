@@ -353,6 +353,36 @@ TEST(SmartFan, AFanTheProgramStoppedRunsForGoodOnceItNoLongerSteersIt) {
   }
 }
 
+// The sensor leaves monitoring in the one interval after the smart fan restarted its fan, while
+// the fan's row still accepts it stopped: the row and the chip's limit take the user's count
+// back, and the fan stopping then warns.
+TEST(SmartFan, AFanUnsteeredJustAfterItsRestartWarnsWhenItStops) {
+  Started s(sim::Model::ZR420);
+  s.run.items.ItemEnabled[9] = 1;
+  s.run.items.ItemEnabled[12] = 1;
+  s.Temperature(0, 13);  // below the first rise: switched off
+  s.Cycles(1);
+  s.Temperature(0, 14);  // at it: full duty, the row follows a cycle later
+  s.Cycles(1);
+  ASSERT_EQ(s.Reg(0, 0x5B), 255);
+  ASSERT_EQ(s.Reg(0, 0x3B), 255) << "the row still accepts the fan stopped";
+
+  frmvigilon& w = s.window();
+  w.Command5.Click();
+  w.configDialog().IfLoaded()->chkEnable[12].UserClick();
+  w.configDialog().IfLoaded()->cmdSelect[0].Click();
+  ASSERT_EQ(s.run.items.ItemEnabled[12], 0);
+  const int16_t userLimit = s.run.items.FanLimitCount[0];
+  EXPECT_EQ(s.Reg(0, 0x3B), userLimit);
+  EXPECT_TRUE(s.panel().updFanLoLimit[0].enabled());
+
+  s.Sensors([](sim::Sensors& in) { in.rpm[0] = 0; });
+  s.Cycles(1);
+  EXPECT_EQ(s.panel().lblFanSpeed[0].caption(), "low_speed");
+  EXPECT_NE(w.warnings().Dialog(9), nullptr) << "a stopped fan warns";
+  EXPECT_EQ(s.Reg(0, 0x3B), userLimit);
+}
+
 TEST(SmartFan, NoWayOutLeavesAFanStoppedAndANewStartHealsAHardKill) {
   Started s(sim::Model::ZR420);
   s.run.items.ItemEnabled[9] = 1;
