@@ -22,7 +22,9 @@ CycleReadings Cycle(int64_t ms, double base, CycleOutcome outcome = CycleOutcome
     ItemReading& r = c.items[static_cast<size_t>(i)];
     r.present = true;
     r.monitored = i != items::kChassisItem;
-    r.read = outcome == CycleOutcome::Complete && r.monitored;
+    // A cycle cut short keeps what it read before the suspend came.
+    r.read =
+        r.monitored && (outcome == CycleOutcome::Complete || outcome == CycleOutcome::CutShort);
     r.value = base + i;
   }
   return c;
