@@ -128,6 +128,7 @@ void HistoryStore::Push(const Sample& sample) {
 }
 
 void HistoryStore::CycleEnded(const CycleReadings& cycle) {
+  last_ = cycle;
   Sample s;
   // A clock set back must not break the time order the queries rely on.
   s.unixMs = lastMs_ == kNoTime ? cycle.unixMs : std::max(cycle.unixMs, lastMs_ + 1);

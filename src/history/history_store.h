@@ -105,6 +105,8 @@ class HistoryStore final : public CycleObserver {
   // The minute that began at startMs, or nullptr when nothing of it is held.
   const MinuteFold* MinuteAt(int64_t startMs) const;
   const RunStats& Stats(int item) const { return stats_[static_cast<size_t>(item)]; }
+  // The newest cycle as it was handed over: which items it had, their limits, its local time.
+  const CycleReadings& lastCycle() const { return last_; }
 
   // The chart's columns and the span's figures: from the full-resolution samples for a span
   // that they cover, from the minutes for a longer one.
@@ -138,6 +140,7 @@ class HistoryStore final : public CycleObserver {
   std::vector<MinuteFold> minutes_;  // slot m % kMinuteCapacity; startMs -1 when empty
   Accumulator live_, past_;
   std::array<RunStats, kItems> stats_{};
+  CycleReadings last_{};
 };
 
 }  // namespace vigilon::history
