@@ -19,7 +19,7 @@ Unit UnitOf(int item) {
   if (item < items::kFirstFanItem) return Unit::Volt;
   return item < items::kFirstTempItem ? Unit::Rpm : Unit::Temp;
 }
-std::string UnitText(Unit unit, bool celsius) {
+const char* UnitText(Unit unit, bool celsius) {
   if (unit == Unit::Volt) return "V";
   if (unit == Unit::Rpm) return "rpm";
   return celsius ? "\xC2\xB0"
@@ -79,12 +79,13 @@ std::string ClockText(int64_t localMs, bool withDay) {
   static constexpr const char* kDays[] = {"Thu", "Fri", "Sat", "Sun", "Mon", "Tue", "Wed"};
   const int64_t minutes = localMs / kMinuteMs;
   const int64_t days = minutes / (24 * 60);
+  const int hour = static_cast<int>(minutes / 60 % 24), minute = static_cast<int>(minutes % 60);
   char text[16];
-  std::snprintf(text, sizeof text, "%s%02d:%02d", withDay ? kDays[days % 7] : "",
-                static_cast<int>(minutes / 60 % 24), static_cast<int>(minutes % 60));
-  std::string s = text;
-  if (withDay) s.insert(3, " ");
-  return s;
+  if (withDay)
+    std::snprintf(text, sizeof text, "%s %02d:%02d", kDays[days % 7], hour, minute);
+  else
+    std::snprintf(text, sizeof text, "%02d:%02d", hour, minute);
+  return text;
 }
 
 }  // namespace
@@ -92,6 +93,22 @@ std::string ClockText(int64_t localMs, bool withDay) {
 std::string ItemLabel(int item, bool celsius) {
   return std::string(items::ItemTable()[static_cast<size_t>(item)].mainCaption) + " (" +
          UnitText(UnitOf(item), celsius) + ")";
+}
+
+std::string StatsTip(const HistoryStore& store, int item, bool celsius) {
+  const RunStats& s = store.Stats(item);
+  if (s.count == 0) return "No readings since the start";
+  const int64_t offsetMs = int64_t{store.lastCycle().utcOffsetMinutes} * kMinuteMs;
+  const std::string unit = std::string(" ") + UnitText(UnitOf(item), celsius);
+  auto value = [&](double v) { return Format(item, Shown(item, static_cast<float>(v), celsius)); };
+  auto at = [&](int64_t ms) {
+    char seconds[8];
+    std::snprintf(seconds, sizeof seconds, ":%02d", static_cast<int>((ms + offsetMs) / 1000 % 60));
+    return ClockText(ms + offsetMs, true) + seconds;
+  };
+  return "Since the start:\r\nminimum " + value(s.min) + unit + " at " + at(s.minMs) +
+         "\r\nmaximum " + value(s.max) + unit + " at " + at(s.maxMs) + "\r\naverage " +
+         value(s.average()) + unit;
 }
 
 frmhistory::frmhistory(ui::Runtime& runtime, RunState& run, HistoryStore& store)
@@ -251,7 +268,7 @@ void frmhistory::Update() {
     if (!used) continue;
     const int item = chosen_[r];
     const SpanStats& s = data_.stats[r];
-    const std::string unit = " " + UnitText(UnitOf(item), celsius);
+    const std::string unit = std::string(" ") + UnitText(UnitOf(item), celsius);
     auto cell = [&](float v) {
       const std::string text = Format(item, Shown(item, v, celsius));
       return text.empty() ? text : text + unit;
@@ -272,9 +289,12 @@ std::string frmhistory::TableText() const {
     const int item = chosen_[static_cast<size_t>(r)];
     const SpanStats& s = data_.stats[static_cast<size_t>(r)];
     text += items::ItemTable()[static_cast<size_t>(item)].mainCaption;
-    text += "\t" + UnitText(UnitOf(item), celsius);
-    for (float v : {s.now, s.min, s.max, s.average()})
-      text += "\t" + Format(item, Shown(item, v, celsius));
+    text += '\t';
+    text += UnitText(UnitOf(item), celsius);
+    for (float v : {s.now, s.min, s.max, s.average()}) {
+      text += '\t';
+      text += Format(item, Shown(item, v, celsius));
+    }
     text += "\r\n";
   }
   return text;

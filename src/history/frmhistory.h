@@ -17,6 +17,9 @@ inline constexpr int kChartItems = items::kChassisItem;
 
 // "CPU (V)", "Chassis (rpm)", "System (°C)": an item's name with the unit it is shown in.
 std::string ItemLabel(int item, bool celsius);
+// An item's tip in the main window: its minimum and maximum since the start (or the last Clear),
+// with when they were read, and its average.
+std::string StatsTip(const HistoryStore& store, int item, bool celsius);
 
 class frmhistory : public ui::Form {
  public:

@@ -20,7 +20,9 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
       panel_(run),
       warnings_(runtime, run),
       config_(runtime, run),
-      about_(runtime) {
+      about_(runtime),
+      history_(std::make_unique<history::HistoryStore>()),
+      historyWindow_(runtime, run, *history_) {
   using ui::Args;
   Create(panel_.Specs());
   Create({
@@ -46,6 +48,7 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
       {mExit, Args("mExit").Caption("&Exit").In("mFile")},
       {mConfigure, Args("mConfigure").Caption("&Configuration")},
       {mAbout, Args("mAbout").Caption("&About")},
+      {mHistory, Args("mHistory").Caption("&History")},
       // Only ever a pop-up: it must never stand in the visible window's menu bar.
       {iconMenu, Args("iconMenu").Caption("Test").Hidden()},
       {IconMenuRestore, Args("IconMenuRestore").Caption("&Restore").In("iconMenu")},
@@ -71,6 +74,7 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
   Option1.onClick = [this] { Option1_Click(); };
   Option2.onClick = [this] { Option2_Click(); };
   WireCommands();
+  WireHistory();
   WirePower();
 
   run_.hooks.RefreshPanelEnable = [this] { RefreshPanelEnable(); };

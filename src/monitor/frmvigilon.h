@@ -3,8 +3,10 @@
 #pragma once
 
 #include <array>
+#include <memory>
 
 #include "config/frmconfig.h"
+#include "history/frmhistory.h"
 #include "limits/limit_panel.h"
 #include "run/run_state.h"
 #include "shell/frmAbout.h"
@@ -41,6 +43,10 @@ class frmvigilon : public ui::Form {
   warnings::WarningDialogs& warnings() { return warnings_; }
   config::ConfigDialog& configDialog() { return config_; }
   ui::FormSlot<shell::frmAbout>& about() { return about_; }
+  history::HistoryStore& history() { return *history_; }
+  ui::FormSlot<history::frmhistory, RunState&, history::HistoryStore&>& historyWindow() {
+    return historyWindow_;
+  }
 
   // The commands, one implementation each; the buttons and the tray pop-up call these.
   void mExit_Click();
@@ -48,6 +54,9 @@ class frmvigilon : public ui::Form {
   void mSave_Click();
   void mConfigure_Click();
   void mAbout_Click();
+  // The History window with every monitored item chosen, or with the one item alone.
+  void mHistory_Click();
+  void ShowHistoryOf(int item);
   void IconMenuRestore_Click();
   void IconMenuExit_Click();
   // The window part of the defaults: the tables, then the interval shown.
@@ -60,7 +69,7 @@ class frmvigilon : public ui::Form {
   ui::OptionButton Option1, Option2;
   ui::Image Image1, Image2;
   ui::CommandButton Command1, Command2, Command3, Command4, Command5, Command6, Command7;
-  ui::Menu mFile, mDefault, mSave, mExit, mConfigure, mAbout;
+  ui::Menu mFile, mDefault, mSave, mExit, mConfigure, mAbout, mHistory;
   ui::Menu iconMenu, IconMenuRestore, IconMenuExit;
   ui::Timer SecCount, ActiveTimer, DelayForSTR, DelayFanBeepForSTR;
   ui::SysInfo SysInfo1;
@@ -82,6 +91,8 @@ class frmvigilon : public ui::Form {
   void SetUpRows();
   void InitLimitRows();
   void WireCommands();
+  // The readings' tips and double-clicks, and the History command.
+  void WireHistory();
   void WirePower();
   // The settling after a resume stops: its two timers, the blinking title, the hourglass.
   void EndSettling();
@@ -133,6 +144,9 @@ class frmvigilon : public ui::Form {
   warnings::WarningDialogs warnings_;
   config::ConfigDialog config_;
   ui::FormSlot<shell::frmAbout> about_;
+  // Reserved once, with the window; held in memory for the run.
+  std::unique_ptr<history::HistoryStore> history_;
+  ui::FormSlot<history::frmhistory, RunState&, history::HistoryStore&> historyWindow_;
   int16_t PollSecondCount = 0;
   // The chip stopped answering during the present cycle.
   bool silentNow_ = false;

@@ -128,5 +128,30 @@ TEST_F(HistoryWindow, TheChartBreaksItsLineWhereTheChipWasSilent) {
         << s->a.x << ".." << s->b.x;
 }
 
+TEST(HistoryFromTheMainWindow, AReadingsTipAndDoubleClickLeadToItsHistory) {
+  test::VigilonSystem system(test::ChipOf(sim::Model::ZR420));
+  ASSERT_EQ(system.Start(), startup::StartupOutcome::MainWindowShown);
+  frmvigilon& main = system.window();
+  ui::Label& fan = system.panel().lblFanSpeed[1];
+  EXPECT_EQ(fan.ToolTipText(), "No readings since the start");
+  CycleReadings c;
+  c.unixMs = 1'800'000'000'000 + 3'723'000;  // a Friday, 09:02:03 UTC
+  c.utcOffsetMinutes = 60;
+  ItemReading& r = c.items[kCpuFan];
+  r.present = r.monitored = r.read = true;
+  r.value = 4410;
+  main.history().CycleEnded(c);
+  EXPECT_NE(fan.ToolTipText().find("maximum 4410 rpm at Fri 10:02:03"), std::string::npos)
+      << fan.ToolTipText();
+
+  fan.DblClick();
+  frmhistory* w = main.historyWindow().IfLoaded();
+  ASSERT_NE(w, nullptr);
+  EXPECT_TRUE(w->visible());
+  for (int i = 0; i < kChartItems; ++i) EXPECT_EQ(w->chkItem[i].value(), i == kCpuFan) << i;
+  main.mHistory.Click();
+  EXPECT_EQ(w->chkItem[0].value(), 1);  // the core voltage is watched from the start
+}
+
 }  // namespace
 }  // namespace vigilon::history
