@@ -203,6 +203,11 @@ void frmvigilon::WireHistory() {
     wire(panel_.lblStatusT[static_cast<size_t>(t)], items::kFirstTempItem + t);
 }
 
+void frmvigilon::HistoryFeed::CycleEnded(const CycleReadings& cycle) {
+  window_.history_->CycleEnded(cycle);
+  if (auto* shown = window_.historyWindow_.IfLoaded()) shown->CycleEnded();
+}
+
 void frmvigilon::mHistory_Click() {
   historyWindow_.Get().ChooseMonitored();
   historyWindow_.Get().Show();

@@ -21,6 +21,7 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
       warnings_(runtime, run),
       config_(runtime, run),
       about_(runtime),
+      cycle_(run, panel_, warnings_, *this),
       history_(std::make_unique<history::HistoryStore>()),
       historyWindow_(runtime, run, *history_) {
   using ui::Args;
@@ -75,6 +76,7 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
   Option2.onClick = [this] { Option2_Click(); };
   WireCommands();
   WireHistory();
+  run_.observers.push_back(&historyFeed_);
   WirePower();
 
   run_.hooks.RefreshPanelEnable = [this] { RefreshPanelEnable(); };
@@ -84,6 +86,7 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
 }
 
 frmvigilon::~frmvigilon() {
+  std::erase(run_.observers, &historyFeed_);
   run_.hooks.RefreshPanelEnable = nullptr;
   run_.hooks.SetCaseOpenCaption = nullptr;
   Discard();
@@ -151,7 +154,7 @@ void frmvigilon::SetUpRows() {
 void frmvigilon::InitLimitRows() {
   panel_.InitVoltageControls();
   panel_.InitFanControls();
-  HoldRowsOfFansSwitchedOff();
+  cycle_.smartFan().HoldRowsOfFansSwitchedOff();
   panel_.InitTemperatureControls();
   UpdateCaseOpenLabel();
 }
@@ -172,9 +175,7 @@ void frmvigilon::SecCount_Timer() {
   ++PollSecondCount;
   if (PollSecondCount >= run_.items.PollInterval) {
     PollSecondCount = 0;
-    if (run_.hooks.TimedCycle) run_.hooks.TimedCycle(false);
     PollSensors();
-    if (run_.hooks.TimedCycle) run_.hooks.TimedCycle(true);
   }
 }
 
@@ -195,16 +196,27 @@ void frmvigilon::RefreshPanelEnable() {
     Watched[k] = watched;
   }
   // Nor does a fan the smart fan stopped stay stopped once it no longer steers it.
-  ReleaseUnsteeredFans();
+  cycle_.smartFan().ReleaseUnsteeredFans();
 }
 
 void frmvigilon::UpdateCaseOpenLabel() {
   panel_.UpdateCaseOpenLabel();
 }
 
+void frmvigilon::SetEyeIcon(const char* file) {
+  if (const platform::IconHandle icon = run_.icons.Get(file)) SetSharedIcon(icon);
+  run_.TrayIconData.hIcon = this->icon();
+  // Sent whether or not the entry is shown; only its icon changes.
+  platform().ShellNotifyIcon(platform::NotifyOp::Modify, run_.TrayIconData);
+}
+
+void frmvigilon::ShowPollInterval() {
+  Text1.SetText(std::to_string(run_.items.PollInterval));
+}
+
 void frmvigilon::HScroll1_Change() {
   run_.items.PollInterval = static_cast<int16_t>(HScroll1.value());
-  Text1.SetText(std::to_string(run_.items.PollInterval));
+  ShowPollInterval();
 }
 
 void frmvigilon::Option1_Click() {
