@@ -67,6 +67,7 @@ struct HistoryWindow : ::testing::Test {
 TEST_F(HistoryWindow, CopiesTheChosenItemsFiguresForTheSpanAndFollowsTheUnit) {
   frmhistory& w = Window();
   EXPECT_EQ(w.caption(), "History");
+  EXPECT_TRUE(w.ControlIdCollisions().empty());
   w.ChooseOnly(kCpuFan);
   w.optSpan[0].UserClick();  // 10 minutes
   w.cmdCopy.Click();
