@@ -582,24 +582,36 @@ class TextPeer final : public NativePeer {
   TextBox& text_;
 };
 
-// ---- Frame: a container window of our own class, drawn as a group box ----
+// ---- Controls that are windows of our own class, which they draw themselves ----
 
-class FramePeer final : public NativePeer, public Window {
+class OwnWindowPeer : public NativePeer, public Window {
  public:
-  FramePeer(FormWindow& form, Frame& frame)
-      : NativePeer(form, frame), Window(form.runtime()), frame_(frame) {}
-  ~FramePeer() override {
+  OwnWindowPeer(FormWindow& form, Control& control)
+      : NativePeer(form, control), Window(form.runtime()) {}
+  ~OwnWindowPeer() override {
     if (native() != nullptr) RemovePropW(native(), kPeerProperty);
     DestroyNative();
     SetNative(nullptr);
   }
 
  protected:
+  HWND CreateOwn(DWORD exStyle, DWORD style, HWND parent, const RECT& rect) {
+    const DWORD visible = model().visible() ? WS_VISIBLE : 0;
+    return CreateNative(exStyle, kFrameClass, L"", WS_CHILD | WS_CLIPSIBLINGS | style | visible,
+                        rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                        model().controlId());
+  }
+};
+
+// ---- Frame: a container drawn as a group box ----
+
+class FramePeer final : public OwnWindowPeer {
+ public:
+  FramePeer(FormWindow& form, Frame& frame) : OwnWindowPeer(form, frame), frame_(frame) {}
+
+ protected:
   HWND CreateChild(HWND parent, const RECT& rect) override {
-    const DWORD visible = frame_.visible() ? WS_VISIBLE : 0;
-    return CreateNative(WS_EX_CONTROLPARENT, kFrameClass, L"",
-                        WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | visible, rect.left, rect.top,
-                        rect.right - rect.left, rect.bottom - rect.top, parent, frame_.controlId());
+    return CreateOwn(WS_EX_CONTROLPARENT, WS_CLIPCHILDREN, parent, rect);
   }
   void SyncOwn(Prop prop) override {
     if (prop == Prop::ZOrder) {
@@ -789,22 +801,13 @@ class BitmapCanvas final : public Canvas {
   std::map<std::pair<COLORREF, int>, HPEN> pens_;
 };
 
-class ChartPeer final : public NativePeer, public Window {
+class ChartPeer final : public OwnWindowPeer {
  public:
-  ChartPeer(FormWindow& form, Chart& chart)
-      : NativePeer(form, chart), Window(form.runtime()), chart_(chart) {}
-  ~ChartPeer() override {
-    if (native() != nullptr) RemovePropW(native(), kPeerProperty);
-    DestroyNative();
-    SetNative(nullptr);
-  }
+  ChartPeer(FormWindow& form, Chart& chart) : OwnWindowPeer(form, chart), chart_(chart) {}
 
  protected:
   HWND CreateChild(HWND parent, const RECT& rect) override {
-    const DWORD visible = chart_.visible() ? WS_VISIBLE : 0;
-    return CreateNative(WS_EX_CLIENTEDGE, kFrameClass, L"", WS_CHILD | WS_CLIPSIBLINGS | visible,
-                        rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
-                        chart_.controlId());
+    return CreateOwn(WS_EX_CLIENTEDGE, 0, parent, rect);
   }
   void SyncOwn(Prop prop) override {
     // Drawn when the system next paints: never while the window is hidden or covered.
