@@ -154,5 +154,15 @@ TEST(HistoryFromTheMainWindow, AReadingsTipAndDoubleClickLeadToItsHistory) {
   EXPECT_EQ(w->chkItem[0].value(), 1);  // the core voltage is watched from the start
 }
 
+TEST(HistoryFromTheMainWindow, EveryCycleOfTheRunReachesTheHistory) {
+  test::VigilonSystem system(test::ChipOf(sim::Model::ZR420));
+  ASSERT_EQ(system.Start(), startup::StartupOutcome::MainWindowShown);
+  HistoryStore& store = system.window().history();
+  const size_t before = store.sampleCount();
+  system.Cycles(2);
+  EXPECT_EQ(store.sampleCount(), before + 2);
+  EXPECT_GT(store.Stats(kCpuFan).max, 0.0f);  // the simulated fan turns
+}
+
 }  // namespace
 }  // namespace vigilon::history
