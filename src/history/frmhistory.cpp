@@ -51,9 +51,9 @@ constexpr int kDefaultSpan = 1;
 
 // The design: spans across the top, the items down the left, the chart in the middle and the
 // table at the right, the commands beneath it. The chart and the table's place follow the size.
-constexpr int kWidth = 12000, kHeight = 5400;
+constexpr int kWidth = 13800, kHeight = 5400;
 constexpr int kMargin = 120, kTop = 525, kRowStep = 270, kItemWidth = 1900;
-constexpr int kNameWidth = 1400, kFigureWidth = 800, kTableRowStep = 240;
+constexpr int kNameWidth = 1500, kFigureWidth = 1150, kTableRowStep = 240;
 constexpr int kTableWidth = kNameWidth + 4 * kFigureWidth;
 constexpr int kButtonWidth = 1100, kButtonHeight = 345;
 
