@@ -350,8 +350,8 @@ bool SaveScreenArea(const std::string& name, const RECT& area) {
   for (int y = 0; y < height; ++y) {
     char* row = image.data() + stride * static_cast<size_t>(height - 1 - y);
     for (int x = 0; x < width; ++x) {
-      const COLORREF p =
-          pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+      const COLORREF p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) +
+                                static_cast<size_t>(x)];
       row[3 * x] = static_cast<char>(p & 0xFF);
       row[3 * x + 1] = static_cast<char>((p >> 8) & 0xFF);
       row[3 * x + 2] = static_cast<char>((p >> 16) & 0xFF);
