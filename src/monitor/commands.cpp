@@ -188,6 +188,36 @@ void frmvigilon::mConfigure_Click() {
   config_.Show();
 }
 
+void frmvigilon::WireHistory() {
+  mHistory.onClick = [this] { mHistory_Click(); };
+  auto wire = [this](ui::Label& reading, int item) {
+    reading.onDblClick = [this, item] { ShowHistoryOf(item); };
+    reading.toolTip = [this, item] {
+      return history::StatsTip(*history_, item, items::IsTrue(run_.items.TempInCelsius));
+    };
+  };
+  for (int v = 0; v < limits::kVolts; ++v) wire(panel_.lblStatusV[static_cast<size_t>(v)], v);
+  for (int f = 0; f < limits::kFans; ++f)
+    wire(panel_.lblFanSpeed[static_cast<size_t>(f)], items::kFirstFanItem + f);
+  for (int t = 0; t < limits::kTemps; ++t)
+    wire(panel_.lblStatusT[static_cast<size_t>(t)], items::kFirstTempItem + t);
+}
+
+void frmvigilon::HistoryFeed::CycleEnded(const CycleReadings& cycle) {
+  window_.history_->CycleEnded(cycle);
+  if (auto* shown = window_.historyWindow_.IfLoaded()) shown->CycleEnded();
+}
+
+void frmvigilon::mHistory_Click() {
+  historyWindow_.Get().ChooseMonitored();
+  historyWindow_.Get().Show();
+}
+
+void frmvigilon::ShowHistoryOf(int item) {
+  historyWindow_.Get().ChooseOnly(item);
+  historyWindow_.Get().Show();
+}
+
 void frmvigilon::mAbout_Click() {
   about_.Get().ShowBusLockTimeouts(run_.chip.busLockTimeouts());
   about_.Get().Show();

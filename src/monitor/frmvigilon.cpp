@@ -21,7 +21,9 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
       warnings_(runtime, run),
       config_(runtime, run),
       about_(runtime),
-      cycle_(run, panel_, warnings_, *this) {
+      cycle_(run, panel_, warnings_, *this),
+      history_(std::make_unique<history::HistoryStore>()),
+      historyWindow_(runtime, run, *history_) {
   using ui::Args;
   Create(panel_.Specs());
   Create({
@@ -47,6 +49,7 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
       {mExit, Args("mExit").Caption("&Exit").In("mFile")},
       {mConfigure, Args("mConfigure").Caption("&Configuration")},
       {mAbout, Args("mAbout").Caption("&About")},
+      {mHistory, Args("mHistory").Caption("&History")},
       // Only ever a pop-up: it must never stand in the visible window's menu bar.
       {iconMenu, Args("iconMenu").Caption("Test").Hidden()},
       {IconMenuRestore, Args("IconMenuRestore").Caption("&Restore").In("iconMenu")},
@@ -72,6 +75,8 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
   Option1.onClick = [this] { Option1_Click(); };
   Option2.onClick = [this] { Option2_Click(); };
   WireCommands();
+  WireHistory();
+  run_.observers.push_back(&historyFeed_);
   WirePower();
 
   run_.hooks.RefreshPanelEnable = [this] { RefreshPanelEnable(); };
@@ -81,6 +86,7 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
 }
 
 frmvigilon::~frmvigilon() {
+  std::erase(run_.observers, &historyFeed_);
   run_.hooks.RefreshPanelEnable = nullptr;
   run_.hooks.SetCaseOpenCaption = nullptr;
   Discard();

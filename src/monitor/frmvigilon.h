@@ -3,8 +3,10 @@
 #pragma once
 
 #include <array>
+#include <memory>
 
 #include "config/frmconfig.h"
+#include "history/frmhistory.h"
 #include "limits/limit_panel.h"
 #include "monitor/monitoring_cycle.h"
 #include "run/run_state.h"
@@ -44,6 +46,10 @@ class frmvigilon : public ui::Form, private CycleWindow {
   warnings::WarningDialogs& warnings() { return warnings_; }
   config::ConfigDialog& configDialog() { return config_; }
   ui::FormSlot<shell::frmAbout>& about() { return about_; }
+  history::HistoryStore& history() { return *history_; }
+  ui::FormSlot<history::frmhistory, RunState&, history::HistoryStore&>& historyWindow() {
+    return historyWindow_;
+  }
 
   // The commands, one implementation each; the buttons and the tray pop-up call these.
   void mExit_Click();
@@ -51,6 +57,9 @@ class frmvigilon : public ui::Form, private CycleWindow {
   void mSave_Click();
   void mConfigure_Click();
   void mAbout_Click();
+  // The History window with every monitored item chosen, or with the one item alone.
+  void mHistory_Click();
+  void ShowHistoryOf(int item);
   void IconMenuRestore_Click();
   void IconMenuExit_Click();
   // The window part of the defaults: the tables, then the interval shown.
@@ -63,7 +72,7 @@ class frmvigilon : public ui::Form, private CycleWindow {
   ui::OptionButton Option1, Option2;
   ui::Image Image1, Image2;
   ui::CommandButton Command1, Command2, Command3, Command4, Command5, Command6, Command7;
-  ui::Menu mFile, mDefault, mSave, mExit, mConfigure, mAbout;
+  ui::Menu mFile, mDefault, mSave, mExit, mConfigure, mAbout, mHistory;
   ui::Menu iconMenu, IconMenuRestore, IconMenuExit;
   ui::Timer SecCount, ActiveTimer, DelayForSTR, DelayFanBeepForSTR;
   ui::SysInfo SysInfo1;
@@ -85,6 +94,8 @@ class frmvigilon : public ui::Form, private CycleWindow {
   void SetUpRows();
   void InitLimitRows();
   void WireCommands();
+  // The readings' tips and double-clicks, and the History command.
+  void WireHistory();
   void WirePower();
   // The settling after a resume stops: its two timers, the blinking title, the hourglass.
   void EndSettling();
@@ -120,6 +131,15 @@ class frmvigilon : public ui::Form, private CycleWindow {
   config::ConfigDialog config_;
   ui::FormSlot<shell::frmAbout> about_;
   MonitoringCycle cycle_;
+  // Reserved once, with the window; held in memory for the run.
+  std::unique_ptr<history::HistoryStore> history_;
+  ui::FormSlot<history::frmhistory, RunState&, history::HistoryStore&> historyWindow_;
+  // Hands every finished cycle to the history, then to its window if that is open.
+  struct HistoryFeed final : CycleObserver {
+    explicit HistoryFeed(frmvigilon& window) : window_(window) {}
+    void CycleEnded(const CycleReadings& cycle) override;
+    frmvigilon& window_;
+  } historyFeed_{*this};
   int16_t PollSecondCount = 0;
   // Seconds the program has run since the system asked to suspend.
   int secondsSuspended_ = 0;

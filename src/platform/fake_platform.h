@@ -93,6 +93,11 @@ class FakePlatform : public Platform {
   IconHandle LoadIconFile(const std::string& name) override;
   void DestroyIcon(IconHandle icon) override { liveIcons.erase(icon); }
   bool ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) override;
+  bool SetClipboardText(const std::string& text) override {
+    clipboard = text;
+    return true;
+  }
+  std::string clipboard;
 
  private:
   IconHandle nextIcon_ = 100;

@@ -86,6 +86,10 @@ class Platform {
   // Opens the help viewer on a help file at a context number; false when the system has no
   // viewer that took the request.
   virtual bool ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) = 0;
+
+  // Puts text (UTF-8, lines ended by "\r\n") on the clipboard; false when the clipboard would
+  // not take it.
+  virtual bool SetClipboardText(const std::string& text) = 0;
 };
 
 }  // namespace vigilon::platform

@@ -59,6 +59,8 @@ std::string_view KindName(Kind kind) {
       return "SysInfo";
     case Kind::CommonDialog:
       return "CommonDialog";
+    case Kind::Chart:
+      return "Chart";
   }
   return "?";
 }
@@ -158,6 +160,11 @@ void Label::SetForeColor(Color color) {
   if (color == foreColor_) return;
   foreColor_ = color;
   Changed(Prop::Colors);
+}
+
+void Label::DblClick() {
+  if (!enabled()) return;
+  Raise(onDblClick);
 }
 
 // ---- Buttons ----
@@ -496,7 +503,9 @@ Form::Form(Runtime& runtime, FormArgs args)
     : runtime_(runtime),
       args_(std::move(args)),
       caption_(args_.caption),
-      fakeHandle_(runtime.NextFakeHandle()) {}
+      fakeHandle_(runtime.NextFakeHandle()),
+      clientWidth_(args_.clientWidth),
+      clientHeight_(args_.clientHeight) {}
 
 Form::~Form() {
   Teardown(/*unloaded=*/false);
@@ -698,6 +707,17 @@ void Form::DeliverMouseMove(int button, int shift, int x, int y) {
   if (state_ != State::Loaded || runtime_.ended()) return;
   Runtime::EventScope scope(runtime_);
   Form_MouseMove(button, shift, x, y);
+}
+
+void Form::DeliverResize(int widthTwips, int heightTwips) {
+  widthTwips = std::max(widthTwips, args_.clientWidth);
+  heightTwips = std::max(heightTwips, args_.clientHeight);
+  if (widthTwips == clientWidth_ && heightTwips == clientHeight_) return;
+  clientWidth_ = widthTwips;
+  clientHeight_ = heightTwips;
+  if (state_ != State::Loaded || runtime_.ended()) return;
+  Runtime::EventScope scope(runtime_);
+  Form_Resize();
 }
 
 void Form::DeliverTaskbarCreated() {

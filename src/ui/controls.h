@@ -42,6 +42,7 @@
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -124,6 +125,7 @@ enum class Kind : uint8_t {
   Menu,
   SysInfo,
   CommonDialog,
+  Chart,
 };
 std::string_view KindName(Kind kind);
 
@@ -273,6 +275,12 @@ class Label : public Control {
   void SetForeColor(Color color);
   Align alignment() const { return align_; }
   std::function<void()> onChange;  // the caption changed
+  // The tip shown while the mouse rests on the label, asked for only then: a tip that follows the
+  // readings costs nothing per cycle. Unset: no tip.
+  std::function<std::string()> toolTip;
+  std::string ToolTipText() const { return toolTip ? toolTip() : std::string(); }
+  void DblClick();  // as the user's double-click: runs onDblClick
+  std::function<void()> onDblClick;
 
  private:
   void Configure(const ControlArgs& args) override;
@@ -543,6 +551,39 @@ class CommonDialog : public Control {
   bool ShowHelp();  // Platform::ShowHelp with the three properties; false: no viewer took it
 };
 
+// What a chart draws on: its own area in pixels at the window's DPI, the origin at the top left.
+// Colours as the controls take them; text in the control's font.
+class Canvas {
+ public:
+  struct Point {
+    int x, y;
+  };
+  virtual int width() const = 0;
+  virtual int height() const = 0;
+  virtual int dpi() const = 0;
+  int Px(int twips) const { return twips * dpi() / 1440; }
+  virtual void Fill(int left, int top, int right, int bottom, Color color) = 0;
+  // A line through the points, `thickness` pixels wide.
+  virtual void Lines(std::span<const Point> points, Color color, int thickness = 1) = 0;
+  // `x` is the text's left, right or centre as `align` says; `y` its top.
+  virtual void Text(int x, int y, std::string_view text, Color color, Align align) = 0;
+  virtual int TextWidth(std::string_view text) = 0;
+  virtual int TextHeight() = 0;
+
+ protected:
+  ~Canvas() = default;
+};
+
+// A surface its form draws itself, whenever the system shows it. Invalidate asks for a drawing;
+// one that is not visible is never drawn.
+class Chart : public Control {
+ public:
+  Kind kind() const override { return Kind::Chart; }
+  void Invalidate() { Changed(Prop::Value); }
+  void Paint(Canvas& canvas) { Raise(onPaint, canvas); }
+  std::function<void(Canvas&)> onPaint;
+};
+
 // Where a form's window first appears.
 enum class Placement : uint8_t {
   Default,       // where the system puts new windows
@@ -568,6 +609,10 @@ struct FormArgs {
     dialog = true;
     return *this;
   }
+  FormArgs& Resizable() {
+    resizable = true;
+    return *this;
+  }
   std::string name;        // "frmvigilon"
   std::string caption;     // title bar
   int clientWidth = 4800;  // twips
@@ -579,6 +624,8 @@ struct FormArgs {
   // A dialog: a fixed border without a minimise box, and brought in front of other programs'
   // windows when it is shown, so that a warning is seen.
   bool dialog = false;
+  // A sizing border and a maximise box; the client area never gets smaller than designed.
+  bool resizable = false;
 };
 
 // One control and its creation arguments: a row of a form's creation table.
@@ -672,6 +719,10 @@ class Form {
   bool QueryClose(UnloadMode mode);
   void DeliverMouseMove(int button, int shift, int x, int y);
   void DeliverTaskbarCreated();  // the notification area was rebuilt
+  // The user resized the window: its client area in twips, never below the design's.
+  void DeliverResize(int widthTwips, int heightTwips);
+  int clientWidth() const { return clientWidth_; }
+  int clientHeight() const { return clientHeight_; }
   // Hands a power notice to the form's SysInfo controls; returns the cancel answer.
   bool DeliverPowerNotice(PowerNotice notice);
   void MenusChanged();
@@ -692,6 +743,8 @@ class Form {
   // The notification area was rebuilt (the shell restarted) while this form is hidden: a form
   // with a tray icon adds it again.
   virtual void Form_TaskbarCreated() {}
+  // The client area has a new size (clientWidth, clientHeight).
+  virtual void Form_Resize() {}
 
  private:
   enum class State : uint8_t { Created, Loaded, Unloading, TornDown };
@@ -713,6 +766,8 @@ class Form {
   uint32_t fakeHandle_ = 0;
   uint32_t frontStamp_ = 0;
   uint32_t zCounter_ = 0;
+  int clientWidth_ = 0;
+  int clientHeight_ = 0;
   friend class Control;
   void Forget(Control* control);
 };

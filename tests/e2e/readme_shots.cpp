@@ -1,11 +1,12 @@
 // The README's pictures, taken of the real program under Wine: the main window on a ZR420 and
-// a ZR430, a warning dialog, the configuration dialog, the tray pop-up and About. Not a test:
-// scripts/screenshots runs it and turns the BMP files it leaves in the screenshots folder
+// a ZR430, a warning dialog, the configuration dialog, History, the tray pop-up and About. Not a
+// test: scripts/screenshots runs it and turns the BMP files it leaves in the screenshots folder
 // (readme-*.bmp) into the committed PNG files.
 #include <cstdio>
 #include <string>
 
 #include "harness.h"
+#include "ui/control_id.h"
 
 namespace {
 
@@ -62,6 +63,26 @@ int main() {
     HWND about = e2e::WaitForForm(zr420.program, "frmAbout", 10s);
     all &= Save("about", about);
     if (about != nullptr) e2e::PressButton(about, "OK");
+
+    // The History window from the menu, every monitored item chosen, after a few changes of
+    // the processor fan and temperature.
+    PostMessageA(zr420.main, WM_COMMAND, vigilon::ui::ControlIdForName("mHistory"), 0);
+    HWND history = e2e::WaitForForm(zr420.program, "frmhistory", 10s);
+    if (history != nullptr) {
+      SendMessageA(e2e::FindControl(history, "optSpan(0)"), BM_CLICK, 0, 0);
+      HWND fan = e2e::FindControl(zr420.main, "lblFanSpeed(1)");
+      for (int step = 1; step <= 8; ++step) {
+        const std::string before = e2e::WindowText(fan);
+        const int rpm = 4000 + (step % 4) * 300;
+        zr420.folder.Write("kestrel.ini",
+                           "model = ZR420\nsuperio = 0x2E\nfan2 = " + std::to_string(rpm) +
+                               "\ntemp2 = " + std::to_string(38 + step) + "\n");
+        // The cycle that read the new speed.
+        e2e::WaitUntil([&] { return e2e::WindowText(fan) != before; }, 10s);
+      }
+    }
+    all &= Save("history", history);
+    if (history != nullptr) SendMessageA(history, WM_CLOSE, 0, 0);
 
     // Hidden to the notification area, its icon's menu on the right button.
     SendMessageA(zr420.main, WM_SYSCOMMAND, SC_CLOSE, 0);

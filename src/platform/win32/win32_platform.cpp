@@ -1,5 +1,5 @@
 // The platform services on Win32: message boxes, the program folder, the single-instance
-// marker, the notification area, icon files and the help viewer.
+// marker, the notification area, icon files, the help viewer and the clipboard.
 #include "platform/win32/win32_platform.h"
 
 #include <windows.h>
@@ -42,6 +42,7 @@ std::string Join(const std::string& folder, const std::string& name) {
 Win32Platform::Win32Platform() = default;
 
 Win32Platform::~Win32Platform() {
+  if (clipboardOwner_ != nullptr) DestroyWindow(static_cast<HWND>(clipboardOwner_));
   for (void* marker : instanceMarkers_)
     if (marker != nullptr) CloseHandle(static_cast<HANDLE>(marker));
 }
@@ -174,6 +175,33 @@ bool Win32Platform::ShowHelp(const std::string& helpFile, uint32_t command, uint
   FARPROC proc = user32 ? GetProcAddress(user32, "WinHelpA") : nullptr;
   auto winHelp = reinterpret_cast<WinHelpFn>(reinterpret_cast<void*>(proc));
   return winHelp != nullptr && winHelp(GetActiveWindow(), helpFile.c_str(), command, context);
+}
+
+bool Win32Platform::SetClipboardText(const std::string& text) {
+  // The clipboard takes data only from a window that owns it.
+  if (clipboardOwner_ == nullptr) {
+    clipboardOwner_ = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      GetModuleHandleW(nullptr), nullptr);
+  }
+  if (clipboardOwner_ == nullptr) return false;
+  const int units =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (static_cast<size_t>(units) + 1) * sizeof(wchar_t));
+  if (memory == nullptr) return false;
+  auto* wide = static_cast<wchar_t*>(GlobalLock(memory));
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide, units);
+  wide[units] = L'\0';
+  GlobalUnlock(memory);
+  if (!OpenClipboard(static_cast<HWND>(clipboardOwner_))) {
+    GlobalFree(memory);
+    return false;
+  }
+  EmptyClipboard();
+  // Once the clipboard has taken the memory it is the clipboard's.
+  const bool taken = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
+  CloseClipboard();
+  if (!taken) GlobalFree(memory);
+  return taken;
 }
 
 }  // namespace vigilon::platform

@@ -26,9 +26,11 @@ class Win32Platform : public Platform {
   IconHandle LoadIconFile(const std::string& name) override;
   void DestroyIcon(IconHandle icon) override;
   bool ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) override;
+  bool SetClipboardText(const std::string& text) override;
 
  private:
-  void* instanceMarkers_[2] = {};  // the session's and the machine-wide one, when made
+  void* clipboardOwner_ = nullptr;  // a message-only window, made at the first copy
+  void* instanceMarkers_[2] = {};   // the session's and the machine-wide one, when made
   bool instanceChecked_ = false;
   InstanceCheck instance_;
 };

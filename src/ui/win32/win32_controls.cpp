@@ -141,7 +141,20 @@ class LabelPeer final : public NativePeer {
     DWORD align = SS_LEFT;
     if (label_.alignment() == Align::Center) align = SS_CENTER;
     if (label_.alignment() == Align::Right) align = SS_RIGHT;
-    return MakeChild(0, L"STATIC", Widen(label_.caption()), align, parent, rect);
+    // Only a label that listens gets the mouse: the others stay transparent to it.
+    const bool listens = label_.toolTip || label_.onDblClick;
+    HWND hwnd = MakeChild(0, L"STATIC", Widen(label_.caption()), align | (listens ? SS_NOTIFY : 0),
+                          parent, rect);
+    if (hwnd != nullptr && label_.toolTip) {
+      TOOLINFOW tool{};
+      tool.cbSize = sizeof(tool);
+      tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      tool.hwnd = parent;
+      tool.uId = reinterpret_cast<UINT_PTR>(hwnd);
+      tool.lpszText = LPSTR_TEXTCALLBACKW;  // asked for when it shows
+      SendMessageW(form().ToolTips(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
+    return hwnd;
   }
   void SyncOwn(Prop prop) override {
     if (prop == Prop::Caption) SetWindowTextW(native(), Widen(label_.caption()).c_str());
@@ -151,7 +164,18 @@ class LabelPeer final : public NativePeer {
       InvalidateRect(native(), nullptr, TRUE);
     }
   }
-  bool OnReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) override {
+  bool OnReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+    if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == TTN_GETDISPINFOW) {
+      tip_ = Widen(label_.ToolTipText());
+      reinterpret_cast<NMTTDISPINFOW*>(lParam)->lpszText = tip_.data();
+      result = 0;
+      return true;
+    }
+    if (message == WM_COMMAND && HIWORD(wParam) == STN_DBLCLK) {
+      label_.DblClick();
+      result = 0;
+      return true;
+    }
     if (message != WM_CTLCOLORSTATIC) return false;
     HDC dc = reinterpret_cast<HDC>(wParam);
     // A disabled label is drawn greyed whatever its fore colour.
@@ -166,6 +190,7 @@ class LabelPeer final : public NativePeer {
  private:
   Label& label_;
   HBRUSH brush_ = nullptr;
+  std::wstring tip_;  // the tip's text while it shows
 };
 
 // ---- Buttons ----
@@ -557,24 +582,36 @@ class TextPeer final : public NativePeer {
   TextBox& text_;
 };
 
-// ---- Frame: a container window of our own class, drawn as a group box ----
+// ---- Controls that are windows of our own class, which they draw themselves ----
 
-class FramePeer final : public NativePeer, public Window {
+class OwnWindowPeer : public NativePeer, public Window {
  public:
-  FramePeer(FormWindow& form, Frame& frame)
-      : NativePeer(form, frame), Window(form.runtime()), frame_(frame) {}
-  ~FramePeer() override {
+  OwnWindowPeer(FormWindow& form, Control& control)
+      : NativePeer(form, control), Window(form.runtime()) {}
+  ~OwnWindowPeer() override {
     if (native() != nullptr) RemovePropW(native(), kPeerProperty);
     DestroyNative();
     SetNative(nullptr);
   }
 
  protected:
+  HWND CreateOwn(DWORD exStyle, DWORD style, HWND parent, const RECT& rect) {
+    const DWORD visible = model().visible() ? WS_VISIBLE : 0;
+    return CreateNative(exStyle, kFrameClass, L"", WS_CHILD | WS_CLIPSIBLINGS | style | visible,
+                        rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                        model().controlId());
+  }
+};
+
+// ---- Frame: a container drawn as a group box ----
+
+class FramePeer final : public OwnWindowPeer {
+ public:
+  FramePeer(FormWindow& form, Frame& frame) : OwnWindowPeer(form, frame), frame_(frame) {}
+
+ protected:
   HWND CreateChild(HWND parent, const RECT& rect) override {
-    const DWORD visible = frame_.visible() ? WS_VISIBLE : 0;
-    return CreateNative(WS_EX_CONTROLPARENT, kFrameClass, L"",
-                        WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN | visible, rect.left, rect.top,
-                        rect.right - rect.left, rect.bottom - rect.top, parent, frame_.controlId());
+    return CreateOwn(WS_EX_CONTROLPARENT, WS_CLIPCHILDREN, parent, rect);
   }
   void SyncOwn(Prop prop) override {
     if (prop == Prop::ZOrder) {
@@ -705,6 +742,114 @@ class ImagePeer final : public NativePeer {
   OwnedIcon icon_;
 };
 
+// ---- Chart: a window of our own class that its form draws, through a bitmap ----
+
+// The canvas over a memory bitmap for one drawing; pens are made once per colour and width.
+class BitmapCanvas final : public Canvas {
+ public:
+  BitmapCanvas(HDC dc, int width, int height, int dpi) : dc_(dc), w_(width), h_(height), dpi_(dpi) {
+    SetBkMode(dc_, TRANSPARENT);
+    GetTextMetricsW(dc_, &metrics_);
+  }
+  ~BitmapCanvas() {
+    SelectObject(dc_, GetStockObject(BLACK_PEN));
+    for (const auto& [key, pen] : pens_) DeleteObject(pen);
+  }
+  BitmapCanvas(const BitmapCanvas&) = delete;
+  BitmapCanvas& operator=(const BitmapCanvas&) = delete;
+  int width() const override { return w_; }
+  int height() const override { return h_; }
+  int dpi() const override { return dpi_; }
+  void Fill(int left, int top, int right, int bottom, Color color) override {
+    if (right <= left || bottom <= top) return;
+    const RECT rect{left, top, right, bottom};
+    SetBkColor(dc_, ResolveColor(color));
+    ExtTextOutW(dc_, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);  // a fill without a brush
+  }
+  void Lines(std::span<const Point> points, Color color, int thickness) override {
+    if (points.size() < 2) return;
+    SelectObject(dc_, Pen(ResolveColor(color), std::max(thickness, 1)));
+    MoveToEx(dc_, points[0].x, points[0].y, nullptr);
+    for (size_t i = 1; i < points.size(); ++i) LineTo(dc_, points[i].x, points[i].y);
+  }
+  void Text(int x, int y, std::string_view text, Color color, Align align) override {
+    const std::wstring wide = Widen(text);
+    SetTextColor(dc_, ResolveColor(color));
+    UINT how = TA_TOP | TA_NOUPDATECP;
+    how |= align == Align::Right ? TA_RIGHT : align == Align::Center ? TA_CENTER : TA_LEFT;
+    SetTextAlign(dc_, how);
+    TextOutW(dc_, x, y, wide.c_str(), static_cast<int>(wide.size()));
+  }
+  int TextWidth(std::string_view text) override {
+    const std::wstring wide = Widen(text);
+    SIZE size{};
+    GetTextExtentPoint32W(dc_, wide.c_str(), static_cast<int>(wide.size()), &size);
+    return size.cx;
+  }
+  int TextHeight() override { return metrics_.tmHeight; }
+
+ private:
+  HPEN Pen(COLORREF color, int thickness) {
+    const auto key = std::make_pair(color, thickness);
+    auto it = pens_.find(key);
+    if (it == pens_.end()) it = pens_.emplace(key, CreatePen(PS_SOLID, thickness, color)).first;
+    return it->second;
+  }
+  HDC dc_;
+  int w_, h_, dpi_;
+  TEXTMETRICW metrics_{};
+  std::map<std::pair<COLORREF, int>, HPEN> pens_;
+};
+
+class ChartPeer final : public OwnWindowPeer {
+ public:
+  ChartPeer(FormWindow& form, Chart& chart) : OwnWindowPeer(form, chart), chart_(chart) {}
+
+ protected:
+  HWND CreateChild(HWND parent, const RECT& rect) override {
+    return CreateOwn(WS_EX_CLIENTEDGE, 0, parent, rect);
+  }
+  void SyncOwn(Prop prop) override {
+    // Drawn when the system next paints: never while the window is hidden or covered.
+    if (prop == Prop::Value || prop == Prop::Position) InvalidateRect(native(), nullptr, FALSE);
+  }
+  LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_ERASEBKGND) return 1;  // the bitmap covers every pixel: no flicker
+    if (message == WM_PAINT) {
+      Paint();
+      return 0;
+    }
+    return Window::Handle(message, wParam, lParam);
+  }
+
+ private:
+  void Paint() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(hwnd(), &paint);
+    RECT client;
+    GetClientRect(hwnd(), &client);
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, std::max<LONG>(client.right, 1),
+                                            std::max<LONG>(client.bottom, 1));
+    if (memory != nullptr && bitmap != nullptr) {
+      HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+      HGDIOBJ oldFont = SelectObject(memory, form().FontFor(chart_.font()));
+      {
+        BitmapCanvas canvas(memory, client.right, client.bottom, form().dpi());
+        canvas.Fill(0, 0, client.right, client.bottom, kWindowBackground);
+        chart_.Paint(canvas);
+      }
+      BitBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, SRCCOPY);
+      SelectObject(memory, oldFont);
+      SelectObject(memory, oldBitmap);
+    }
+    if (bitmap != nullptr) DeleteObject(bitmap);
+    if (memory != nullptr) DeleteDC(memory);
+    EndPaint(hwnd(), &paint);
+  }
+  Chart& chart_;
+};
+
 }  // namespace
 
 std::unique_ptr<NativePeer> MakePeer(FormWindow& form, Control& control) {
@@ -733,6 +878,8 @@ std::unique_ptr<NativePeer> MakePeer(FormWindow& form, Control& control) {
       return std::make_unique<TabPeer>(form, static_cast<TabStrip&>(control));
     case Kind::Image:
       return std::make_unique<ImagePeer>(form, static_cast<Image&>(control));
+    case Kind::Chart:
+      return std::make_unique<ChartPeer>(form, static_cast<Chart&>(control));
     case Kind::Timer:
     case Kind::Menu:
     case Kind::SysInfo:

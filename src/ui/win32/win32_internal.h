@@ -160,6 +160,8 @@ class FormWindow final : public Window, public FormPeer {
   // The native window a control is created in: its frame's, or the form's.
   HWND ContainerOf(const Control& control) const;
   HMENU BuildPopup(const Menu& menu) const;
+  // The window's tooltips control, made when the first control with a tip asks for it.
+  HWND ToolTips();
 
  protected:
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -171,6 +173,7 @@ class FormWindow final : public Window, public FormPeer {
   void ChangeDpi(int dpi, const RECT& suggested);
   // The window rectangle whose client area is the form's in twips at this DPI.
   RECT FrameForClientArea() const;
+  RECT FrameFor(int widthTwips, int heightTwips) const;
   void SendIcon();
   DWORD Style() const;
   DWORD ExStyle() const;
@@ -184,6 +187,8 @@ class FormWindow final : public Window, public FormPeer {
   int dpi_ = 96;
   HMENU menuBar_ = nullptr;
   bool closeFromMenu_ = false;
+  bool fitted_ = false;  // the first size, from the form's design, has been given
+  HWND toolTips_ = nullptr;
   // The control that had the focus when the window was last deactivated.
   HWND lastFocus_ = nullptr;
 };

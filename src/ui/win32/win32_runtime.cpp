@@ -102,9 +102,13 @@ bool Window::Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
     case WM_CTLCOLOREDIT:
       child = reinterpret_cast<HWND>(lParam);
       break;
-    case WM_NOTIFY:
-      child = reinterpret_cast<NMHDR*>(lParam)->hwndFrom;
+    case WM_NOTIFY: {
+      // A tip asks for its text on behalf of the control it belongs to.
+      const auto* header = reinterpret_cast<NMHDR*>(lParam);
+      child = header->code == TTN_GETDISPINFOW ? reinterpret_cast<HWND>(header->idFrom)
+                                               : header->hwndFrom;
       break;
+    }
     default:
       return false;
   }
@@ -183,6 +187,7 @@ FormWindow::FormWindow(Win32Runtime& runtime, Form& form) : Window(runtime), for
   // The size follows from the client area in twips, once the window's DPI is known.
   dpi_ = runtime.impl().WindowDpi(hwnd());
   FitClientArea();
+  fitted_ = true;
   nameAtom_ = GlobalAddAtomW(Widen(form.name()).c_str());
   if (nameAtom_ != 0) {
     SetPropW(hwnd(), kFormNameProperty,
@@ -191,7 +196,8 @@ FormWindow::FormWindow(Win32Runtime& runtime, Form& form) : Window(runtime), for
 }
 
 DWORD FormWindow::Style() const {
-  return form_.args().dialog ? kDialogStyle : kFormStyle;
+  if (form_.args().dialog) return kDialogStyle;
+  return form_.args().resizable ? kFormStyle | WS_THICKFRAME | WS_MAXIMIZEBOX : kFormStyle;
 }
 
 DWORD FormWindow::ExStyle() const {
@@ -268,7 +274,11 @@ HWND FormWindow::ContainerOf(const Control& control) const {
 }
 
 RECT FormWindow::FrameForClientArea() const {
-  RECT rect{0, 0, Px(form_.args().clientWidth), Px(form_.args().clientHeight)};
+  return FrameFor(form_.clientWidth(), form_.clientHeight());
+}
+
+RECT FormWindow::FrameFor(int widthTwips, int heightTwips) const {
+  RECT rect{0, 0, Px(widthTwips), Px(heightTwips)};
   const BOOL menu = menuBar_ != nullptr ? TRUE : FALSE;
   // The frame and the menu bar are as wide as the window's DPI makes them, not the system's.
   if (auto forDpi = runtime().impl().adjustWindowRectExForDpi) {
@@ -380,6 +390,20 @@ void FormWindow::SyncMousePointer() {
                                        ? MAKEINTRESOURCEW(32514)     // IDC_WAIT
                                        : MAKEINTRESOURCEW(32512)));  // IDC_ARROW
   }
+}
+
+HWND FormWindow::ToolTips() {
+  if (toolTips_ == nullptr) {
+    // Owned by the form's window, which destroys it with itself.
+    toolTips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd(), nullptr,
+                                runtime().impl().instance, nullptr);
+    // Several lines, and long enough to read them.
+    SendMessageW(toolTips_, TTM_SETMAXTIPWIDTH, 0, Px(6000));
+    SendMessageW(toolTips_, TTM_SETDELAYTIME, TTDT_AUTOPOP, 30000);
+  }
+  return toolTips_;
 }
 
 HMENU FormWindow::BuildPopup(const Menu& menu) const {
@@ -619,6 +643,21 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_SYSCOMMAND:
       if ((wParam & 0xFFF0) == SC_CLOSE) closeFromMenu_ = true;
+      break;
+    case WM_SIZE:
+      // Only a resizable form follows its window; the first size is the form's own.
+      if (form_.args().resizable && fitted_ && wParam != SIZE_MINIMIZED) {
+        form_.DeliverResize(MulDiv(LOWORD(lParam), 1440, dpi_), MulDiv(HIWORD(lParam), 1440, dpi_));
+      }
+      break;
+    case WM_GETMINMAXINFO:
+      if (form_.args().resizable && fitted_) {
+        // Never smaller than designed, so that nothing is clipped.
+        const RECT least = FrameFor(form_.args().clientWidth, form_.args().clientHeight);
+        auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+        info->ptMinTrackSize = {least.right - least.left, least.bottom - least.top};
+        return 0;
+      }
       break;
     case WM_CLOSE: {
       // The close box and the window menu come through SC_CLOSE; a WM_CLOSE without it comes

@@ -137,6 +137,11 @@ TEST(DpiE2E, NoTextIsWiderOrTallerThanItsControl) {
     HWND about = e2e::WaitForForm(program, "frmAbout", 10s);
     ASSERT_NE(about, nullptr);
     EXPECT_TRUE(e2e::WindowScreenshot(shot + "about", about));
+    // The History window, by a double-click on the first reading.
+    SendMessageA(e2e::FindControl(main, "lblStatusV(0)"), WM_LBUTTONDBLCLK, MK_LBUTTON, 0);
+    HWND history = e2e::WaitForForm(program, "frmhistory", 10s);
+    ASSERT_NE(history, nullptr);
+    EXPECT_TRUE(e2e::WindowScreenshot(shot + "history", history));
 
     const TextFit fit = MeasureTexts(folder, main);
     if (asked != 0) {

@@ -47,6 +47,7 @@ class GalleryPlatform final : public vigilon::platform::Platform {
     ::DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)));
   }
   bool ShowHelp(const std::string&, uint32_t, uint32_t) override { return false; }
+  bool SetClipboardText(const std::string&) override { return false; }  // nothing to copy
 };
 
 }  // namespace
