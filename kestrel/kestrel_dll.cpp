@@ -2,39 +2,48 @@
 // configured by kestrel.ini beside the DLL and publish its state in kestrel.state there.
 #include <windows.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "kestrel/kestrel_ini.h"
 #include "kestrel/state_file.h"
+#include "platform/win32/wide_text.h"
 #include "sim/chip_sim.h"
 
 namespace {
+
+using vigilon::platform::LongPathForm;
+using vigilon::platform::Narrow;
+using vigilon::platform::Widen;
 
 constexpr DWORD kReloadCheckMs = 100;
 constexpr short kLoadFailed = 1;
 constexpr short kConfigInvalid = 2;
 constexpr short kBusFailed = 1;
 
-// The folder this DLL was loaded from, with a trailing separator.
-std::string ModuleFolder() {
+// The folder this DLL was loaded from, with a trailing separator; empty when the system cannot
+// name it whole (a cut path would name another folder).
+std::wstring ModuleFolder() {
   HMODULE module = nullptr;
-  if (!GetModuleHandleExA(
+  if (!GetModuleHandleExW(
           GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-          reinterpret_cast<LPCSTR>(&ModuleFolder), &module))
+          reinterpret_cast<LPCWSTR>(&ModuleFolder), &module))
     return {};
-  std::string path(MAX_PATH, '\0');
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD length = GetModuleFileNameA(module, path.data(), static_cast<DWORD>(path.size()));
+    SetLastError(ERROR_SUCCESS);
+    const DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
     if (length == 0) return {};
-    if (length < path.size()) {
+    if (length < path.size() && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
       path.resize(length);
       break;
     }
+    if (path.size() > 32767) return {};
     path.resize(path.size() * 2);
   }
-  const size_t slash = path.find_last_of("\\/");
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
 // Enough of a file's identity to notice an edit: whether it exists, its write time and size.
@@ -48,10 +57,10 @@ struct FileStamp {
   }
 };
 
-FileStamp StampOf(const std::string& path) {
+FileStamp StampOf(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   FileStamp stamp;
-  if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+  if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
     stamp.exists = true;
     stamp.written = data.ftLastWriteTime;
     stamp.sizeLow = data.nFileSizeLow;
@@ -59,31 +68,28 @@ FileStamp StampOf(const std::string& path) {
   return stamp;
 }
 
-// The file's bytes, or nothing when it cannot be opened or read.
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string content;
-  char buffer[4096];
-  DWORD got = 0;
-  bool ok = true;
-  while ((ok = ReadFile(file, buffer, sizeof buffer, &got, nullptr)) && got > 0)
-    content.append(buffer, got);
-  CloseHandle(file);
-  if (!ok) return std::nullopt;
-  return content;
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& content) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+// Writes through a new file of the temporary name: created only where no file or link of that
+// name exists, so a link planted there never redirects the write. A name a crash left is
+// removed first (removing a link removes the link, not what it names).
+bool WriteWholeFile(const std::wstring& temporary, const std::wstring& path,
+                    const std::string& content) {
+  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS &&
+      DeleteFileW(temporary.c_str()))
+    file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   const bool ok =
       WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
       written == content.size();
-  return CloseHandle(file) && ok;
+  if (!CloseHandle(file) || !ok ||
+      !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    DeleteFileW(temporary.c_str());
+    return false;
+  }
+  return true;
 }
 
 bool SetShutdownPrivilege(bool enable) {
@@ -105,19 +111,19 @@ class Driver {
  public:
   Driver()
       : folder_(ModuleFolder()),
-        iniPath_(folder_ + "kestrel.ini"),
-        statePath_(folder_ + "kestrel.state") {}
+        iniPath_(LongPathForm(folder_ + L"kestrel.ini")),
+        statePath_(LongPathForm(folder_ + L"kestrel.state")) {}
 
   short Load() {
     iniStamp_ = StampOf(iniPath_);
     lastCheck_ = GetTickCount();
     auto result = ReadConfig();
     if (const auto* error = std::get_if<kestrel::IniError>(&result)) {
-      const std::string message = kestrel::DescribeIniError(iniPath_, *error);
+      const std::string message = kestrel::DescribeIniError(Narrow(iniPath_), *error);
       status_.config = "error: " + message;
       status_.loaded = false;
       WriteState();
-      MessageBoxA(nullptr, message.c_str(), "kestrel", MB_OK | MB_ICONERROR);
+      MessageBoxW(nullptr, Widen(message).c_str(), L"kestrel", MB_OK | MB_ICONERROR);
       return kConfigInvalid;
     }
     const sim::Config& config = std::get<sim::Config>(result);
@@ -170,10 +176,8 @@ class Driver {
 
  private:
   std::variant<sim::Config, kestrel::IniError> ReadConfig() const {
-    if (!StampOf(iniPath_).exists) return kestrel::DefaultKestrelConfig();
-    const auto text = ReadWholeFile(iniPath_);
-    if (!text) return kestrel::IniError{0, "cannot be read"};
-    return kestrel::ParseKestrelIni(*text);
+    if (folder_.empty()) return kestrel::IniError{0, "the driver's folder cannot be named"};
+    return kestrel::LoadKestrelIni(std::filesystem::path(iniPath_));
   }
 
   // The chip exists once a load has read a valid kestrel.ini; before that every port reads
@@ -197,7 +201,7 @@ class Driver {
     if (const auto* error = std::get_if<kestrel::IniError>(&result)) {
       // No message box in the middle of the program's polling: the chip keeps its previous
       // inputs and the state file names the problem.
-      status_.config = "error: " + kestrel::DescribeIniError(iniPath_, *error);
+      status_.config = "error: " + kestrel::DescribeIniError(Narrow(iniPath_), *error);
       OutputDebugStringA(("kestrel: " + status_.config + "\n").c_str());
     } else {
       chip_->Reconfigure(std::get<sim::Config>(result));
@@ -223,11 +227,10 @@ class Driver {
     const sim::ChipSim& chip = chip_ ? *chip_ : *EmptyChip();
     kestrel::StateValues values = kestrel::GatherState(chip, status_);
     if (lastState_ && values == *lastState_) return;
-    const std::string temporary = statePath_ + ".tmp";
     const std::string body = kestrel::FormatStateBody(values);
-    if (!WriteWholeFile(temporary, kestrel::FormatStateFile(serial_ + 1, body)) ||
-        !MoveFileExA(temporary.c_str(), statePath_.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-      OutputDebugStringA(("kestrel: cannot write " + statePath_ + "\n").c_str());
+    if (folder_.empty() ||
+        !WriteWholeFile(stateTemporary_, statePath_, kestrel::FormatStateFile(serial_ + 1, body))) {
+      OutputDebugStringW((L"kestrel: cannot write " + statePath_ + L"\n").c_str());
       return;
     }
     ++serial_;
@@ -240,9 +243,10 @@ class Driver {
     return &*placeholder_;
   }
 
-  std::string folder_;
-  std::string iniPath_;
-  std::string statePath_;
+  std::wstring folder_;
+  std::wstring iniPath_;
+  std::wstring statePath_;
+  std::wstring stateTemporary_ = LongPathForm(folder_ + L"kestrel.state.tmp");
   std::optional<sim::ChipSim> chip_;
   std::optional<sim::ChipSim> placeholder_;
   kestrel::DriverStatus status_;

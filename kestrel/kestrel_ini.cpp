@@ -39,6 +39,12 @@ std::string Join(std::initializer_list<std::string_view> parts) {
   return out;
 }
 
+// A value from the file as a message repeats it: at most kEchoLimit characters of it.
+std::string Echo(std::string_view text) {
+  if (text.size() <= kEchoLimit) return std::string(text);
+  return Join({text.substr(0, kEchoLimit - 3), "..."});
+}
+
 std::string Hex(long value) {
   std::ostringstream out;
   out << "0x" << std::uppercase << std::hex << value;
@@ -56,11 +62,11 @@ Problem ParseInteger(std::string_view text, std::string_view key, long lo, long 
   long value = 0;
   const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
   if (digits.empty() || ec == std::errc::invalid_argument || end != digits.data() + digits.size())
-    return Join({"'", text, "' is not a number (", key, ")"});
+    return Join({"'", Echo(text), "' is not a number (", key, ")"});
   const bool hex = base == 16 || hi > 255;
   if (ec == std::errc::result_out_of_range || value < lo || value > hi)
-    return Join({key, " = ", text, " is out of range ", hex ? Hex(lo) : std::to_string(lo), "..",
-                 hex ? Hex(hi) : std::to_string(hi)});
+    return Join({key, " = ", Echo(text), " is out of range ", hex ? Hex(lo) : std::to_string(lo),
+                 "..", hex ? Hex(hi) : std::to_string(hi)});
   out = value;
   return std::nullopt;
 }
@@ -72,10 +78,10 @@ Problem ParseReal(std::string_view text, std::string_view key, double lo, double
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || ec == std::errc::invalid_argument || end != text.data() + text.size() ||
       !std::isfinite(value))
-    return Join({"'", original, "' is not a number (", key, ")"});
+    return Join({"'", Echo(original), "' is not a number (", key, ")"});
   if (ec == std::errc::result_out_of_range || value < lo || value > hi) {
     std::ostringstream range;
-    range << key << " = " << original << " is out of range " << lo << ".." << hi;
+    range << key << " = " << Echo(original) << " is out of range " << lo << ".." << hi;
     return range.str();
   }
   out = value;
@@ -83,7 +89,7 @@ Problem ParseReal(std::string_view text, std::string_view key, double lo, double
 }
 
 Problem ParseSwitch(std::string_view text, std::string_view key, bool& out) {
-  if (text != "0" && text != "1") return Join({key, " must be 0 or 1, not '", text, "'"});
+  if (text != "0" && text != "1") return Join({key, " must be 0 or 1, not '", Echo(text), "'"});
   out = text == "1";
   return std::nullopt;
 }
@@ -134,7 +140,7 @@ const KeyRule kKeys[] = {
     {"model",
      [](std::string_view v, std::string_view, sim::Config& c) -> Problem {
        const auto model = sim::ModelFromName(std::string(v));
-       if (!model) return Join({"model must be ZR410, ZR420, ZR430 or ZR460, not '", v, "'"});
+       if (!model) return Join({"model must be ZR410, ZR420, ZR430 or ZR460, not '", Echo(v), "'"});
        c.model = *model;
        return std::nullopt;
      }},
@@ -146,7 +152,7 @@ const KeyRule kKeys[] = {
        }
        long port = 0;
        if (ParseInteger(v, k, 0, 0xFFFF, port) || (port != 0x2E && port != 0x4E))
-         return Join({"superio must be 0x2E, 0x4E or none, not '", v, "'"});
+         return Join({"superio must be 0x2E, 0x4E or none, not '", Echo(v), "'"});
        c.superIoPort = static_cast<uint16_t>(port);
        return std::nullopt;
      }},
@@ -157,7 +163,7 @@ const KeyRule kKeys[] = {
        // The driver would grant the program this base's index/data pair: never ports of the
        // system board's own, the configuration ports among them.
        if (base < sim::kLowestMonitorBase)
-         return Join({"base = ", v, " is below ", Hex(sim::kLowestMonitorBase),
+         return Join({"base = ", Echo(v), " is below ", Hex(sim::kLowestMonitorBase),
                       ": its index/data pair would lie among the system's own ports"});
        c.monitorBase = static_cast<uint16_t>(base);
        return std::nullopt;
@@ -200,7 +206,7 @@ const KeyRule kKeys[] = {
      [](std::string_view v, std::string_view, sim::Config& c) -> Problem {
        const std::string value = Lower(v);
        if (value != "open" && value != "closed")
-         return Join({"chassis must be open or closed, not '", v, "'"});
+         return Join({"chassis must be open or closed, not '", Echo(v), "'"});
        c.sensors.chassisOpen = value == "open";
        return std::nullopt;
      }},
@@ -222,13 +228,19 @@ const KeyRule* FindKey(const std::string& key) {
 
 }  // namespace
 
+IniError IniTooLarge() {
+  return IniError{0, "is larger than 64 KiB: no configuration is that long"};
+}
+
 std::string DescribeIniError(const std::string& file, const IniError& error) {
   if (error.line <= 0) return file + ": " + error.problem;
   return file + ", line " + std::to_string(error.line) + ": " + error.problem;
 }
 
 // The simulator's own defaults are a healthy ZR420 at 0x2E, base 0x290.
-sim::Config DefaultKestrelConfig() { return sim::Config{}; }
+sim::Config DefaultKestrelConfig() {
+  return sim::Config{};
+}
 
 std::variant<sim::Config, IniError> ParseKestrelIni(std::string_view text) {
   sim::Config config = DefaultKestrelConfig();
@@ -247,12 +259,12 @@ std::variant<sim::Config, IniError> ParseKestrelIni(std::string_view text) {
 
     const size_t eq = line.find('=');
     if (eq == std::string_view::npos)
-      return IniError{lineNumber, Join({"'", line, "' is not of the form key = value"})};
+      return IniError{lineNumber, Join({"'", Echo(line), "' is not of the form key = value"})};
     const std::string key = Lower(Trim(line.substr(0, eq)));
     const std::string_view value = Trim(line.substr(eq + 1));
     if (key.empty()) return IniError{lineNumber, "missing key before '='"};
     const KeyRule* rule = FindKey(key);
-    if (!rule) return IniError{lineNumber, Join({"unknown key '", key, "'"})};
+    if (!rule) return IniError{lineNumber, Join({"unknown key '", Echo(key), "'"})};
     if (auto [it, fresh] = seen.emplace(key, lineNumber); !fresh)
       return IniError{lineNumber,
                       Join({"'", key, "' is already set on line ", std::to_string(it->second)})};
@@ -267,10 +279,12 @@ std::variant<sim::Config, IniError> LoadKestrelIni(const std::filesystem::path& 
   if (!std::filesystem::exists(file, ec) && !ec) return DefaultKestrelConfig();
   std::ifstream in(file, std::ios::binary);
   if (!in) return IniError{0, "cannot be read"};
-  std::ostringstream content;
-  content << in.rdbuf();
+  std::string content(kIniFileLimit + 1, '\0');
+  in.read(content.data(), static_cast<std::streamsize>(content.size()));
   if (in.bad()) return IniError{0, "cannot be read"};
-  return ParseKestrelIni(content.str());
+  content.resize(static_cast<std::size_t>(in.gcount()));
+  if (content.size() > kIniFileLimit) return IniTooLarge();
+  return ParseKestrelIni(content);
 }
 
 }  // namespace kestrel

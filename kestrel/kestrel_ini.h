@@ -35,6 +35,14 @@ struct IniError {
   std::string problem;
 };
 
+// The most kestrel.ini may hold; a larger file is refused whole, unread.
+inline constexpr std::size_t kIniFileLimit = 64 * 1024;
+IniError IniTooLarge();
+
+// How much of a value from the file a message repeats: a value longer than this is cut and
+// marked, so that no line of the file can make a message of its size.
+inline constexpr std::size_t kEchoLimit = 80;
+
 // "C:\prog\kestrel.ini, line 4: unknown key 'fan4'"
 std::string DescribeIniError(const std::string& file, const IniError& error);
 

@@ -18,7 +18,14 @@
 
 int main() {
   using namespace vigilon;
+  platform::NarrowLibrarySearch();
   platform::Win32Platform platform;
+  if (!platform.ProgramFolderFound()) {
+    // A cut or missing path would name another folder, and another kestrel.dll.
+    platform.MsgBox(platform::kMsgNoProgramFolder, "", platform::MsgBoxButtons::Ok);
+    return 1;
+  }
+  platform.EnterProgramFolder();
   platform::KestrelPortIo driver(platform.ProgramFolder() + "\\kestrel.dll");
   const std::unique_ptr<items::SettingsFiles> settingsFiles = platform::NewWin32SettingsFiles();
   RunState run(driver, platform, *settingsFiles);

@@ -57,6 +57,15 @@ std::string FileNameOf(const std::string& path, char separator) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Where the folder refuses new files, what helps is another folder, not another name.
+std::string FolderRefusedMessage(const std::string& path) {
+  const std::size_t slash = path.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? path : path.substr(0, slash);
+  return "Vigilon may not write files in its folder " + folder +
+         ". Move the program folder to one you may write, such as your own programs folder "
+         "(%LOCALAPPDATA%\\Programs\\Vigilon), and save again";
+}
+
 // The name a save would keep `bytes` under: the first that is free or already holds them.
 std::string PredictKeptCopy(SettingsFiles& files, const std::string& path,
                             const std::vector<uint8_t>& bytes) {
@@ -77,7 +86,8 @@ std::optional<std::string> KeepOldBytes(SettingsFiles& files, const std::string&
   for (int attempt = 0; attempt < kKeptCopyNames; ++attempt) {
     const std::string name = KeptCopyName(path, attempt);
     const CreateResult created = files.CreateNewFile(name, bytes);
-    if (created.status == CreateResult::Status::Failed) return created.error;
+    if (created.status == CreateResult::Status::Failed)
+      return created.folderRefused ? FolderRefusedMessage(path) : created.error;
     if (created.status == CreateResult::Status::Created) {
       kept = name;
       return std::nullopt;
@@ -104,16 +114,27 @@ std::string KeptCopyName(const std::string& path, int attempt) {
 
 std::optional<std::string> SettingsFiles::ReplaceFileContents(const std::string& path,
                                                               std::span<const uint8_t> contents) {
-  for (int attempt = 0; attempt < kSaveTemporaryNames; ++attempt) {
-    const std::string temp = SaveTemporaryName(path, attempt);
-    const CreateResult created = CreateNewFile(temp, contents);
-    if (created.status == CreateResult::Status::NameTaken) continue;
-    if (created.status == CreateResult::Status::Failed) return created.error;
-    if (auto error = MoveOver(temp, path)) {
-      Remove(temp);
-      return "cannot replace the file (" + *error + ")";
+  const auto removeTemporaryNames = [&] {
+    for (int attempt = 0; attempt < kSaveTemporaryNames; ++attempt)
+      Remove(SaveTemporaryName(path, attempt));
+  };
+  // What holds a temporary name is what a crashed save left, or a link someone planted: nothing
+  // of the user's. Removing it removes a link itself, never what it points at.
+  for (int round = 0; round < 2; ++round) {
+    if (round == 1) removeTemporaryNames();
+    for (int attempt = 0; attempt < kSaveTemporaryNames; ++attempt) {
+      const std::string temp = SaveTemporaryName(path, attempt);
+      const CreateResult created = CreateNewFile(temp, contents);
+      if (created.status == CreateResult::Status::NameTaken) continue;
+      if (created.status == CreateResult::Status::Failed)
+        return created.folderRefused ? FolderRefusedMessage(path) : created.error;
+      if (auto error = MoveOver(temp, path)) {
+        Remove(temp);
+        return "cannot replace the file (" + *error + ")";
+      }
+      removeTemporaryNames();
+      return std::nullopt;
     }
-    return std::nullopt;
   }
   return "cannot create a new file beside it: every name from " + SaveTemporaryName(path, 0) +
          " to " + SaveTemporaryName(path, kSaveTemporaryNames - 1) + " is taken";

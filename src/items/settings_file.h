@@ -25,7 +25,14 @@ struct CreateResult {
   enum class Status : uint8_t { Created, NameTaken, Failed };
   Status status = Status::Failed;
   std::string error;  // for Failed: what went wrong, naming the file
+  // For Failed: the folder refuses this user new files (no right to write there).
+  bool folderRefused = false;
 };
+
+// The most an input file may hold (the settings file; a larger one is not read at all), and
+// the reason a read gives for one that holds more.
+inline constexpr std::size_t kInputFileLimit = 64 * 1024;
+inline constexpr const char* kInputFileTooLarge = "it is larger than 64 KiB";
 
 // The file operations the settings need. Implementations: StdSettingsFiles (native) and the
 // Win32 one in the platform layer.
@@ -45,8 +52,9 @@ class SettingsFiles {
 
   // Writes `contents` to a new temporary file beside `path` and moves it into its place: on any
   // failure the old file stays as it was and no new file is left. A temporary name that is
-  // taken (a save that crashed, or a link someone left) is passed over for the next one.
-  // Nothing on success, else a message saying what went wrong.
+  // taken (a save that crashed, or a link someone left) is passed over for the next one; a
+  // save that succeeds removes what holds the others, and where every name is taken they are
+  // removed first. Nothing on success, else a message saying what went wrong.
   std::optional<std::string> ReplaceFileContents(const std::string& path,
                                                  std::span<const uint8_t> contents);
 };

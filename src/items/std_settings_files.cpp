@@ -7,7 +7,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <system_error>
 
 #include "items/settings_file.h"
@@ -70,7 +69,16 @@ FileReadResult StdSettingsFiles::ReadWholeFile(const std::string& path) {
     result.error = "cannot open the file";
     return result;
   }
-  result.bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // A settings file is a few hundred bytes: a large one is not read at all.
+  result.bytes.resize(kInputFileLimit + 1);
+  in.read(reinterpret_cast<char*>(result.bytes.data()),
+          static_cast<std::streamsize>(result.bytes.size()));
+  result.bytes.resize(static_cast<std::size_t>(in.gcount()));
+  if (result.bytes.size() > kInputFileLimit) {
+    result.bytes.clear();
+    result.error = kInputFileTooLarge;
+    return result;
+  }
   if (in.bad()) {
     result.bytes.clear();
     result.error = "read error";
@@ -85,8 +93,10 @@ CreateResult StdSettingsFiles::CreateNewFile(const std::string& path,
   // O_EXCL: fails on any existing name, a link included, rather than following it.
   const int fd = ::open(path.c_str(), kCreateFlags, kCreateMode);
   if (fd < 0) {
-    if (errno == EEXIST) return {CreateResult::Status::NameTaken, {}};
-    return {CreateResult::Status::Failed, "cannot create " + path + " (" + ErrorText(errno) + ")"};
+    const int code = errno;
+    if (code == EEXIST) return {CreateResult::Status::NameTaken, {}};
+    return {CreateResult::Status::Failed, "cannot create " + path + " (" + ErrorText(code) + ")",
+            code == EACCES || code == EPERM || code == EROFS};
   }
   std::size_t done = 0;
   int failure = 0;

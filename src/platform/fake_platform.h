@@ -39,6 +39,7 @@ class FakePlatform : public Platform {
   // notice) in before the call returns.
   std::function<void()> whileTrayRequest;
   std::string folder = "/vigilon";
+  std::string filesWarning;     // what ProgramFilesWarning says
   std::set<std::string> files;  // names present in the program folder, without a separator
   InstanceCheck instance;       // what the single-instance check answers
   bool exitWindowsResult = true;
@@ -79,6 +80,7 @@ class FakePlatform : public Platform {
                       MsgBoxButtons buttons) override;
   std::string ProgramFolder() override { return folder; }
   char PathSeparator() const override { return '/'; }
+  std::string ProgramFilesWarning() override { return filesWarning; }
   bool FileExistsInProgramFolder(const std::string& name) override;
   InstanceCheck CheckSingleInstance() override { return instance; }
   void Sleep(uint32_t milliseconds) override {

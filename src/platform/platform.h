@@ -62,6 +62,9 @@ class Platform {
   // file name to it ('\\' on Windows).
   virtual std::string ProgramFolder() = 0;
   virtual char PathSeparator() const = 0;
+  // The warning to give once at start when users other than this one (and the system and the
+  // administrators) may change the program's folder or its driver; empty when none may.
+  virtual std::string ProgramFilesWarning() = 0;
   // Whether a file of this name exists in the program's folder, compared without regard to case.
   virtual bool FileExistsInProgramFolder(const std::string& name) = 0;
 

@@ -84,6 +84,9 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
   run.HelpFile = run.InProgramFolder(kHelpFileName);
   run.smartFan = chip::LoadSmartFanTables(run.traits());
 
+  // Said, not refused: the user may have no other folder to put the program in.
+  if (const std::string warning = run.platform.ProgramFilesWarning(); !warning.empty())
+    run.platform.MsgBox(warning, "", platform::MsgBoxButtons::Ok);
   shell::TellSettingsLoad(run, settingsLoad);
   showMainWindow(run);
   return StartupOutcome::MainWindowShown;

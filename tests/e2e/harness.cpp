@@ -1,17 +1,23 @@
 // End-to-end harness over the Win32 API, run under Wine.
 #include "harness.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
 
+#include "platform/win32/wide_text.h"
 #include "support/windows_path.h"
 #include "ui/control_id.h"
 
 namespace e2e {
 
 namespace {
+
+using vigilon::platform::Narrow;
+using vigilon::platform::Widen;
+using vigilon::platform::WidePath;
 
 std::string ExeFolder() {
   char path[MAX_PATH * 2] = {};
@@ -21,22 +27,23 @@ std::string ExeFolder() {
   return folder;
 }
 
+// Folder names are UTF-8 here, and may be longer than MAX_PATH: every call is a wide one.
 void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA data;
-  HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(WidePath(folder + "\\*").c_str(), &data);
   if (find != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = data.cFileName;
+      const std::string name = Narrow(data.cFileName);
       if (name == "." || name == "..") continue;
       const std::string full = folder + "\\" + name;
       if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         RemoveTree(full);
       else
-        DeleteFileA(full.c_str());
-    } while (FindNextFileA(find, &data));
+        DeleteFileW(WidePath(full).c_str());
+    } while (FindNextFileW(find, &data));
     FindClose(find);
   }
-  RemoveDirectoryA(folder.c_str());
+  RemoveDirectoryW(WidePath(folder).c_str());
 }
 
 struct WindowQuery {
@@ -88,40 +95,64 @@ bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 
 ProgramFolder::ProgramFolder(const std::string& name, const std::string& kestrelIni) {
   const std::string root = ExeFolder() + "\\e2e-folders";
-  CreateDirectoryA(root.c_str(), nullptr);
+  CreateDirectoryW(WidePath(root).c_str(), nullptr);
   path_ = root + "\\" + name;
   RemoveTree(path_);
-  CreateDirectoryA(path_.c_str(), nullptr);
+  // A name may hold folders within folders.
+  for (std::size_t at = root.size() + 1; at != std::string::npos; at = path_.find('\\', at + 1))
+    CreateDirectoryW(WidePath(path_.substr(0, at)).c_str(), nullptr);
+  CreateDirectoryW(WidePath(path_).c_str(), nullptr);
   for (const char* file :
        {"vigilon.exe", "kestrel.dll", "eye.ico", "eye0.ico", "eye1.ico", "eye2.ico"}) {
-    CopyFileA((DistDir() + "\\" + file).c_str(), File(file).c_str(), FALSE);
+    CopyFileW(WidePath(DistDir() + "\\" + file).c_str(), WidePath(File(file)).c_str(), FALSE);
   }
   Write("kestrel.ini", kestrelIni);
 }
 
 void ProgramFolder::Write(const std::string& name, const std::string& text) const {
   // Written beside and moved into place, so the driver never reads half a file.
-  const std::string temporary = File(name + ".new");
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << text;
-  }
-  MoveFileExA(temporary.c_str(), File(name).c_str(), MOVEFILE_REPLACE_EXISTING);
+  const std::wstring temporary = WidePath(File(name + ".new"));
+  HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+  MoveFileExW(temporary.c_str(), WidePath(File(name)).c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 std::string ProgramFolder::Read(const std::string& name) const {
-  std::ifstream in(File(name), std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  HANDLE file = CreateFileW(WidePath(File(name)).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string text;
+  char buffer[4096];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+  CloseHandle(file);
+  return text;
 }
 
 bool ProgramFolder::Exists(const std::string& name) const {
-  return GetFileAttributesA(File(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(WidePath(File(name)).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 void ProgramFolder::Remove(const std::string& name) const {
-  DeleteFileA(File(name).c_str());
+  DeleteFileW(WidePath(File(name)).c_str());
+}
+
+std::vector<std::string> ProgramFolder::Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW data;
+  HANDLE find = FindFirstFileW(WidePath(folder + "\\*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::string name = Narrow(data.cFileName);
+    if (name != "." && name != "..") names.push_back(name);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 int ProgramFolder::StateByte(const std::string& key) const {
@@ -143,14 +174,17 @@ std::map<std::string, std::string> ProgramFolder::ChipState() const {
 }
 
 Process Process::Start(const ProgramFolder& folder, const std::string& exe) {
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
+  const std::wstring program = WidePath(folder.File(exe));
   // Built piecewise: gcc 12 at -O3 mistakes the quoting concatenation for an overlap.
-  std::string commandLine(1, '"');
-  commandLine.append(folder.File(exe)).push_back('"');
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      folder.path().c_str(), &startup, &info)) {
+  std::wstring commandLine(1, L'"');
+  commandLine.append(program).push_back(L'"');
+  // A folder too long to be a current folder: the program is started from the test's own.
+  const std::wstring current = Widen(folder.path());
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      current.size() < MAX_PATH ? current.c_str() : nullptr, &startup, &info)) {
     return Process(nullptr, 0);
   }
   CloseHandle(info.hThread);
@@ -243,12 +277,21 @@ std::string WindowText(HWND window) {
   return text;
 }
 
+std::string WindowTextUtf8(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  GetWindowTextW(window, text.data(), length + 1);
+  text.resize(static_cast<size_t>(length));
+  return Narrow(text);
+}
+
 std::string MessageBoxText(HWND box) {
   // The message is the one static control with text (the icon is a static without any).
   std::string text;
   for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
-    if (ClassName(child) == "Static" && GetWindowTextLengthA(child) > 0) text = WindowText(child);
+    if (ClassName(child) == "Static" && GetWindowTextLengthW(child) > 0)
+      text = WindowTextUtf8(child);
   }
   return text;
 }
@@ -350,8 +393,8 @@ bool SaveScreenArea(const std::string& name, const RECT& area) {
   for (int y = 0; y < height; ++y) {
     char* row = image.data() + stride * static_cast<size_t>(height - 1 - y);
     for (int x = 0; x < width; ++x) {
-      const COLORREF p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) +
-                                static_cast<size_t>(x)];
+      const COLORREF p =
+          pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
       row[3 * x] = static_cast<char>(p & 0xFF);
       row[3 * x + 1] = static_cast<char>((p >> 8) & 0xFF);
       row[3 * x + 2] = static_cast<char>((p >> 16) & 0xFF);

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace e2e {
 
@@ -26,10 +27,13 @@ std::string ScreenshotDir();
 bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
-// A fresh copy of the program folder under the test program's own folder.
+// A fresh copy of the program folder under the test program's own folder. Names and paths are
+// UTF-8; a name may hold folders within folders, and the path may be longer than MAX_PATH.
 class ProgramFolder {
  public:
   ProgramFolder(const std::string& name, const std::string& kestrelIni);
+  // The names in a folder, sorted.
+  static std::vector<std::string> Entries(const std::string& folder);
   const std::string& path() const { return path_; }
   std::string File(const std::string& name) const { return path_ + "\\" + name; }
   void Write(const std::string& name, const std::string& text) const;
@@ -79,7 +83,8 @@ HWND WaitForMessageBox(const Process& process,
 HWND AnyVisibleWindow(const Process& process);
 
 std::string WindowText(HWND window);
-// The message of a message box: its static text.
+std::string WindowTextUtf8(HWND window);
+// The message of a message box: its static text, UTF-8.
 std::string MessageBoxText(HWND box);
 // Clicks the child button with this caption (BM_CLICK); false when there is none.
 bool PressButton(HWND dialog, std::string_view caption);

@@ -322,6 +322,15 @@ TEST(SaveSettingsFile, AFailedSaveLeavesTheFileAndSaysWhy) {
   EXPECT_EQ(files.files[path], DefaultsImage());
   EXPECT_EQ(files.files.size(), 1u) << "no temporary file is left";
 
+  // A folder this user may not write: the remedy is another folder, not another name.
+  files.replaceError.reset();
+  files.folderRefused = true;
+  const SaveOutcome refused = SaveSettingsFile(t, files, At(kZr420));
+  EXPECT_FALSE(refused.saved);
+  EXPECT_NE(refused.message.find("Move the program folder"), std::string::npos) << refused.message;
+  EXPECT_EQ(refused.message.find(".new"), std::string::npos) << refused.message;
+  files.folderRefused = false;
+
   // An old file that cannot be read is not overwritten: its tail could not be kept.
   files.replaceError.reset();
   const int writes = files.writes();

@@ -142,29 +142,41 @@ TEST_P(SettingsFilesOnDisk, ANewFileTakesNoNameThatExistsAndFollowsNoLink) {
   EXPECT_EQ(files_->CreateNewFile(PathOf("fresh"), bytes).status, CreateResult::Status::Created);
   EXPECT_EQ(Contents(PathOf("fresh")), bytes);
 
-  // A save passes over a temporary file a crash left, and over a link planted in its place.
+  // A save passes over a temporary file a crash left, and over a link planted in its place,
+  // and once it has succeeded removes them both: the link itself, not what it names.
   const std::string path = PathOf("zr420.dat");
   Write(path, {1, 2, 3});
   Write(SaveTemporaryName(path, 0), {9});
   const bool linked = MakeLink(outside, SaveTemporaryName(path, 1));
-  EXPECT_EQ(files_->ReplaceFileContents(path, bytes), std::nullopt);
-  EXPECT_EQ(Contents(path), bytes);
-  EXPECT_EQ(Contents(SaveTemporaryName(path, 0)), std::vector<uint8_t>{9});
-  EXPECT_EQ(Contents(outside), victim);
   if (linked) {
-    EXPECT_TRUE(fs::is_symlink(SaveTemporaryName(path, 1)));
     // Nor does a new file of the link's own name write through it.
     EXPECT_EQ(files_->CreateNewFile(SaveTemporaryName(path, 1), bytes).status,
               CreateResult::Status::NameTaken);
-    EXPECT_EQ(Contents(outside), victim);
   }
-
-  // With every temporary name taken the save says so and changes nothing.
-  for (int n = linked ? 2 : 1; n < kSaveTemporaryNames; ++n) Write(SaveTemporaryName(path, n), {9});
-  const auto error = files_->ReplaceFileContents(path, std::vector<uint8_t>(326, 0x43));
-  ASSERT_TRUE(error.has_value());
-  EXPECT_NE(error->find(SaveTemporaryName(path, 0)), std::string::npos) << *error;
+  EXPECT_EQ(files_->ReplaceFileContents(path, bytes), std::nullopt);
   EXPECT_EQ(Contents(path), bytes);
+  EXPECT_EQ(Contents(outside), victim);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(SaveTemporaryName(path, 0))));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(SaveTemporaryName(path, 1))));
+
+  // Every temporary name taken by crashes no longer blocks a save.
+  for (int n = 0; n < kSaveTemporaryNames; ++n) Write(SaveTemporaryName(path, n), {9});
+  const std::vector<uint8_t> later(326, 0x43);
+  EXPECT_EQ(files_->ReplaceFileContents(path, later), std::nullopt);
+  EXPECT_EQ(Contents(path), later);
+  ExpectOnlyFiles({"elsewhere.ini", "folder", "fresh", "taken", "zr420.dat"});
+}
+
+// A file far larger than any settings file is refused unread, whatever it holds.
+TEST_P(SettingsFilesOnDisk, AnInputFileLargerThanTheLimitIsNotRead) {
+  const std::string path = PathOf("zr420.dat");
+  Write(path, std::vector<uint8_t>(kInputFileLimit, 0x11));
+  EXPECT_EQ(files_->ReadWholeFile(path).bytes.size(), kInputFileLimit);
+  Write(path, std::vector<uint8_t>(kInputFileLimit + 1, 0x11));
+  const FileReadResult large = files_->ReadWholeFile(path);
+  EXPECT_EQ(large.status, FileReadResult::Status::Failed);
+  EXPECT_TRUE(large.bytes.empty());
+  EXPECT_EQ(large.error, kInputFileTooLarge);
 }
 
 TEST_P(SettingsFilesOnDisk, SaveAndLoadThroughTheRealFile) {

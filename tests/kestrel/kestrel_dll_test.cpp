@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -48,13 +49,19 @@ std::vector<Box>& boxes() {
   static std::vector<Box> shown;
   return shown;
 }
-int WINAPI RecordMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT style) {
-  boxes().push_back({text ? text : "", caption ? caption : "", style});
+std::string Utf8(LPCWSTR text) {
+  if (text == nullptr) return {};
+  char buffer[4096] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer - 1, nullptr, nullptr);
+  return buffer;
+}
+int WINAPI RecordMessageBox(HWND, LPCWSTR text, LPCWSTR caption, UINT style) {
+  boxes().push_back({Utf8(text), Utf8(caption), style});
   return IDOK;
 }
 
-// Points the module's import of MessageBoxA at `replacement`; false when it has none.
-bool RedirectMessageBoxA(HMODULE module, decltype(&MessageBoxA) replacement) {
+// Points the module's import of MessageBoxW at `replacement`; false when it has none.
+bool RedirectMessageBoxW(HMODULE module, decltype(&MessageBoxW) replacement) {
   auto* base = reinterpret_cast<BYTE*>(module);
   const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
       base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
@@ -70,7 +77,7 @@ bool RedirectMessageBoxA(HMODULE module, decltype(&MessageBoxA) replacement) {
       if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
       const auto* byName =
           reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
-      if (std::string_view(reinterpret_cast<const char*>(byName->Name)) != "MessageBoxA") continue;
+      if (std::string_view(reinterpret_cast<const char*>(byName->Name)) != "MessageBoxW") continue;
       DWORD was = 0;
       if (!VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE, &was))
         return false;
@@ -250,7 +257,7 @@ TEST_F(KestrelDll, MalformedIniFailsTheLoadWithAMessage) {
   WriteIni("model = ZR420\n\nfan1 = fast\n");
   LoadDll();
   // The box is taken at the DLL's import, so the message is read with a display or without.
-  ASSERT_TRUE(RedirectMessageBoxA(module_, &RecordMessageBox)) << "no MessageBoxA import";
+  ASSERT_TRUE(RedirectMessageBoxW(module_, &RecordMessageBox)) << "no MessageBoxW import";
   boxes().clear();
   EXPECT_NE(load_(), 0);
   const std::string expected = folder_ + "kestrel.ini, line 3: 'fast' is not a number (fan1)";
@@ -262,6 +269,22 @@ TEST_F(KestrelDll, MalformedIniFailsTheLoadWithAMessage) {
   EXPECT_EQ(state["config"], "error: " + expected);
   EXPECT_EQ(state["loaded"], "0");
   EXPECT_EQ(in_(0x2F), 0xFF) << "no chip behind a failed load";
+}
+
+// A temporary state file's name that already holds something (what a crash left, or a link to
+// a file elsewhere) is replaced, never written through.
+TEST_F(KestrelDll, TheStateIsNeverWrittenThroughALinkAtItsTemporaryName) {
+  const std::string victim = folder_ + "victim.txt";
+  std::ofstream(victim, std::ios::binary) << "keep";
+  ASSERT_TRUE(CreateHardLinkA((folder_ + "kestrel.state.tmp").c_str(), victim.c_str(), nullptr));
+  WriteIni("temp1 = 40\n");
+  LoadDll();
+  ASSERT_EQ(load_(), 0);
+  std::ifstream in(victim, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep");
+  EXPECT_EQ(ReadKeyValues(folder_ + "kestrel.state")["loaded"], "1");
+  in.close();
+  DeleteFileA(victim.c_str());
 }
 
 TEST_F(KestrelDll, FaultSwitches) {

@@ -155,6 +155,20 @@ TEST(KestrelIni, ErrorsNameTheLineAndTheProblem) {
   }
 }
 
+// A value of any length is repeated only in part: no line makes a message of its own size.
+TEST(KestrelIni, AnErrorRepeatsAtMostEightyCharactersOfAValue) {
+  const std::string huge(100000, '7');
+  for (const std::string& text :
+       {"fan1 = x" + huge, "model = " + huge, huge, "k" + huge + " = 1", "base = " + huge}) {
+    const auto result = ParseKestrelIni(text);
+    const IniError* error = std::get_if<IniError>(&result);
+    ASSERT_NE(error, nullptr);
+    EXPECT_LT(error->problem.size(), kEchoLimit + 80) << error->problem.substr(0, 200);
+    EXPECT_NE(error->problem.find(std::string(kEchoLimit - 3 - 1, '7') + "..."), std::string::npos)
+        << error->problem.substr(0, 200);
+  }
+}
+
 TEST(KestrelIni, ErrorDescriptionNamesFileAndLine) {
   EXPECT_EQ(DescribeIniError("C:\\vigilon\\kestrel.ini", IniError{4, "unknown key 'x'"}),
             "C:\\vigilon\\kestrel.ini, line 4: unknown key 'x'");
@@ -196,6 +210,13 @@ TEST_F(KestrelIniFile, FileIsReadAndErrorsKeepTheirLine) {
   auto bad = LoadKestrelIni(file);
   ASSERT_TRUE(std::holds_alternative<IniError>(bad));
   EXPECT_EQ(std::get<IniError>(bad).line, 2);
+
+  // A file longer than any configuration is refused whole, unread.
+  std::ofstream(file) << "model = ZR430\n;" << std::string(kIniFileLimit, 'x');
+  auto large = LoadKestrelIni(file);
+  ASSERT_TRUE(std::holds_alternative<IniError>(large));
+  EXPECT_EQ(std::get<IniError>(large).line, 0);
+  EXPECT_NE(std::get<IniError>(large).problem.find("64 KiB"), std::string::npos);
 }
 
 #ifdef KESTREL_SOURCE_DIR

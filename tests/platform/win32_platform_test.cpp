@@ -10,10 +10,14 @@
 
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/single_instance.h"
 #include "platform/win32/kestrel_port_io.h"
+#include "platform/win32/settings_files_win32.h"
+#include "platform/win32/wide_text.h"
 #include "support/held_names.h"
 #include "support/windows_path.h"
 
@@ -233,6 +237,31 @@ TEST(KestrelBinding, MissingLibraryOrExportIsALoadFailure) {
   GetSystemDirectoryA(system, MAX_PATH);
   KestrelPortIo wrongLibrary(std::string(system) + "\\kernel32.dll");
   EXPECT_NE(wrongLibrary.LoadKestrelVxD(), 0);
+}
+
+// A program folder whose path is longer than MAX_PATH and names characters outside the code page:
+// the driver loads from it and keeps its state there, and a settings file is replaced and read
+// there. (The first kestrel.dll a process loads stays its only one, so this comes first.)
+TEST(KestrelBinding, AFolderLongerThanMaxPathHoldsTheDriverAndTheSettings) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::string parent = Narrow(temp) + "vigilon-Ωmega-日本語-" + std::string(150, 'a');
+  const std::string folder = parent + "\\" + std::string(150, 'b');
+  ASSERT_GT(Widen(folder).size(), 300u);
+  CreateDirectoryW(WidePath(parent).c_str(), nullptr);
+  CreateDirectoryW(WidePath(folder).c_str(), nullptr);
+  const std::string dll = folder + "\\kestrel.dll";
+  ASSERT_TRUE(CopyFileW(WidePath(WindowsPath(VIGILON_TEST_KESTREL_DLL)).c_str(),
+                        WidePath(dll).c_str(), FALSE));
+  KestrelPortIo driver(dll);
+  ASSERT_EQ(driver.LoadKestrelVxD(), 0);
+  EXPECT_NE(GetFileAttributesW(WidePath(folder + "\\kestrel.state").c_str()),
+            INVALID_FILE_ATTRIBUTES);
+
+  const std::unique_ptr<items::SettingsFiles> files = NewWin32SettingsFiles();
+  const std::vector<uint8_t> bytes(326, 7);
+  EXPECT_EQ(files->ReplaceFileContents(folder + "\\zr420.dat", bytes), std::nullopt);
+  EXPECT_EQ(files->ReadWholeFile(folder + "\\zr420.dat").bytes, bytes);
 }
 
 TEST(KestrelBinding, DriverInItsFolderAnswersThroughAllExports) {

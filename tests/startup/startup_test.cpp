@@ -474,6 +474,19 @@ TEST(StartupSettings, EachModelReadsItsOwnFile) {
   }
 }
 
+// Others may change the program's files: said once, before the main window, and the start
+// goes on.
+TEST(StartupSystem, ProgramFilesOthersMayChangeAreToldOnceAndStartGoesOn) {
+  System s(Healthy());
+  s.platform.filesWarning = "Other users of this computer may change Vigilon's program files";
+  int windowsWhileTold = -1;
+  s.platform.whileMsgBoxShown = [&](const std::string&) { windowsWhileTold = s.mainWindowShown; };
+  ASSERT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+  ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+  EXPECT_EQ(s.platform.msgBoxes[0].text, s.platform.filesWarning);
+  EXPECT_EQ(windowsWhileTold, 0);
+}
+
 TEST(StartupSettings, AFileNotUsedAsItWasIsToldOnceBeforeTheMainWindow) {
   std::vector<uint8_t> oneShort = SavedSettings(0x30, [](items::ItemTables& t) {
     t.PollInterval = 17;

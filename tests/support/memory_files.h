@@ -17,6 +17,7 @@ class MemoryFiles : public SettingsFiles {
   std::set<std::string> folders;  // names taken by a folder
   std::set<std::string> unreadable;
   std::optional<std::string> createError;   // every new file fails with this
+  bool folderRefused = false;               // the folder refuses every new file
   std::optional<std::string> replaceError;  // every move into place fails with this
   int createCalls = 0;
   int replaceCalls = 0;  // moves into place
@@ -49,6 +50,7 @@ class MemoryFiles : public SettingsFiles {
     ++createCalls;
     if (files.count(path) || folders.count(path)) return {CreateResult::Status::NameTaken, {}};
     if (createError) return {CreateResult::Status::Failed, *createError};
+    if (folderRefused) return {CreateResult::Status::Failed, "cannot create " + path, true};
     if (failNextWriteAt && *failNextWriteAt != WriteStep::Replace) {
       const WriteStep step = *failNextWriteAt;
       failNextWriteAt.reset();

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/wide_text.h"
+
 namespace vigilon::platform {
 
 namespace {
@@ -14,11 +16,30 @@ bool Resolve(HMODULE module, const char* name, Fn& fn) {
   fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(proc));
   return fn != nullptr;
 }
+// Older headers and systems know neither the narrowed search nor its flags.
+constexpr DWORD kSearchSystem32 = 0x00000800;    // LOAD_LIBRARY_SEARCH_SYSTEM32
+constexpr DWORD kSearchDllLoadDir = 0x00000100;  // LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
 }  // namespace
 
+void NarrowLibrarySearch() {
+  // Looked up: systems before the 2011 update of Windows 7 lack it, and so do some Wine versions.
+  using SetDefaultFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  FARPROC proc = kernel ? GetProcAddress(kernel, "SetDefaultDllDirectories") : nullptr;
+  auto setDefault = reinterpret_cast<SetDefaultFn>(reinterpret_cast<void*>(proc));
+  if (setDefault != nullptr) setDefault(kSearchSystem32);
+  // Takes the current folder out of the search where the call above is missing.
+  SetDllDirectoryW(L"");
+}
+
 int16_t KestrelPortIo::LoadKestrelVxD() {
-  // Only the copy in the program's folder: never a library of that name found elsewhere.
-  HMODULE module = LoadLibraryExA(dllPath_.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  // Only the copy in the program's folder, and what it needs only from the system's folder:
+  // never a library of either name found elsewhere. A system without these flags refuses them
+  // as invalid; it gets the old rule, in which the library's own folder comes first.
+  const std::wstring path = WidePath(dllPath_);
+  HMODULE module = LoadLibraryExW(path.c_str(), nullptr, kSearchDllLoadDir | kSearchSystem32);
+  if (module == nullptr && GetLastError() == ERROR_INVALID_PARAMETER)
+    module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
   if (module == nullptr) return kLoadFailed;
   const bool complete =
       Resolve(module, "LoadKestrelVxD", load_) && Resolve(module, "UnLoadKestrelVxD", unload_) &&

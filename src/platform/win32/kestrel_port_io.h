@@ -7,9 +7,13 @@
 
 namespace vigilon::platform {
 
+// Takes the program's folder and the current folder out of the library search, for every
+// library the process loads from now on (Windows' own delay-loaded ones too). First of all.
+void NarrowLibrarySearch();
+
 class KestrelPortIo : public chip::PortIo {
  public:
-  // `dllPath` is the full path of kestrel.dll; nothing is loaded until LoadKestrelVxD.
+  // `dllPath` is the full path of kestrel.dll, UTF-8; nothing is loaded until LoadKestrelVxD.
   explicit KestrelPortIo(std::string dllPath) : dllPath_(std::move(dllPath)) {}
   ~KestrelPortIo() override = default;  // the driver stays loaded until the process ends
 

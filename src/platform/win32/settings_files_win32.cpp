@@ -6,16 +6,19 @@
 
 #include <string>
 
+#include "platform/win32/wide_text.h"
+
 namespace vigilon::platform {
 
 namespace {
 
 std::string LastErrorText(DWORD code) {
-  char* text = nullptr;
-  const DWORD n = FormatMessageA(
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = n != 0 && text != nullptr ? std::string(text, n) : std::string();
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message =
+      n != 0 && text != nullptr ? Narrow(std::wstring_view(text, n)) : std::string();
   if (text != nullptr) LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
                               message.back() == ' ' || message.back() == '.'))
@@ -48,8 +51,9 @@ class Win32SettingsFiles : public items::SettingsFiles {
   items::FileReadResult ReadWholeFile(const std::string& path) override {
     using Status = items::FileReadResult::Status;
     items::FileReadResult result;
-    Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(CreateFileW(WidePath(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
       const DWORD code = GetLastError();
       if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
@@ -67,9 +71,9 @@ class Win32SettingsFiles : public items::SettingsFiles {
       result.error = LastErrorText(GetLastError());
       return result;
     }
-    // A settings file is a few hundred bytes; anything near the address space is not one.
-    if (size.QuadPart > 0x10000000) {
-      result.error = "the file is too large";
+    // A settings file is a few hundred bytes: a large one is not read at all.
+    if (size.QuadPart > static_cast<LONGLONG>(items::kInputFileLimit)) {
+      result.error = items::kInputFileTooLarge;
       return result;
     }
     result.bytes.resize(static_cast<std::size_t>(size.QuadPart));
@@ -94,13 +98,14 @@ class Win32SettingsFiles : public items::SettingsFiles {
                                     std::span<const uint8_t> contents) override {
     using Status = items::CreateResult::Status;
     // CREATE_NEW fails on any existing name, a link included, rather than following it.
-    Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    Handle file(CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.Valid()) {
       const DWORD code = GetLastError();
       if (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS || IsFolder(path))
         return {Status::NameTaken, {}};
-      return {Status::Failed, "cannot create " + path + " (" + LastErrorText(code) + ")"};
+      return {Status::Failed, "cannot create " + path + " (" + LastErrorText(code) + ")",
+              code == ERROR_ACCESS_DENIED || code == ERROR_WRITE_PROTECT};
     }
     std::size_t done = 0;
     while (done < contents.size()) {
@@ -118,22 +123,23 @@ class Win32SettingsFiles : public items::SettingsFiles {
   }
 
   std::optional<std::string> MoveOver(const std::string& from, const std::string& to) override {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
       return std::nullopt;
     return LastErrorText(GetLastError());
   }
 
-  void Remove(const std::string& path) override { DeleteFileA(path.c_str()); }
+  void Remove(const std::string& path) override { DeleteFileW(WidePath(path).c_str()); }
 
  private:
   static bool IsFolder(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
   static items::CreateResult Abandon(Handle& file, const std::string& path) {
     const DWORD code = GetLastError();
     file.Close();
-    DeleteFileA(path.c_str());
+    DeleteFileW(WidePath(path).c_str());
     return {items::CreateResult::Status::Failed,
             "cannot write " + path + " (" + LastErrorText(code) + ")"};
   }

@@ -4,11 +4,17 @@
 
 #include <windows.h>
 // windows.h must come first.
+#include <aclapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <cstring>
+#include <optional>
+#include <vector>
 
+#include "platform/folder_writers.h"
 #include "platform/single_instance.h"
+#include "platform/win32/wide_text.h"
 
 namespace vigilon::platform {
 
@@ -37,9 +43,112 @@ std::string Join(const std::string& folder, const std::string& name) {
   if (!name.empty() && (name.front() == '\\' || name.front() == '/')) return folder + name;
   return folder + "\\" + name;
 }
+
+// The longest path the wide functions take.
+constexpr std::size_t kLongestPath = 32767;
+
+// The full path of this program's file, asked with a buffer that grows until the answer fits:
+// a cut path would name another folder. Nothing when the system cannot say.
+std::optional<std::wstring> ModulePath(HMODULE module) {
+  std::wstring path(MAX_PATH, L'\0');
+  while (path.size() <= kLongestPath) {
+    SetLastError(ERROR_SUCCESS);
+    const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return std::nullopt;
+    // A full buffer means a cut path (older systems say so without an error).
+    if (n < path.size() && GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+      path.resize(n);
+      return path;
+    }
+    path.resize(path.size() * 2);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> FolderOf(const std::optional<std::wstring>& file) {
+  if (!file) return std::nullopt;
+  const auto slash = file->find_last_of(L"\\/");
+  if (slash == std::wstring::npos || slash == 0) return std::nullopt;
+  return Narrow(std::wstring_view(*file).substr(0, slash));
+}
+// The account that owns Windows' own files: as trusted as the system.
+constexpr wchar_t kInstallerAccount[] =
+    L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+
+std::string AccountName(PSID sid) {
+  wchar_t name[256], domain[256];
+  DWORD nameSize = 256, domainSize = 256;
+  SID_NAME_USE use{};
+  if (LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use))
+    return Narrow(domainSize > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name));
+  wchar_t* text = nullptr;
+  std::string fallback = "an unknown account";
+  if (ConvertSidToStringSidW(sid, &text)) {
+    fallback = Narrow(text);
+    LocalFree(text);
+  }
+  return fallback;
+}
+
+// The user this process runs as, in a buffer of its own.
+std::vector<BYTE> CurrentUser() {
+  std::vector<BYTE> user;
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return user;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> info(size);
+  if (size != 0 && GetTokenInformation(token, TokenUser, info.data(), size, &size)) {
+    const PSID sid = reinterpret_cast<TOKEN_USER*>(info.data())->User.Sid;
+    user.assign(static_cast<BYTE*>(sid), static_cast<BYTE*>(sid) + GetLengthSid(sid));
+  }
+  CloseHandle(token);
+  return user;
+}
+
+// Who besides the user may change the file; nothing when its list cannot be read.
+std::vector<std::string> OthersWhoMayChange(const std::string& path, std::vector<BYTE>& user) {
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(WidePath(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                            nullptr, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+    return {};
+  PSID installer = nullptr;
+  ConvertStringSidToSidW(kInstallerAccount, &installer);
+  std::vector<AccessEntry> entries;
+  if (dacl == nullptr)  // no list at all: everyone may do everything
+    entries.push_back({AccessEntry::Trustee::Other, "Everyone", true, false, kChangeRights});
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    ACE_HEADER* header = nullptr;
+    if (!GetAce(dacl, i, reinterpret_cast<void**>(&header))) break;
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_DENIED_ACE_TYPE)
+      continue;  // object and conditional entries do not occur on files
+    // Allowing and denying entries share this layout.
+    auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+    const PSID sid = &ace->SidStart;
+    AccessEntry entry;
+    if (!user.empty() && EqualSid(sid, user.data())) {
+      entry.trustee = AccessEntry::Trustee::CurrentUser;
+    } else if (IsWellKnownSid(sid, WinLocalSystemSid) ||
+               (installer != nullptr && EqualSid(sid, installer))) {
+      entry.trustee = AccessEntry::Trustee::System;
+    } else if (IsWellKnownSid(sid, WinBuiltinAdministratorsSid)) {
+      entry.trustee = AccessEntry::Trustee::Administrators;
+    } else {
+      entry.name = AccountName(sid);
+    }
+    entry.allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE;
+    entry.inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+    entry.rights = ace->Mask;
+    entries.push_back(std::move(entry));
+  }
+  if (installer != nullptr) LocalFree(installer);
+  LocalFree(descriptor);
+  return OtherWriters(entries);
+}
 }  // namespace
 
-Win32Platform::Win32Platform() = default;
+Win32Platform::Win32Platform() : folder_(FolderOf(ModulePath(nullptr))) {}
 
 Win32Platform::~Win32Platform() {
   if (clipboardOwner_ != nullptr) DestroyWindow(static_cast<HWND>(clipboardOwner_));
@@ -53,8 +162,8 @@ MsgBoxAnswer Win32Platform::MsgBox(const std::string& text, const std::string& c
   const char* title = caption.empty() ? kApplicationTitle : caption.c_str();
   // Task-modal: every window of the program waits for the answer, so a second click cannot
   // open a second box beneath the first. Timers still run under it.
-  const int answer =
-      MessageBoxA(nullptr, text.c_str(), title, type | MB_TASKMODAL | MB_SETFOREGROUND);
+  const int answer = MessageBoxW(nullptr, Widen(text).c_str(), Widen(title).c_str(),
+                                 type | MB_TASKMODAL | MB_SETFOREGROUND);
   switch (answer) {
     case IDYES:
       return MsgBoxAnswer::Yes;
@@ -66,17 +175,28 @@ MsgBoxAnswer Win32Platform::MsgBox(const std::string& text, const std::string& c
 }
 
 std::string Win32Platform::ProgramFolder() {
-  char path[MAX_PATH * 2] = {};
-  const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string folder(path, n);
-  const auto slash = folder.find_last_of("\\/");
-  if (slash != std::string::npos) folder.resize(slash);
-  return folder;
+  return folder_.value_or(std::string());
+}
+
+void Win32Platform::EnterProgramFolder() {
+  // A folder too long for a current folder stays out of it; the library search never looks
+  // in the current folder anyway.
+  if (folder_) SetCurrentDirectoryW(WidePath(*folder_ + "\\").c_str());
+}
+
+std::string Win32Platform::ProgramFilesWarning() {
+  if (!folder_) return {};
+  std::vector<BYTE> user = CurrentUser();
+  const WritableFile files[] = {
+      {*folder_, OthersWhoMayChange(*folder_, user)},
+      {Join(*folder_, "kestrel.dll"), OthersWhoMayChange(Join(*folder_, "kestrel.dll"), user)},
+  };
+  return OtherWritersMessage(files);
 }
 
 bool Win32Platform::FileExistsInProgramFolder(const std::string& name) {
   // Windows file names are compared without regard to case by the file system itself.
-  const DWORD attributes = GetFileAttributesA(Join(ProgramFolder(), name).c_str());
+  const DWORD attributes = GetFileAttributesW(WidePath(Join(ProgramFolder(), name)).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
@@ -159,7 +279,7 @@ IconHandle Win32Platform::LoadIconFile(const std::string& name) {
   // caption: the file's nearest picture, not a large one shrunk by the shell. The program is
   // DPI aware, so the system's metrics are its DPI's.
   HANDLE icon =
-      LoadImageA(nullptr, Join(ProgramFolder(), name).c_str(), IMAGE_ICON,
+      LoadImageW(nullptr, WidePath(Join(ProgramFolder(), name)).c_str(), IMAGE_ICON,
                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_LOADFROMFILE);
   return static_cast<IconHandle>(reinterpret_cast<uintptr_t>(icon));
 }
@@ -169,12 +289,26 @@ void Win32Platform::DestroyIcon(IconHandle icon) {
 }
 
 bool Win32Platform::ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) {
-  // The help viewer of the era, looked up: a system without it has no entry to call.
-  using WinHelpFn = BOOL(WINAPI*)(HWND, LPCSTR, UINT, ULONG_PTR);
-  HMODULE user32 = GetModuleHandleA("user32.dll");
-  FARPROC proc = user32 ? GetProcAddress(user32, "WinHelpA") : nullptr;
-  auto winHelp = reinterpret_cast<WinHelpFn>(reinterpret_cast<void*>(proc));
-  return winHelp != nullptr && winHelp(GetActiveWindow(), helpFile.c_str(), command, context);
+  // The help viewer of the era, started by its full path in the Windows folder: the system's
+  // own help call would start it by name, and a file of that name planted in the program's
+  // folder would run instead. A system without it has no viewer.
+  if (command != HELP_CONTEXT) return false;
+  std::wstring windows(MAX_PATH, L'\0');
+  const UINT n = GetWindowsDirectoryW(windows.data(), MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return false;
+  windows.resize(n);
+  const std::wstring viewer = windows + L"\\winhlp32.exe";
+  std::wstring line =
+      L"\"" + viewer + L"\" -n " + std::to_wstring(context) + L" \"" + Widen(helpFile) + L"\"";
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(viewer.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      windows.c_str(), &start, &started))
+    return false;
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  return true;
 }
 
 bool Win32Platform::SetClipboardText(const std::string& text) {

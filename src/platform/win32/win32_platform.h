@@ -1,11 +1,16 @@
 // The platform services on Win32.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/platform.h"
 
 namespace vigilon::platform {
+
+inline constexpr const char* kMsgNoProgramFolder =
+    "Vigilon cannot tell which folder it was started from, so it cannot find its driver and "
+    "settings there. Start it again from its folder.";
 
 class Win32Platform : public Platform {
  public:
@@ -14,8 +19,15 @@ class Win32Platform : public Platform {
 
   MsgBoxAnswer MsgBox(const std::string& text, const std::string& caption,
                       MsgBoxButtons buttons) override;
+  // Empty when the system could not name the program's file (ProgramFolderFound).
   std::string ProgramFolder() override;
+  bool ProgramFolderFound() const { return folder_.has_value(); }
+  // Makes the program's folder the current one, so that nothing the system looks up there by a
+  // relative name comes from wherever the program was started from.
+  void EnterProgramFolder();
   char PathSeparator() const override { return '\\'; }
+  // Reads the access lists of the program's folder and of kestrel.dll.
+  std::string ProgramFilesWarning() override;
   bool FileExistsInProgramFolder(const std::string& name) override;
   InstanceCheck CheckSingleInstance() override;
   void Sleep(uint32_t milliseconds) override;
@@ -29,8 +41,9 @@ class Win32Platform : public Platform {
   bool SetClipboardText(const std::string& text) override;
 
  private:
-  void* clipboardOwner_ = nullptr;  // a message-only window, made at the first copy
-  void* instanceMarkers_[2] = {};   // the session's and the machine-wide one, when made
+  void* clipboardOwner_ = nullptr;     // a message-only window, made at the first copy
+  std::optional<std::string> folder_;  // UTF-8, found once: the program does not move
+  void* instanceMarkers_[2] = {};      // the session's and the machine-wide one, when made
   bool instanceChecked_ = false;
   InstanceCheck instance_;
 };

@@ -53,7 +53,7 @@ HICON LoadPictureIcon(Form& form, const std::string& picture, int size) {
   platform::Platform& platform = form.platform();
   const std::string path = platform.ProgramFolder() + platform.PathSeparator() + picture;
   return static_cast<HICON>(
-      LoadImageW(nullptr, Widen(path).c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
+      LoadImageW(nullptr, WidePath(path).c_str(), IMAGE_ICON, size, size, LR_LOADFROMFILE));
 }
 
 }  // namespace

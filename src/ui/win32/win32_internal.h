@@ -17,6 +17,7 @@
 #include <tuple>
 #include <utility>
 
+#include "platform/win32/wide_text.h"
 #include "ui/controls.h"
 #include "ui/win32/win32_runtime.h"
 
@@ -31,9 +32,15 @@ inline constexpr wchar_t kPeerProperty[] = L"VigilonPeer";
 // another process tells apart windows that share a title.
 inline constexpr wchar_t kFormNameProperty[] = L"VigilonFormName";
 
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view wide);
+using platform::Narrow;
+using platform::Widen;
+using platform::WidePath;
 COLORREF ResolveColor(Color color);
+// Whether a window named in a message is one of this thread's own (of this process).
+bool OwnWindow(HWND window);
+// Whether `size` bytes at `start` are committed memory of this process that may be read: a
+// pointer in a message another program posted is none of ours.
+bool ReadableMemory(const void* start, std::size_t size);
 
 // A window of our own classes. The static procedure attaches the object at WM_NCCREATE and
 // hands it every later message, inside an event scope of the runtime.

@@ -19,23 +19,28 @@ namespace win32 {
 
 std::unique_ptr<NativePeer> MakePeer(FormWindow& form, Control& control);  // win32_controls.cpp
 
-std::wstring Widen(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), n);
-  return wide;
+bool OwnWindow(HWND window) {
+  DWORD process = 0;
+  return window != nullptr && GetWindowThreadProcessId(window, &process) == GetCurrentThreadId() &&
+         process == GetCurrentProcessId();
 }
 
-std::string Narrow(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), n,
-                      nullptr, nullptr);
-  return utf8;
+bool ReadableMemory(const void* start, std::size_t size) {
+  constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                              PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  auto at = reinterpret_cast<uintptr_t>(start);
+  if (at == 0 || at + size < at) return false;
+  const uintptr_t end = at + size;
+  // Region by region: a structure on the stack may straddle two of them.
+  while (at < end) {
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) == 0) return false;
+    if (region.State != MEM_COMMIT || (region.Protect & kReadable) == 0 ||
+        (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) != 0)
+      return false;
+    at = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+  }
+  return true;
 }
 
 COLORREF ResolveColor(Color color) {
@@ -103,8 +108,10 @@ bool Window::Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
       child = reinterpret_cast<HWND>(lParam);
       break;
     case WM_NOTIFY: {
-      // A tip asks for its text on behalf of the control it belongs to.
-      const auto* header = reinterpret_cast<NMHDR*>(lParam);
+      // The largest notice a peer reads. A tip asks for its text on behalf of the control it
+      // belongs to.
+      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+      if (!ReadableMemory(header, sizeof(NMCUSTOMDRAW))) return false;
       child = header->code == TTN_GETDISPINFOW ? reinterpret_cast<HWND>(header->idFrom)
                                                : header->hwndFrom;
       break;
@@ -112,7 +119,9 @@ bool Window::Reflect(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result
     default:
       return false;
   }
-  if (child == nullptr) return false;
+  // Another program can name its own window, with a property of this name on it, in a message
+  // it posts here: only this thread's windows hold a peer.
+  if (!OwnWindow(child)) return false;
   auto* peer = static_cast<NativePeer*>(GetPropW(child, kPeerProperty));
   if (peer == nullptr) return false;
   return peer->OnReflected(message, wParam, lParam, result);
@@ -692,11 +701,15 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       const bool cancel = form_.DeliverPowerNotice(notice);
       return notice == PowerNotice::QuerySuspend && cancel ? BROADCAST_QUERY_DENY : TRUE;
     }
-    case WM_DPICHANGED:
+    case WM_DPICHANGED: {
       // Only where the program runs per monitor: the window moved to a monitor of another DPI,
-      // or the user changed the scale.
-      ChangeDpi(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      // or the user changed the scale. A notice whose rectangle is no memory of this process
+      // came from another program.
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      if (LOWORD(wParam) == 0 || !ReadableMemory(suggested, sizeof *suggested)) return 0;
+      ChangeDpi(LOWORD(wParam), *suggested);
       return 0;
+    }
     case WM_ACTIVATE:
       // As a dialog does: the control the user left has the focus again when the user comes
       // back to the window.

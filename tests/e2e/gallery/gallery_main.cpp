@@ -29,6 +29,7 @@ class GalleryPlatform final : public vigilon::platform::Platform {
     return folder.substr(0, folder.find_last_of('\\'));
   }
   char PathSeparator() const override { return '\\'; }
+  std::string ProgramFilesWarning() override { return {}; }
   bool FileExistsInProgramFolder(const std::string& name) override {
     return GetFileAttributesA((ProgramFolder() + '\\' + name).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
