@@ -1,5 +1,7 @@
 // The logs, the metrics file and vigilon.ini over an in-memory folder: formats, rotation,
 // deletion, the torn-line repair, the failure queue and the options' round trip.
+#include "records/records.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -10,6 +12,7 @@
 #include "records/metrics_file.h"
 #include "records/options.h"
 #include "records/readings_log.h"
+#include "support/memory_files.h"
 
 namespace vigilon::records {
 namespace {
@@ -286,6 +289,40 @@ TEST(Options, ProblemsNameTheLineAndLeaveTheDefaults) {
   EXPECT_EQ(ResolveFolder("C:\\V", '\\', "logs"), "C:\\V\\logs");
   EXPECT_EQ(ResolveFolder("C:\\V", '\\', "D:\\logs"), "D:\\logs");
   EXPECT_EQ(ResolveFolder("C:\\V", '\\', "\\\\server\\logs"), "\\\\server\\logs");
+}
+
+TEST(Records, StartFromTheOptionsFileAndSaveAppliesAtOnce) {
+  Folder folder;
+  folder.folders.insert("/v");
+  items::MemoryFiles optionsFile;
+  const chip::ChipTraits& zr420 = TraitsOf(Model::ZR420);
+  Records records(folder, optionsFile, {"/v", '/', &zr420, "2.5.0"});
+  // No file: nothing to say, nothing written.
+  EXPECT_TRUE(records.Start(kLateEvening, 0).empty());
+  records.CycleEnded(Cycle(zr420, kLateEvening));
+  EXPECT_EQ(folder.files.size(), 0u);
+
+  folder.files["/v/vigilon.ini"] = "[Log]\r\nEnabled=1\r\nFolder=/logs\r\nMine=1\r\n";
+  Records started(folder, optionsFile, {"/v", '/', &zr420, "2.5.0"});
+  EXPECT_TRUE(started.Start(kLateEvening, 0).empty());
+  started.CycleEnded(Cycle(zr420, kLateEvening, 0));
+  EXPECT_EQ(Lines(folder.files["/logs/vigilon-2026-12-09.csv"]).size(), 2u);
+  EXPECT_NE(
+      folder.files["/logs/vigilon-events-2026-12-09.csv"].find("start, version 2.5.0, chip ZR420"),
+      std::string::npos);
+  EXPECT_FALSE(folder.files.count("/v/metrics/vigilon.prom"));
+
+  RecordOptions options = started.options();
+  options.metricsEnabled = true;
+  EXPECT_FALSE(started.Save(options, kLateEvening, 0));
+  const auto& saved = optionsFile.files["/v/vigilon.ini"];
+  EXPECT_NE(std::string(saved.begin(), saved.end()).find("Mine=1"), std::string::npos);
+  started.CycleEnded(Cycle(zr420, kLateEvening + 1000));
+  EXPECT_TRUE(folder.files.count("/v/metrics/vigilon.prom"));
+  EXPECT_EQ(started.Trouble(0), "");
+  folder.failWrites = true;
+  started.CycleEnded(Cycle(zr420, kLateEvening + 2000));
+  EXPECT_EQ(started.Trouble(60), "the log cannot be written since 01:00");
 }
 
 }  // namespace

@@ -1,0 +1,103 @@
+// The run's logs and metrics file, and their options.
+#include "records/records.h"
+
+#include "records/text_out.h"
+
+namespace vigilon::records {
+
+Records::Records(platform::RecordFiles& files, items::SettingsFiles& optionsFile,
+                 RecordsSetting setting)
+    : files_(files), optionsFile_(optionsFile), setting_(std::move(setting)) {}
+
+std::string Records::OptionsPath() const {
+  return setting_.programFolder + setting_.separator + kOptionsFileName;
+}
+
+DailyCsvPlace Records::LogPlace(const char* prefix) const {
+  return {ResolveFolder(setting_.programFolder, setting_.separator, options_.logFolder),
+          setting_.separator, prefix, options_.keepDays};
+}
+
+std::vector<std::string> Records::Start(int64_t unixMs, int32_t utcOffsetMinutes) {
+  const std::string path = OptionsPath();
+  // One byte past the limit tells a file that is too large from one that just fits.
+  const platform::FilePart part = files_.Read(path, kOptionsFileLimit + 1, false);
+  if (part.status == platform::FilePart::Status::Missing) return {};
+  if (part.status != platform::FilePart::Status::Ok)
+    return {path + " cannot be read: logging and export stay off"};
+  OptionsLoad load = ParseOptions(part.bytes, path);
+  lines_ = std::move(load.lines);
+  Apply(load.options, unixMs, utcOffsetMinutes, false);
+  if (events_) {
+    std::string event = "start, version " + setting_.version + ", chip " + setting_.model->name;
+    events_->Record(unixMs, utcOffsetMinutes, {}, event);
+  }
+  return std::move(load.problems);
+}
+
+std::optional<std::string> Records::Save(const RecordOptions& options, int64_t unixMs,
+                                         int32_t utcOffsetMinutes) {
+  const std::string text = WriteOptions(lines_, options);
+  const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
+  if (auto failure = optionsFile_.ReplaceFileContents(OptionsPath(), bytes)) return failure;
+  lines_ = ParseOptions(text, OptionsPath()).lines;
+  Apply(options, unixMs, utcOffsetMinutes, true);
+  return std::nullopt;
+}
+
+void Records::Apply(const RecordOptions& options, int64_t unixMs, int32_t utcOffsetMinutes,
+                    bool saved) {
+  const bool logChanged = options.logEnabled != options_.logEnabled ||
+                          options.logFolder != options_.logFolder ||
+                          options.keepDays != options_.keepDays;
+  const bool metricsChanged = options.metricsEnabled != options_.metricsEnabled ||
+                              options.metricsFolder != options_.metricsFolder;
+  options_ = options;
+  if (logChanged) {
+    readings_.reset();
+    events_.reset();
+    if (options_.logEnabled) {
+      readings_.emplace(files_, LogPlace("vigilon"), *setting_.model);
+      events_.emplace(files_, LogPlace("vigilon-events"), *setting_.model);
+      if (saved) events_->Record(unixMs, utcOffsetMinutes, {}, "log options saved");
+    }
+  }
+  if (metricsChanged) {
+    metrics_.reset();
+    if (options_.metricsEnabled)
+      metrics_.emplace(
+          files_, ResolveFolder(setting_.programFolder, setting_.separator, options_.metricsFolder),
+          setting_.separator, *setting_.model, setting_.version);
+  }
+}
+
+void Records::CycleEnded(const CycleReadings& cycle) {
+  if (readings_) {
+    readings_->CycleEnded(cycle);
+    const int64_t since = readings_->file().TakeRecovery();
+    if (since >= 0 && events_) {
+      std::string from;
+      AppendDateTime(from, ToLocalTime(since, cycle.utcOffsetMinutes));
+      events_->Record(cycle.unixMs, cycle.utcOffsetMinutes, {}, "log written again", from);
+    }
+  }
+  if (events_) events_->CycleEnded(cycle);
+  if (metrics_) metrics_->CycleEnded(cycle);
+}
+
+std::string Records::Trouble(int32_t utcOffsetMinutes) const {
+  const auto since = [&](const char* what, int64_t ms) {
+    const LocalTime t = ToLocalTime(ms, utcOffsetMinutes);
+    std::string text = std::string(what) + " cannot be written since ";
+    AppendTwoDigits(text, t.hour);
+    text.push_back(':');
+    AppendTwoDigits(text, t.minute);
+    return text;
+  };
+  if (readings_ && readings_->file().failing())
+    return since("the log", readings_->file().failingSinceMs());
+  if (metrics_ && metrics_->failing()) return since("the metrics file", metrics_->failingSinceMs());
+  return {};
+}
+
+}  // namespace vigilon::records

@@ -1,0 +1,62 @@
+// The logs and the metrics file of a run as one observer of its cycles: made from vigilon.ini
+// at start, remade when the options change, and saying when a file cannot be written.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "chip/chip_model.h"
+#include "items/settings_file.h"
+#include "platform/record_files.h"
+#include "records/events_log.h"
+#include "records/metrics_file.h"
+#include "records/options.h"
+#include "records/readings_log.h"
+#include "run/cycle_readings.h"
+
+namespace vigilon::records {
+
+struct RecordsSetting {
+  std::string programFolder;  // without a trailing separator
+  char separator = '\\';
+  const chip::ChipTraits* model = nullptr;
+  std::string version;  // "2.5.0"
+};
+
+class Records : public CycleObserver {
+ public:
+  Records(platform::RecordFiles& files, items::SettingsFiles& optionsFile, RecordsSetting setting);
+
+  // Reads vigilon.ini and starts what it turns on. The problems, each naming the file and its
+  // line, for one message at start; none for a clean or missing file.
+  std::vector<std::string> Start(int64_t unixMs, int32_t utcOffsetMinutes);
+  // Writes vigilon.ini at once (in one step, every line it did not know kept) and applies the
+  // options: nothing, or why the file could not be written (the options then stay as they were).
+  std::optional<std::string> Save(const RecordOptions& options, int64_t unixMs,
+                                  int32_t utcOffsetMinutes);
+  const RecordOptions& options() const { return options_; }
+
+  void CycleEnded(const CycleReadings& cycle) override;
+  // The events log, while it is on.
+  EventsLog* events() { return events_ ? &*events_ : nullptr; }
+  // What the window says while a file cannot be written ("the log cannot be written since
+  // 14:02"); empty while all is well.
+  std::string Trouble(int32_t utcOffsetMinutes) const;
+
+ private:
+  void Apply(const RecordOptions& options, int64_t unixMs, int32_t utcOffsetMinutes, bool saved);
+  std::string OptionsPath() const;
+  DailyCsvPlace LogPlace(const char* prefix) const;
+
+  platform::RecordFiles& files_;
+  items::SettingsFiles& optionsFile_;
+  RecordsSetting setting_;
+  RecordOptions options_;
+  std::vector<std::string> lines_;  // vigilon.ini as read, for writing it back
+  std::optional<ReadingsLog> readings_;
+  std::optional<EventsLog> events_;
+  std::optional<MetricsFile> metrics_;
+};
+
+}  // namespace vigilon::records
