@@ -84,6 +84,13 @@ class FakePlatform : public Platform {
   IconHandle LoadIconFile(const std::string& name) override;
   void DestroyIcon(IconHandle icon) override { liveIcons.erase(icon); }
   bool ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) override;
+  // The folder picker answers with `folderChosen` (nothing: cancelled) and counts its calls.
+  std::optional<std::string> BrowseForFolder(const std::string& /*title*/) override {
+    ++folderPickers;
+    return folderChosen;
+  }
+  std::optional<std::string> folderChosen;
+  int folderPickers = 0;
 
  private:
   IconHandle nextIcon_ = 100;

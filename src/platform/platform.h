@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,6 +83,10 @@ class Platform {
   // Opens the help viewer on a help file at a context number; false when the system has no
   // viewer that took the request.
   virtual bool ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) = 0;
+
+  // The system's folder picker, titled `title`: the folder chosen, or nothing when the user
+  // cancelled.
+  virtual std::optional<std::string> BrowseForFolder(const std::string& title) = 0;
 };
 
 }  // namespace vigilon::platform

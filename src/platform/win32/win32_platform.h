@@ -24,6 +24,7 @@ class Win32Platform : public Platform {
   IconHandle LoadIconFile(const std::string& name) override;
   void DestroyIcon(IconHandle icon) override;
   bool ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) override;
+  std::optional<std::string> BrowseForFolder(const std::string& title) override;
 
  private:
   void* instanceMarkers_[2] = {};  // the session's and the machine-wide one, when made

@@ -44,6 +44,7 @@ class GalleryPlatform final : public vigilon::platform::Platform {
     ::DestroyIcon(reinterpret_cast<HICON>(static_cast<uintptr_t>(icon)));
   }
   bool ShowHelp(const std::string&, uint32_t, uint32_t) override { return false; }
+  std::optional<std::string> BrowseForFolder(const std::string&) override { return {}; }
 };
 
 }  // namespace
