@@ -18,7 +18,13 @@ DailyCsvPlace Records::LogPlace(const char* prefix) const {
           setting_.separator, prefix, options_.keepDays};
 }
 
-std::vector<std::string> Records::Start(int64_t unixMs, int32_t utcOffsetMinutes) {
+void Records::Note(std::string_view item, std::string_view event, std::string_view reading) {
+  if (!events_) return;
+  const int64_t now = setting_.unixTimeMs();
+  events_->Record(now, setting_.utcOffsetMinutes(now), item, event, reading);
+}
+
+std::vector<std::string> Records::Start() {
   const std::string path = OptionsPath();
   // One byte past the limit tells a file that is too large from one that just fits.
   const platform::FilePart part = files_.Read(path, kOptionsFileLimit + 1, false);
@@ -27,26 +33,21 @@ std::vector<std::string> Records::Start(int64_t unixMs, int32_t utcOffsetMinutes
     return {path + " cannot be read: logging and export stay off"};
   OptionsLoad load = ParseOptions(part.bytes, path);
   lines_ = std::move(load.lines);
-  Apply(load.options, unixMs, utcOffsetMinutes, false);
-  if (events_) {
-    std::string event = "start, version " + setting_.version + ", chip " + setting_.model->name;
-    events_->Record(unixMs, utcOffsetMinutes, {}, event);
-  }
+  Apply(load.options, false);
+  Note({}, "start, version " + setting_.version + ", chip " + setting_.model->name);
   return std::move(load.problems);
 }
 
-std::optional<std::string> Records::Save(const RecordOptions& options, int64_t unixMs,
-                                         int32_t utcOffsetMinutes) {
+std::optional<std::string> Records::Save(const RecordOptions& options) {
   const std::string text = WriteOptions(lines_, options);
   const auto bytes = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
   if (auto failure = optionsFile_.ReplaceFileContents(OptionsPath(), bytes)) return failure;
   lines_ = ParseOptions(text, OptionsPath()).lines;
-  Apply(options, unixMs, utcOffsetMinutes, true);
+  Apply(options, true);
   return std::nullopt;
 }
 
-void Records::Apply(const RecordOptions& options, int64_t unixMs, int32_t utcOffsetMinutes,
-                    bool saved) {
+void Records::Apply(const RecordOptions& options, bool saved) {
   const bool logChanged = options.logEnabled != options_.logEnabled ||
                           options.logFolder != options_.logFolder ||
                           options.keepDays != options_.keepDays;
@@ -59,7 +60,7 @@ void Records::Apply(const RecordOptions& options, int64_t unixMs, int32_t utcOff
     if (options_.logEnabled) {
       readings_.emplace(files_, LogPlace("vigilon"), *setting_.model);
       events_.emplace(files_, LogPlace("vigilon-events"), *setting_.model);
-      if (saved) events_->Record(unixMs, utcOffsetMinutes, {}, "log options saved");
+      if (saved) Note({}, "log options saved");
     }
   }
   if (metricsChanged) {
@@ -83,6 +84,29 @@ void Records::CycleEnded(const CycleReadings& cycle) {
   }
   if (events_) events_->CycleEnded(cycle);
   if (metrics_) metrics_->CycleEnded(cycle);
+}
+
+void Records::RunEventHappened(const RunEvent& event) {
+  if (!events_) return;
+  std::string item;
+  if (event.item >= 0 && event.item < items::kItemCount)
+    item = ItemColumn(*setting_.model, event.item);
+  switch (event.kind) {
+    case RunEventKind::Exit:
+      return Note({}, "exit (" + std::string(event.detail) + ")");
+    case RunEventKind::WarningShown:
+      return Note(item, "warning shown");
+    case RunEventKind::WarningButton:
+      return Note(item, "warning: " + std::string(event.detail) + " pressed");
+    case RunEventKind::FanSwitchedOff:
+      return Note(item, "switched off by the smart fan");
+    case RunEventKind::FanSwitchedOn:
+      return Note(item, "switched on by the smart fan");
+    case RunEventKind::SettingsSaved:
+      return Note({}, "settings saved: " + std::string(event.detail));
+    case RunEventKind::SettingsDamaged:
+      return Note({}, "damaged settings file at start: " + std::string(event.detail));
+  }
 }
 
 std::string Records::Trouble(int32_t utcOffsetMinutes) const {

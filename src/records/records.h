@@ -2,6 +2,7 @@
 // at start, remade when the options change, and saying when a file cannot be written.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "records/options.h"
 #include "records/readings_log.h"
 #include "run/cycle_readings.h"
+#include "run/run_events.h"
 
 namespace vigilon::records {
 
@@ -22,22 +24,25 @@ struct RecordsSetting {
   char separator = '\\';
   const chip::ChipTraits* model = nullptr;
   std::string version;  // "2.5.0"
+  // The wall clock (milliseconds since 1970, UTC) and the local time's offset then, in minutes.
+  std::function<int64_t()> unixTimeMs;
+  std::function<int32_t(int64_t unixMs)> utcOffsetMinutes;
 };
 
-class Records : public CycleObserver {
+class Records : public CycleObserver, public RunEventObserver {
  public:
   Records(platform::RecordFiles& files, items::SettingsFiles& optionsFile, RecordsSetting setting);
 
   // Reads vigilon.ini and starts what it turns on. The problems, each naming the file and its
   // line, for one message at start; none for a clean or missing file.
-  std::vector<std::string> Start(int64_t unixMs, int32_t utcOffsetMinutes);
+  std::vector<std::string> Start();
   // Writes vigilon.ini at once (in one step, every line it did not know kept) and applies the
   // options: nothing, or why the file could not be written (the options then stay as they were).
-  std::optional<std::string> Save(const RecordOptions& options, int64_t unixMs,
-                                  int32_t utcOffsetMinutes);
+  std::optional<std::string> Save(const RecordOptions& options);
   const RecordOptions& options() const { return options_; }
 
   void CycleEnded(const CycleReadings& cycle) override;
+  void RunEventHappened(const RunEvent& event) override;
   // The events log, while it is on.
   EventsLog* events() { return events_ ? &*events_ : nullptr; }
   // What the window says while a file cannot be written ("the log cannot be written since
@@ -45,7 +50,9 @@ class Records : public CycleObserver {
   std::string Trouble(int32_t utcOffsetMinutes) const;
 
  private:
-  void Apply(const RecordOptions& options, int64_t unixMs, int32_t utcOffsetMinutes, bool saved);
+  void Apply(const RecordOptions& options, bool saved);
+  // An event of the program's own (no item) at the wall clock's time.
+  void Note(std::string_view item, std::string_view event, std::string_view reading = {});
   std::string OptionsPath() const;
   DailyCsvPlace LogPlace(const char* prefix) const;
 

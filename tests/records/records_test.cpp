@@ -296,15 +296,18 @@ TEST(Records, StartFromTheOptionsFileAndSaveAppliesAtOnce) {
   folder.folders.insert("/v");
   items::MemoryFiles optionsFile;
   const chip::ChipTraits& zr420 = TraitsOf(Model::ZR420);
-  Records records(folder, optionsFile, {"/v", '/', &zr420, "2.5.0"});
+  int64_t now = kLateEvening;
+  const RecordsSetting setting{
+      "/v", '/', &zr420, "2.5.0", [&] { return now; }, [](int64_t) { return 0; }};
+  Records records(folder, optionsFile, setting);
   // No file: nothing to say, nothing written.
-  EXPECT_TRUE(records.Start(kLateEvening, 0).empty());
+  EXPECT_TRUE(records.Start().empty());
   records.CycleEnded(Cycle(zr420, kLateEvening));
   EXPECT_EQ(folder.files.size(), 0u);
 
   folder.files["/v/vigilon.ini"] = "[Log]\r\nEnabled=1\r\nFolder=/logs\r\nMine=1\r\n";
-  Records started(folder, optionsFile, {"/v", '/', &zr420, "2.5.0"});
-  EXPECT_TRUE(started.Start(kLateEvening, 0).empty());
+  Records started(folder, optionsFile, setting);
+  EXPECT_TRUE(started.Start().empty());
   started.CycleEnded(Cycle(zr420, kLateEvening, 0));
   EXPECT_EQ(Lines(folder.files["/logs/vigilon-2026-12-09.csv"]).size(), 2u);
   EXPECT_NE(
@@ -314,7 +317,11 @@ TEST(Records, StartFromTheOptionsFileAndSaveAppliesAtOnce) {
 
   RecordOptions options = started.options();
   options.metricsEnabled = true;
-  EXPECT_FALSE(started.Save(options, kLateEvening, 0));
+  started.RunEventHappened({RunEventKind::WarningButton, 10, "Disable"});
+  EXPECT_NE(folder.files["/logs/vigilon-events-2026-12-09.csv"].find(
+                ",CPU (rpm),warning: Disable pressed,,"),
+            std::string::npos);
+  EXPECT_FALSE(started.Save(options));
   const auto& saved = optionsFile.files["/v/vigilon.ini"];
   EXPECT_NE(std::string(saved.begin(), saved.end()).find("Mine=1"), std::string::npos);
   started.CycleEnded(Cycle(zr420, kLateEvening + 1000));
