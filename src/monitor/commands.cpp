@@ -124,6 +124,7 @@ void frmvigilon::IconMenuRestore_Click() {
 // ---- The ways out ----
 
 void frmvigilon::IconMenuExit_Click() {
+  run_.events.Tell({RunEventKind::Exit, -1, "the tray menu's Exit"});
   platform().ShellNotifyIcon(platform::NotifyOp::Delete, run_.TrayIconData);
   // No clean-up of the chip on this way out, except that no fan the program stopped stays so.
   run_.chip.RestoreStoppedFans();
@@ -131,6 +132,7 @@ void frmvigilon::IconMenuExit_Click() {
 }
 
 void frmvigilon::mExit_Click() {
+  run_.events.Tell({RunEventKind::Exit, -1, "File, Exit"});
   chip::MonitorChip& c = run_.chip;
   c.RestoreStoppedFans();
   // The beeper stays silent after the program.
@@ -145,6 +147,7 @@ void frmvigilon::mExit_Click() {
 }
 
 void frmvigilon::Form_Unload() {
+  run_.events.Tell({RunEventKind::Exit, -1, "the window closed by Windows or another program"});
   // Windows ending the session or the task manager closing the window: the program ends here,
   // and no fan it stopped stays so.
   run_.chip.RestoreStoppedFans();

@@ -24,7 +24,8 @@ void Records::Note(std::string_view item, std::string_view event, std::string_vi
   events_->Record(now, setting_.utcOffsetMinutes(now), item, event, reading);
 }
 
-std::vector<std::string> Records::Start() {
+std::vector<std::string> Records::Start(const chip::ChipTraits& model) {
+  model_ = &model;
   const std::string path = OptionsPath();
   // One byte past the limit tells a file that is too large from one that just fits.
   const platform::FilePart part = files_.Read(path, kOptionsFileLimit + 1, false);
@@ -34,7 +35,12 @@ std::vector<std::string> Records::Start() {
   OptionsLoad load = ParseOptions(part.bytes, path);
   lines_ = std::move(load.lines);
   Apply(load.options, false);
-  Note({}, "start, version " + setting_.version + ", chip " + setting_.model->name);
+  Note({}, "start, version " + setting_.version + ", chip " + model_->name);
+  for (Told& told : beforeStart_) {
+    told.event.detail = told.detail;
+    RunEventHappened(told.event);
+  }
+  beforeStart_.clear();
   return std::move(load.problems);
 }
 
@@ -58,8 +64,8 @@ void Records::Apply(const RecordOptions& options, bool saved) {
     readings_.reset();
     events_.reset();
     if (options_.logEnabled) {
-      readings_.emplace(files_, LogPlace("vigilon"), *setting_.model);
-      events_.emplace(files_, LogPlace("vigilon-events"), *setting_.model);
+      readings_.emplace(files_, LogPlace("vigilon"), *model_);
+      events_.emplace(files_, LogPlace("vigilon-events"), *model_);
       if (saved) Note({}, "log options saved");
     }
   }
@@ -68,7 +74,7 @@ void Records::Apply(const RecordOptions& options, bool saved) {
     if (options_.metricsEnabled)
       metrics_.emplace(
           files_, ResolveFolder(setting_.programFolder, setting_.separator, options_.metricsFolder),
-          setting_.separator, *setting_.model, setting_.version);
+          setting_.separator, *model_, setting_.version);
   }
 }
 
@@ -87,10 +93,13 @@ void Records::CycleEnded(const CycleReadings& cycle) {
 }
 
 void Records::RunEventHappened(const RunEvent& event) {
+  if (model_ == nullptr) {
+    beforeStart_.push_back({event, std::string(event.detail)});
+    return;
+  }
   if (!events_) return;
   std::string item;
-  if (event.item >= 0 && event.item < items::kItemCount)
-    item = ItemColumn(*setting_.model, event.item);
+  if (event.item >= 0 && event.item < items::kItemCount) item = ItemColumn(*model_, event.item);
   switch (event.kind) {
     case RunEventKind::Exit:
       return Note({}, "exit (" + std::string(event.detail) + ")");

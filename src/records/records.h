@@ -22,7 +22,6 @@ namespace vigilon::records {
 struct RecordsSetting {
   std::string programFolder;  // without a trailing separator
   char separator = '\\';
-  const chip::ChipTraits* model = nullptr;
   std::string version;  // "2.5.0"
   // The wall clock (milliseconds since 1970, UTC) and the local time's offset then, in minutes.
   std::function<int64_t()> unixTimeMs;
@@ -33,9 +32,10 @@ class Records : public CycleObserver, public RunEventObserver {
  public:
   Records(platform::RecordFiles& files, items::SettingsFiles& optionsFile, RecordsSetting setting);
 
-  // Reads vigilon.ini and starts what it turns on. The problems, each naming the file and its
-  // line, for one message at start; none for a clean or missing file.
-  std::vector<std::string> Start();
+  // Reads vigilon.ini and starts what it turns on, for the chip model found. The problems, each
+  // naming the file and its line, for one message at start; none for a clean or missing file.
+  // Events told before (a damaged settings file) follow the start in the events log.
+  std::vector<std::string> Start(const chip::ChipTraits& model);
   // Writes vigilon.ini at once (in one step, every line it did not know kept) and applies the
   // options: nothing, or why the file could not be written (the options then stay as they were).
   std::optional<std::string> Save(const RecordOptions& options);
@@ -60,7 +60,13 @@ class Records : public CycleObserver, public RunEventObserver {
   items::SettingsFiles& optionsFile_;
   RecordsSetting setting_;
   RecordOptions options_;
-  std::vector<std::string> lines_;  // vigilon.ini as read, for writing it back
+  const chip::ChipTraits* model_ = nullptr;  // from the start on
+  std::vector<std::string> lines_;           // vigilon.ini as read, for writing it back
+  struct Told {
+    RunEvent event;
+    std::string detail;
+  };
+  std::vector<Told> beforeStart_;
   std::optional<ReadingsLog> readings_;
   std::optional<EventsLog> events_;
   std::optional<MetricsFile> metrics_;

@@ -14,6 +14,7 @@
 #include "items/settings_file.h"
 #include "platform/icon_files.h"
 #include "platform/platform.h"
+#include "run/run_events.h"
 
 namespace vigilon {
 
@@ -29,6 +30,8 @@ struct RunState {
   // The icons the cycle shows in the window and the notification area, loaded once. They end
   // with the run, after the main window and its tray entry.
   platform::IconFiles icons;
+  // Told what happens in the run that a record of it keeps (the events log).
+  RunEvents events;
 
   // Chip identification, fixed after start.
   uint8_t SuperIoActivation = 0;  // logical device 0x0B register 0x30 as found, restored at exit

@@ -297,17 +297,17 @@ TEST(Records, StartFromTheOptionsFileAndSaveAppliesAtOnce) {
   items::MemoryFiles optionsFile;
   const chip::ChipTraits& zr420 = TraitsOf(Model::ZR420);
   int64_t now = kLateEvening;
-  const RecordsSetting setting{
-      "/v", '/', &zr420, "2.5.0", [&] { return now; }, [](int64_t) { return 0; }};
+  const RecordsSetting setting{"/v", '/', "2.5.0", [&] { return now; }, [](int64_t) { return 0; }};
   Records records(folder, optionsFile, setting);
   // No file: nothing to say, nothing written.
-  EXPECT_TRUE(records.Start().empty());
+  EXPECT_TRUE(records.Start(zr420).empty());
   records.CycleEnded(Cycle(zr420, kLateEvening));
   EXPECT_EQ(folder.files.size(), 0u);
 
   folder.files["/v/vigilon.ini"] = "[Log]\r\nEnabled=1\r\nFolder=/logs\r\nMine=1\r\n";
   Records started(folder, optionsFile, setting);
-  EXPECT_TRUE(started.Start().empty());
+  started.RunEventHappened({RunEventKind::SettingsDamaged, -1, "/v/zr420.dat"});
+  EXPECT_TRUE(started.Start(zr420).empty());
   started.CycleEnded(Cycle(zr420, kLateEvening, 0));
   EXPECT_EQ(Lines(folder.files["/logs/vigilon-2026-12-09.csv"]).size(), 2u);
   EXPECT_NE(
