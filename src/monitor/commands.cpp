@@ -27,6 +27,10 @@ void frmvigilon::WireCommands() {
   mSave.onClick = [this] { mSave_Click(); };
   mConfigure.onClick = [this] { mConfigure_Click(); };
   mAbout.onClick = [this] { mAbout_Click(); };
+  // The dialog belongs to whoever keeps the run's records; without them the entry does nothing.
+  mLogging.onClick = [this] {
+    if (run_.hooks.ShowLoggingOptions) run_.hooks.ShowLoggingOptions();
+  };
   IconMenuRestore.onClick = [this] { IconMenuRestore_Click(); };
   IconMenuExit.onClick = [this] { IconMenuExit_Click(); };
   Command1.onClick = [this] { mExit_Click(); };

@@ -61,6 +61,8 @@ struct RunState {
   // Reaching up. Each is installed by the window that owns the thing; unset, the call does
   // nothing (that window is not there, as in tests of a lower window on its own).
   struct Hooks {
+    // The Logging and Export dialog, shown by whoever keeps the run's records.
+    std::function<void()> ShowLoggingOptions;
     std::function<void()> RefreshPanelEnable;  // the main window's rows follow ItemEnabled
     std::function<void(int item)> CloseWarning;
     // The configuration dialog (created, not shown, if need be) takes an item's Enable away.
