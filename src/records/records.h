@@ -28,6 +28,8 @@ struct RecordsSetting {
   std::function<int32_t(int64_t unixMs)> utcOffsetMinutes;
 };
 
+// TODO: at start, read the log's last 24 hours (and, folded per minute, 7 days) back into the
+// history in slices between cycles, once the history store has landed; not done yet.
 class Records : public CycleObserver, public RunEventObserver {
  public:
   Records(platform::RecordFiles& files, items::SettingsFiles& optionsFile, RecordsSetting setting);
