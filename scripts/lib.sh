@@ -124,6 +124,10 @@ PACKAGES=(
   "xdotool:/usr/bin/xdotool"
   "fonts-wine:/usr/share/wine/fonts/marlett.ttf"
   "valgrind:/usr/bin/valgrind"
+  "prometheus:/usr/bin/promtool"
+  "prometheus-node-exporter:/usr/bin/prometheus-node-exporter"
+  "curl:/usr/bin/curl"
+  "python3:/usr/bin/python3"
 )
 PACKAGES_32=(
   "wine:/usr/bin/wine"

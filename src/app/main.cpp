@@ -6,12 +6,16 @@
 #include "monitor/frmvigilon.h"
 #include "platform/last_words.h"
 #include "platform/win32/kestrel_port_io.h"
+#include "platform/win32/record_files_win32.h"
 #include "platform/win32/settings_files_win32.h"
 #include "platform/win32/win32_bus_lock.h"
 #include "platform/win32/win32_last_words.h"
 #include "platform/win32/win32_platform.h"
+#include "records/frmlogging.h"
+#include "records/records.h"
 #include "startup/startup.h"
 #include "ui/win32/win32_runtime.h"
+#include "vigilon_version.h"
 #ifdef VIGILON_MEASURE
 #include "app/measure.h"
 #endif
@@ -40,10 +44,25 @@ int main() {
   measure::Install(run);
 #endif
 
+  // The log, the events log and the metrics file, each off until vigilon.ini turns it on.
+  const std::unique_ptr<platform::RecordFiles> recordFiles = platform::NewWin32RecordFiles();
+  records::Records records(*recordFiles, *settingsFiles,
+                           {platform.ProgramFolder(), '\\', VIGILON_VERSION_TEXT,
+                            [&platform] { return platform.UnixTimeMs(); },
+                            [&platform](int64_t ms) { return platform.UtcOffsetMinutes(ms); }});
+  run.events.observers.push_back(&records);
+  ui::FormSlot<records::frmLogging, records::Records&> loggingOptions(runtime, records);
+  run.hooks.ShowLoggingOptions = [&loggingOptions] { loggingOptions.Get().Show(); };
   std::optional<ui::FormSlot<frmvigilon, RunState&>> mainWindow;
   const startup::StartupOutcome outcome = startup::Main(run, [&](RunState& state) {
+    const std::vector<std::string> problems = records.Start(state.traits());
+    state.observers.push_back(&records);
     mainWindow.emplace(runtime, state);
     mainWindow->Get().Show();
+    // Told once, after the window is up, so that the first cycle does not wait for it.
+    std::string text;
+    for (const std::string& problem : problems) text += problem + "\n";
+    if (!text.empty()) platform.MsgBox(text, "", platform::MsgBoxButtons::Ok);
   });
   switch (outcome) {
     case startup::StartupOutcome::MainWindowShown:

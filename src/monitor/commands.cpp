@@ -27,6 +27,10 @@ void frmvigilon::WireCommands() {
   mSave.onClick = [this] { mSave_Click(); };
   mConfigure.onClick = [this] { mConfigure_Click(); };
   mAbout.onClick = [this] { mAbout_Click(); };
+  // The dialog belongs to whoever keeps the run's records; without them the entry does nothing.
+  mLogging.onClick = [this] {
+    if (run_.hooks.ShowLoggingOptions) run_.hooks.ShowLoggingOptions();
+  };
   IconMenuRestore.onClick = [this] { IconMenuRestore_Click(); };
   IconMenuExit.onClick = [this] { IconMenuExit_Click(); };
   Command1.onClick = [this] { mExit_Click(); };
@@ -124,6 +128,7 @@ void frmvigilon::IconMenuRestore_Click() {
 // ---- The ways out ----
 
 void frmvigilon::IconMenuExit_Click() {
+  run_.events.Tell({RunEventKind::Exit, -1, "the tray menu's Exit"});
   platform().ShellNotifyIcon(platform::NotifyOp::Delete, run_.TrayIconData);
   // No clean-up of the chip on this way out, except that no fan the program stopped stays so.
   run_.chip.RestoreStoppedFans();
@@ -131,6 +136,7 @@ void frmvigilon::IconMenuExit_Click() {
 }
 
 void frmvigilon::mExit_Click() {
+  run_.events.Tell({RunEventKind::Exit, -1, "File, Exit"});
   chip::MonitorChip& c = run_.chip;
   c.RestoreStoppedFans();
   // The beeper stays silent after the program.
@@ -145,6 +151,7 @@ void frmvigilon::mExit_Click() {
 }
 
 void frmvigilon::Form_Unload() {
+  run_.events.Tell({RunEventKind::Exit, -1, "the window closed by Windows or another program"});
   // Windows ending the session or the task manager closing the window: the program ends here,
   // and no fan it stopped stays so.
   run_.chip.RestoreStoppedFans();

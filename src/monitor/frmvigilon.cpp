@@ -46,6 +46,7 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
       {mFile, Args("mFile").Caption("&File")},
       {mDefault, Args("mDefault").Caption("&Default").In("mFile")},
       {mSave, Args("mSave").Caption("&Save").In("mFile")},
+      {mLogging, Args("mLogging").Caption("&Logging and Export...").In("mFile")},
       {mExit, Args("mExit").Caption("&Exit").In("mFile")},
       {mConfigure, Args("mConfigure").Caption("&Configuration")},
       {mAbout, Args("mAbout").Caption("&About")},

@@ -72,7 +72,7 @@ class frmvigilon : public ui::Form, private CycleWindow {
   ui::OptionButton Option1, Option2;
   ui::Image Image1, Image2;
   ui::CommandButton Command1, Command2, Command3, Command4, Command5, Command6, Command7;
-  ui::Menu mFile, mDefault, mSave, mExit, mConfigure, mAbout, mHistory;
+  ui::Menu mFile, mDefault, mSave, mLogging, mExit, mConfigure, mAbout, mHistory;
   ui::Menu iconMenu, IconMenuRestore, IconMenuExit;
   ui::Timer SecCount, ActiveTimer, DelayForSTR, DelayFanBeepForSTR;
   ui::SysInfo SysInfo1;

@@ -40,6 +40,7 @@ void SmartFan::SmartFanByOutputBits() {
   const int v = sensor.value();
   const int low = sensor.selStart();
   const int high = sensor.selStart() + sensor.selLength();
+  const bool wasStopped = run_.chip.StoppedByProgram(kOutputsFan);
   if (v > high) {
     run_.chip.RunFan3ByOutputs(true);
     panel_.RestoreFanLimit(kRow);
@@ -49,6 +50,13 @@ void SmartFan::SmartFanByOutputBits() {
     panel_.AcceptStoppedFan(kRow);
     panel_.lblFanSpeed[kRow].SetCaption("Fan off");
   }
+  if (run_.chip.StoppedByProgram(kOutputsFan) != wasStopped) TellSwitched(kOutputsFan, !wasStopped);
+}
+
+void SmartFan::TellSwitched(int16_t fan, bool off) {
+  run_.events.Tell({off ? RunEventKind::FanSwitchedOff : RunEventKind::FanSwitchedOn,
+                    items::kFirstFanItem + fan - 1,
+                    {}});
 }
 
 void SmartFan::SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_t scale) {
@@ -151,11 +159,13 @@ void SmartFan::HoldRowsOfFansSwitchedOff() {
 void SmartFan::SwitchFanOff(int16_t fan) {
   panel_.AcceptStoppedFan(fan - 1);
   run_.chip.SetFanDuty(run_.items.ItemEnabled, fan, 0);
+  TellSwitched(fan, true);
 }
 
 void SmartFan::SwitchFanOn(int16_t fan) {
   panel_.RestoreFanLimit(fan - 1);
   run_.chip.SetFanDuty(run_.items.ItemEnabled, fan, kFullDuty);
+  TellSwitched(fan, false);
 }
 
 }  // namespace vigilon

@@ -27,6 +27,8 @@ class SmartFan {
   void SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_t scale);
   void SwitchFanOff(int16_t fan);
   void SwitchFanOn(int16_t fan);
+  // The events log hears of each switch the smart fan makes.
+  void TellSwitched(int16_t fan, bool off);
 
   RunState& run_;
   limits::LimitPanel& panel_;

@@ -100,6 +100,13 @@ class FakePlatform : public Platform {
     return true;
   }
   std::string clipboard;
+  // The folder picker answers with `folderChosen` (nothing: cancelled) and counts its calls.
+  std::optional<std::string> BrowseForFolder(const std::string& /*title*/) override {
+    ++folderPickers;
+    return folderChosen;
+  }
+  std::optional<std::string> folderChosen;
+  int folderPickers = 0;
 
  private:
   IconHandle nextIcon_ = 100;

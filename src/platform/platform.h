@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,9 @@ class Platform {
   // Puts text (UTF-8, lines ended by "\r\n") on the clipboard; false when the clipboard would
   // not take it.
   virtual bool SetClipboardText(const std::string& text) = 0;
+  // The system's folder picker, titled `title`: the folder chosen, or nothing when the user
+  // cancelled.
+  virtual std::optional<std::string> BrowseForFolder(const std::string& title) = 0;
 };
 
 }  // namespace vigilon::platform

@@ -16,6 +16,7 @@
 #include "platform/icon_files.h"
 #include "platform/platform.h"
 #include "run/cycle_readings.h"
+#include "run/run_events.h"
 
 namespace vigilon {
 
@@ -33,6 +34,8 @@ struct RunState {
   // The icons the cycle shows in the window and the notification area, loaded once. They end
   // with the run, after the main window and its tray entry.
   platform::IconFiles icons;
+  // Told what happens in the run that a record of it keeps (the events log).
+  RunEvents events;
 
   // Chip identification, fixed after start.
   uint8_t SuperIoActivation = 0;  // logical device 0x0B register 0x30 as found, restored at exit
@@ -62,6 +65,8 @@ struct RunState {
   // Reaching up. Each is installed by the window that owns the thing; unset, the call does
   // nothing (that window is not there, as in tests of a lower window on its own).
   struct Hooks {
+    // The Logging and Export dialog, shown by whoever keeps the run's records.
+    std::function<void()> ShowLoggingOptions;
     std::function<void()> RefreshPanelEnable;  // the main window's rows follow ItemEnabled
     std::function<void(int item)> CloseWarning;
     // The configuration dialog (created, not shown, if need be) takes an item's Enable away.

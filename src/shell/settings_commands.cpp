@@ -14,19 +14,29 @@ bool Tell(RunState& run, const items::SaveOutcome& outcome) {
   if (!text.empty()) run.platform.MsgBox(text, "", platform::MsgBoxButtons::Ok);
   return outcome.saved;
 }
+
+bool Saved(RunState& run, const items::SaveOutcome& outcome) {
+  if (outcome.saved) {
+    const std::optional<std::string> path = items::SettingsFilePath(run.SettingsLocation());
+    run.events.Tell({RunEventKind::SettingsSaved, -1, path ? *path : std::string()});
+  }
+  return Tell(run, outcome);
+}
 }  // namespace
 
 bool SaveSettings(RunState& run) {
-  return Tell(run, items::SaveSettingsFile(run.items, run.files, run.SettingsLocation()));
+  return Saved(run, items::SaveSettingsFile(run.items, run.files, run.SettingsLocation()));
 }
 
 bool MakeData(RunState& run) {
-  return Tell(run, items::MakeData(run.items, run.files, run.SettingsLocation()));
+  return Saved(run, items::MakeData(run.items, run.files, run.SettingsLocation()));
 }
 
 void TellSettingsLoad(RunState& run, const items::SettingsLoadReport& report) {
-  if (const std::optional<std::string> text = items::SettingsLoadMessage(report))
+  if (const std::optional<std::string> text = items::SettingsLoadMessage(report)) {
+    run.events.Tell({RunEventKind::SettingsDamaged, -1, report.path});
     run.platform.MsgBox(*text, "", platform::MsgBoxButtons::Ok);
+  }
 }
 
 }  // namespace vigilon::shell

@@ -162,6 +162,8 @@ void frmWarning::Command_Click(int index) {
   // Whatever the hooks close, this form stays in memory until the handler has returned.
   ui::Runtime::EventScope scope(runtime());
   const WarningDialogRow& row = RowOf(item_);
+  if (index >= 0 && index < kWarningButtons)
+    run_.events.Tell({RunEventKind::WarningButton, item_, kButtonCaptions[index]});
   switch (index) {
     case kIgnore:
       run_.ItemWarnCount[item_] = 0;

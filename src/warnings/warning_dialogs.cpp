@@ -33,6 +33,7 @@ void WarningDialogs::ShowWarning(int item) {
   if (slot.Loaded() && slot.IfLoaded()->visible()) return;
   // Modeless and without an owner, so it stays up while the main window is hidden in the tray.
   slot.Get().Show();
+  run_.events.Tell({RunEventKind::WarningShown, item, {}});
 }
 
 void WarningDialogs::CloseWarning(int item) {

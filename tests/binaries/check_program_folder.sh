@@ -53,7 +53,7 @@ grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$exe" || fail "vigilon.exe is not 
 # Windows has (the C and C++ runtimes are linked in), and the program loads the driver itself at
 # run time, so a missing kestrel.dll is the program's own message rather than a loader error.
 system_libraries=" advapi32.dll comctl32.dll gdi32.dll kernel32.dll msvcrt.dll shell32.dll"
-system_libraries+=" user32.dll "
+system_libraries+=" ole32.dll user32.dll "
 for file in vigilon.exe kestrel.dll; do
   if [ "$file" = vigilon.exe ]; then headers=$exe; else headers=$dll; fi
   imported=$(awk '/DLL Name:/ { print tolower($3) }' <<<"$headers")

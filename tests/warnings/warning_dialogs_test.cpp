@@ -45,6 +45,23 @@ TEST(Sensitivity, LowWaitsForThreeBadReadingsInARow) {
   EXPECT_EQ(Trace(s, 3, "xxx"), "--D");
 }
 
+// What the events log is told: each dialog shown, and the button pressed in it.
+TEST(Dialogs, TellTheRunsEventsWhatWasShownAndPressed) {
+  struct Recorder : RunEventObserver {
+    std::string told;
+    void RunEventHappened(const RunEvent& e) override {
+      told += std::to_string(static_cast<int>(e.kind)) + ":" + std::to_string(e.item) + ":" +
+              std::string(e.detail) + " ";
+    }
+  } recorder;
+  System s;
+  s.run.events.observers.push_back(&recorder);
+  s.High(10);
+  EXPECT_EQ(Trace(s, 10, "xx"), "DD");  // a dialog already up is not shown again
+  s.dialogs.Dialog(10)->Command[kDisable].Click();
+  EXPECT_EQ(recorder.told, "1:10: 2:10:Disable ");
+}
+
 TEST(Sensitivity, HighWarnsAtTheFirstBadReading) {
   System s;
   s.High(10);

@@ -7,7 +7,9 @@
 #include <aclapi.h>
 #include <sddl.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -336,6 +338,37 @@ bool Win32Platform::SetClipboardText(const std::string& text) {
   CloseClipboard();
   if (!taken) GlobalFree(memory);
   return taken;
+}
+
+std::optional<std::string> Win32Platform::BrowseForFolder(const std::string& title) {
+  // The picker is a shell object: COM on this thread, as the shell wants it.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  std::wstring wideTitle(title.size() + 1, L'\0');
+  wideTitle.resize(static_cast<std::size_t>(std::max(
+      0, MultiByteToWideChar(CP_UTF8, 0, title.c_str(), static_cast<int>(title.size()),
+                             wideTitle.data(), static_cast<int>(wideTitle.size())))));
+  BROWSEINFOW info{};
+  info.hwndOwner = GetActiveWindow();
+  info.lpszTitle = wideTitle.c_str();
+  info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+  std::optional<std::string> chosen;
+  if (PIDLIST_ABSOLUTE list = SHBrowseForFolderW(&info)) {
+    // The picker's own limit (a longer folder can still be typed); the function of every
+    // Windows the program starts on.
+    std::wstring path(MAX_PATH + 1, L'\0');
+    if (SHGetPathFromIDListW(list, path.data())) {
+      path.resize(wcslen(path.c_str()));
+      const int n = WideCharToMultiByte(CP_UTF8, 0, path.c_str(), static_cast<int>(path.size()),
+                                        nullptr, 0, nullptr, nullptr);
+      std::string utf8(static_cast<std::size_t>(n), '\0');
+      WideCharToMultiByte(CP_UTF8, 0, path.c_str(), static_cast<int>(path.size()), utf8.data(), n,
+                          nullptr, nullptr);
+      chosen = std::move(utf8);
+    }
+    CoTaskMemFree(list);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return chosen;
 }
 
 }  // namespace vigilon::platform

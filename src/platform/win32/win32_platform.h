@@ -39,6 +39,7 @@ class Win32Platform : public Platform {
   void DestroyIcon(IconHandle icon) override;
   bool ShowHelp(const std::string& helpFile, uint32_t command, uint32_t context) override;
   bool SetClipboardText(const std::string& text) override;
+  std::optional<std::string> BrowseForFolder(const std::string& title) override;
 
  private:
   void* clipboardOwner_ = nullptr;     // a message-only window, made at the first copy

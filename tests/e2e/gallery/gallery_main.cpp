@@ -49,6 +49,7 @@ class GalleryPlatform final : public vigilon::platform::Platform {
   }
   bool ShowHelp(const std::string&, uint32_t, uint32_t) override { return false; }
   bool SetClipboardText(const std::string&) override { return false; }  // nothing to copy
+  std::optional<std::string> BrowseForFolder(const std::string&) override { return {}; }
 };
 
 }  // namespace
