@@ -131,6 +131,11 @@ void frmvigilon::IconMenuExit_Click() {
 }
 
 void frmvigilon::mExit_Click() {
+  GiveChipBack();
+  runtime().End();
+}
+
+void frmvigilon::GiveChipBack() {
   chip::MonitorChip& c = run_.chip;
   c.RestoreStoppedFans();
   // The beeper stays silent after the program.
@@ -141,7 +146,6 @@ void frmvigilon::mExit_Click() {
   }
   // The monitor device goes back to how start-up found it.
   c.RestoreMonitorDevice(run_.SuperIoActivation);
-  runtime().End();
 }
 
 void frmvigilon::Form_Unload() {

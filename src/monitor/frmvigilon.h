@@ -66,8 +66,13 @@ class frmvigilon : public ui::Form {
   ui::SysInfo SysInfo1;
   ui::CommonDialog cdgHelp;
 
+  // What Exit leaves the chip as: no fan stopped, the beeper silent, the monitor device as
+  // start-up found it. Also for an end of the program it did not choose itself.
+  void GiveChipBack();
+
   // The power moments.
   void SysInfo1_PowerQuerySuspend(bool& cancel);
+  void SysInfo1_PowerSuspend();
   void SysInfo1_PowerResume();
 
  protected:
@@ -138,6 +143,7 @@ class frmvigilon : public ui::Form {
   bool silentNow_ = false;
   // Seconds the program has run since the system asked to suspend.
   int secondsSuspended_ = 0;
+  int suspendLapseSeconds_ = 0;  // how long a pause waits for a resume
   // ItemEnabled as the rows last showed it.
   std::array<bool, items::kItemCount> Watched{};
 };

@@ -373,6 +373,17 @@ TEST(Power, ASuspendThatNeverComesEndsAndOneInsideTheSettlingTimeStopsIt) {
   EXPECT_FALSE(s.run.MonitorSuspended);
   EXPECT_TRUE(monitoringRuns());
 
+  // An announced suspend that no resume follows while the program runs (posted by another
+  // program) ends sooner, counted from the last announcement.
+  w.DeliverPowerNotice(PowerNotice::QuerySuspend);
+  s.runtime.Advance(20000);
+  w.DeliverPowerNotice(PowerNotice::Suspend);
+  s.runtime.Advance(25000);
+  EXPECT_TRUE(s.run.MonitorSuspended);
+  s.runtime.Advance(20000);
+  EXPECT_FALSE(s.run.MonitorSuspended);
+  EXPECT_TRUE(monitoringRuns());
+
   // A new suspend inside the ten seconds after a resume stops the settling there.
   w.DeliverPowerNotice(PowerNotice::Suspend);
   w.DeliverPowerNotice(PowerNotice::ResumeAutomatic);
