@@ -134,7 +134,14 @@ struct Measurement {
   uint32_t allocations = 0, fileOpens = 0, driverFileOpens = 0;  // at the cycle's start
 } g_measurement;
 
-void CycleStarts() {
+// What each cycle of the monitoring timer cost, added to the shared counters.
+class CycleCounter final : public CycleObserver {
+ public:
+  void CycleStarts() override;
+  void CycleEnded(const CycleReadings& cycle) override;
+} g_counter;
+
+void CycleCounter::CycleStarts() {
   Measurement& m = g_measurement;
   if (!m.driverCounted) {
     // The driver is loaded by start-up, after Install.
@@ -147,7 +154,7 @@ void CycleStarts() {
   m.driverFileOpens = Read(g_driverFileOpens);
 }
 
-void CycleEnded() {
+void CycleCounter::CycleEnded(const CycleReadings& /*cycle*/) {
   const Measurement& m = g_measurement;
   Counters& c = *m.shared;
   c.allocations += Read(g_allocations) - m.allocations;
@@ -179,7 +186,7 @@ void Install(RunState& run) {
   g_measurement.shared = static_cast<Counters*>(view);
   *g_measurement.shared = Counters{};
   CountFileOpens<&g_fileOpens>(GetModuleHandleA(nullptr));
-  run.hooks.TimedCycle = [](bool ended) { ended ? CycleEnded() : CycleStarts(); };
+  run.observers.push_back(&g_counter);
 }
 
 }  // namespace vigilon::measure

@@ -20,7 +20,8 @@ frmvigilon::frmvigilon(ui::Runtime& runtime, RunState& run)
       panel_(run),
       warnings_(runtime, run),
       config_(runtime, run),
-      about_(runtime) {
+      about_(runtime),
+      cycle_(run, panel_, warnings_, *this) {
   using ui::Args;
   Create(panel_.Specs());
   Create({
@@ -142,7 +143,7 @@ void frmvigilon::SetUpRows() {
 void frmvigilon::InitLimitRows() {
   panel_.InitVoltageControls();
   panel_.InitFanControls();
-  HoldRowsOfFansSwitchedOff();
+  cycle_.smartFan().HoldRowsOfFansSwitchedOff();
   panel_.InitTemperatureControls();
   UpdateCaseOpenLabel();
 }
@@ -163,9 +164,7 @@ void frmvigilon::SecCount_Timer() {
   ++PollSecondCount;
   if (PollSecondCount >= run_.items.PollInterval) {
     PollSecondCount = 0;
-    if (run_.hooks.TimedCycle) run_.hooks.TimedCycle(false);
     PollSensors();
-    if (run_.hooks.TimedCycle) run_.hooks.TimedCycle(true);
   }
 }
 
@@ -186,16 +185,27 @@ void frmvigilon::RefreshPanelEnable() {
     Watched[k] = watched;
   }
   // Nor does a fan the smart fan stopped stay stopped once it no longer steers it.
-  ReleaseUnsteeredFans();
+  cycle_.smartFan().ReleaseUnsteeredFans();
 }
 
 void frmvigilon::UpdateCaseOpenLabel() {
   panel_.UpdateCaseOpenLabel();
 }
 
+void frmvigilon::SetEyeIcon(const char* file) {
+  if (const platform::IconHandle icon = run_.icons.Get(file)) SetSharedIcon(icon);
+  run_.TrayIconData.hIcon = this->icon();
+  // Sent whether or not the entry is shown; only its icon changes.
+  platform().ShellNotifyIcon(platform::NotifyOp::Modify, run_.TrayIconData);
+}
+
+void frmvigilon::ShowPollInterval() {
+  Text1.SetText(std::to_string(run_.items.PollInterval));
+}
+
 void frmvigilon::HScroll1_Change() {
   run_.items.PollInterval = static_cast<int16_t>(HScroll1.value());
-  Text1.SetText(std::to_string(run_.items.PollInterval));
+  ShowPollInterval();
 }
 
 void frmvigilon::Option1_Click() {

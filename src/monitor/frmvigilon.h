@@ -1,11 +1,12 @@
-// The main window: the readings against their limits, the timers that drive monitoring, the
-// polling cycle with its processing steps, and the program's commands.
+// The main window: the readings against their limits, the timers that drive monitoring (the
+// cycle itself is its own class), and the program's commands.
 #pragma once
 
 #include <array>
 
 #include "config/frmconfig.h"
 #include "limits/limit_panel.h"
+#include "monitor/monitoring_cycle.h"
 #include "run/run_state.h"
 #include "shell/frmAbout.h"
 #include "ui/controls.h"
@@ -18,24 +19,25 @@ inline constexpr const char* kMainWindowTitle = "Norvane Vigilon Ver " VIGILON_T
 // Follows the title while the monitor chip does not answer.
 inline constexpr const char* kSilentTitleSuffix = "  -  the monitor chip does not answer";
 
-class frmvigilon : public ui::Form {
+class frmvigilon : public ui::Form, private CycleWindow {
  public:
   frmvigilon(ui::Runtime& runtime, RunState& run);
   ~frmvigilon() override;
 
-  // One monitoring cycle.
-  void PollSensors();
-  void ProcessVoltage();
-  void ProcessTemperature();
-  void ProcessSmartFan();
-  void ProcessCaseOpen();
-  void ProcessFan();
+  // One monitoring cycle: the cycle's own, by the window's names.
+  void PollSensors() { cycle_.PollSensors(); }
+  void ProcessVoltage() { cycle_.ProcessVoltage(); }
+  void ProcessTemperature() { cycle_.ProcessTemperature(); }
+  void ProcessSmartFan() { cycle_.ProcessSmartFan(); }
+  void ProcessCaseOpen() { cycle_.ProcessCaseOpen(); }
+  void ProcessFan() { cycle_.ProcessFan(); }
+  MonitoringCycle& cycle() { return cycle_; }
   void UpdateCaseOpenLabel();
 
   void ShowWarning(int item);
   void CloseWarning(int item);
   // Rows follow ItemEnabled; the unit's scale-end labels follow the rows at once.
-  void RefreshPanelEnable();
+  void RefreshPanelEnable() override;
 
   limits::LimitPanel& panel() { return panel_; }
   warnings::WarningDialogs& warnings() { return warnings_; }
@@ -101,46 +103,28 @@ class frmvigilon : public ui::Form {
   void Option2_Click();
   void SetUnit(bool celsius);
   void UnitPicture_Click(bool celsius);
-  void SelectUnitButtons();
+  void SelectUnitButtons() override;
   // An eye icon of the program folder (loaded at its first use) as the window's and the tray
   // entry's icon; a file that cannot be loaded keeps the icon shown.
-  void SetEyeIcon(const char* file);
-  void SetStatus(ui::Label& label, bool inLimits, int item);
-  // The readings blank, as while the system suspends.
-  void BlankReadings();
-  // Whether the system has asked to suspend, even in the middle of this cycle; if so the
-  // readings blank and the cycle goes no further.
-  bool SuspendCame();
-  // The chip has stopped answering: the readings blank and the title and tray tip say so.
-  void ChipFellSilent();
-  // It answers again: programmed anew, and the title and tray tip say nothing more of it.
-  void ChipAnswersAgain();
-  // Whether the chip answered the access just made; if not, this cycle uses no reading more.
-  bool Answered();
+  void SetEyeIcon(const char* file) override;
+  void ChipFellSilent() { cycle_.ChipFellSilent(); }
   // The title and the tray tip say whether the chip answers.
-  void ShowChipSilence(bool silent);
+  void ShowChipSilence(bool silent) override;
   void SetTrayTip(const char* tip);
   // The chip answers again after reading all ones: its limits, fan inputs, beeps and
   // monitoring as the program holds them.
-  void ProgramChipAgain();
+  void ProgramChipAgain() override;
+  void ShowPollInterval() override;
   // The core rail's limits from the processor's VID pins, when the chip answers.
   void TakeVidLimits();
-  void SmartFanByOutputBits();
-  void SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_t scale);
-  void SwitchFanOff(int16_t fan);
-  // A fan the program switched off whose sensor or fan item is no longer monitored runs again.
-  void ReleaseUnsteeredFans();
-  void HoldRowsOfFansSwitchedOff();
-  void SwitchFanOn(int16_t fan);
 
   RunState& run_;
   limits::LimitPanel panel_;
   warnings::WarningDialogs warnings_;
   config::ConfigDialog config_;
   ui::FormSlot<shell::frmAbout> about_;
+  MonitoringCycle cycle_;
   int16_t PollSecondCount = 0;
-  // The chip stopped answering during the present cycle.
-  bool silentNow_ = false;
   // Seconds the program has run since the system asked to suspend.
   int secondsSuspended_ = 0;
   int suspendLapseSeconds_ = 0;  // how long a pause waits for a resume

@@ -75,7 +75,7 @@ void frmvigilon::ProgramChipAgain() {
   run_.chip.Set_Fan_Status();
   // A fan given back meanwhile (its sensor left monitoring) would otherwise stay stopped.
   run_.chip.ReprogramFanDrive();
-  ReleaseUnsteeredFans();
+  cycle_.smartFan().ReleaseUnsteeredFans();
   InitLimitRows();
   if (run_.MonitorSuspended) return;  // the end of the settling time does the rest
   run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);

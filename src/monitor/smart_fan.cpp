@@ -1,8 +1,9 @@
 // The smart fan: fans switched off and on from the temperatures. The first model drives fan 3's
 // output bits from its first sensor's own limits; the others run a small state machine per
 // channel over the model's fixed thresholds.
+#include "monitor/smart_fan.h"
+
 #include "items/conversions.h"
-#include "monitor/frmvigilon.h"
 
 namespace vigilon {
 
@@ -10,7 +11,7 @@ namespace {
 constexpr int16_t kFullDuty = 255;
 }  // namespace
 
-void frmvigilon::ProcessSmartFan() {
+void SmartFan::ProcessSmartFan() {
   const chip::ChipTraits& model = run_.traits();
   if (run_.MonitorSuspended) return;
   if (model.smartFan == chip::SmartFanKind::OutputBits) {
@@ -30,7 +31,7 @@ void frmvigilon::ProcessSmartFan() {
 using chip::kOutputsFan;
 using chip::kOutputsFanRow;
 
-void frmvigilon::SmartFanByOutputBits() {
+void SmartFan::SmartFanByOutputBits() {
   constexpr int kRow = kOutputsFanRow;
   // A sensor nobody watches keeps its last reading on the slider: steering from it could hold
   // the fan off for good.
@@ -50,7 +51,7 @@ void frmvigilon::SmartFanByOutputBits() {
   }
 }
 
-void frmvigilon::SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_t scale) {
+void SmartFan::SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_t scale) {
   items::ItemTables& t = run_.items;
   chip::SmartFanTables& s = run_.smartFan;
   if (fan < 1 || fan > 3) return;
@@ -105,7 +106,7 @@ void frmvigilon::SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int1
   }
 }
 
-void frmvigilon::ReleaseUnsteeredFans() {
+void SmartFan::ReleaseUnsteeredFans() {
   const items::ItemFlags& on = run_.items.ItemEnabled;
   if (run_.traits().smartFan == chip::SmartFanKind::OutputBits) {
     if (on[items::kFirstTempItem] == 1 || !run_.chip.StoppedByProgram(kOutputsFan)) return;
@@ -135,7 +136,7 @@ void frmvigilon::ReleaseUnsteeredFans() {
 // The rows set up anew take the chip's counts, which may be older than the program's stop of a
 // fan (a chip stopped in a pause, or one that did not answer): a fan the program holds off keeps
 // a row that accepts it all the same.
-void frmvigilon::HoldRowsOfFansSwitchedOff() {
+void SmartFan::HoldRowsOfFansSwitchedOff() {
   if (run_.traits().smartFan == chip::SmartFanKind::OutputBits) {
     if (run_.chip.StoppedByProgram(kOutputsFan)) panel_.AcceptStoppedFan(kOutputsFanRow);
     return;
@@ -144,12 +145,12 @@ void frmvigilon::HoldRowsOfFansSwitchedOff() {
     if (run_.chip.StoppedByProgram(fan)) panel_.AcceptStoppedFan(fan - 1);
 }
 
-void frmvigilon::SwitchFanOff(int16_t fan) {
+void SmartFan::SwitchFanOff(int16_t fan) {
   panel_.AcceptStoppedFan(fan - 1);
   run_.chip.SetFanDuty(run_.items.ItemEnabled, fan, 0);
 }
 
-void frmvigilon::SwitchFanOn(int16_t fan) {
+void SmartFan::SwitchFanOn(int16_t fan) {
   panel_.RestoreFanLimit(fan - 1);
   run_.chip.SetFanDuty(run_.items.ItemEnabled, fan, kFullDuty);
 }

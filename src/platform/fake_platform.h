@@ -42,6 +42,11 @@ class FakePlatform : public Platform {
   std::set<std::string> files;  // names present in the program folder, without a separator
   InstanceCheck instance;       // what the single-instance check answers
   bool exitWindowsResult = true;
+  // The wall clock: the base, plus whatever the hook says has passed (a system test points it
+  // at the headless runtime's virtual clock, so that virtual time moves the wall clock too).
+  int64_t unixMsBase = 1'780'000'000'000;  // a moment in June 2026
+  std::function<uint64_t()> elapsedMs;
+  int32_t utcOffsetMinutes = 60;
   bool helpViewer = true;  // whether a help viewer takes the requests
 
   // Recorded calls.
@@ -79,6 +84,10 @@ class FakePlatform : public Platform {
   void Sleep(uint32_t milliseconds) override {
     if (recordCalls) sleeps.push_back(milliseconds);
   }
+  int64_t UnixTimeMs() override {
+    return unixMsBase + (elapsedMs ? static_cast<int64_t>(elapsedMs()) : 0);
+  }
+  int32_t UtcOffsetMinutes(int64_t /*unixMs*/) override { return utcOffsetMinutes; }
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
   bool ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) override;
   IconHandle LoadIconFile(const std::string& name) override;

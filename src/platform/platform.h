@@ -70,6 +70,10 @@ class Platform {
   virtual InstanceCheck CheckSingleInstance() = 0;
 
   virtual void Sleep(uint32_t milliseconds) = 0;
+  // The wall clock: milliseconds since 1970-01-01 UTC, and the local time's offset from UTC at
+  // that moment (daylight saving included), in minutes east of Greenwich.
+  virtual int64_t UnixTimeMs() = 0;
+  virtual int32_t UtcOffsetMinutes(int64_t unixMs) = 0;
   // Asks the operating system to end the session; the result is not used by the system.
   virtual bool ExitWindowsEx(uint32_t flags, uint32_t reserved) = 0;
 

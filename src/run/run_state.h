@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "chip/chip_model.h"
 #include "chip/monitor_chip.h"
@@ -14,12 +15,15 @@
 #include "items/settings_file.h"
 #include "platform/icon_files.h"
 #include "platform/platform.h"
+#include "run/cycle_readings.h"
 
 namespace vigilon {
 
 struct RunState {
   RunState(chip::PortIo& io, platform::Platform& platform, items::SettingsFiles& files)
-      : chip(io), platform(platform), files(files), icons(platform) {}
+      : chip(io), platform(platform), files(files), icons(platform) {
+    observers.reserve(kObserverRoom);
+  }
   RunState(const RunState&) = delete;
   RunState& operator=(const RunState&) = delete;
 
@@ -63,10 +67,12 @@ struct RunState {
     // The configuration dialog (created, not shown, if need be) takes an item's Enable away.
     std::function<void(int item)> DisableInConfig;
     std::function<void(const std::string& text)> SetCaseOpenCaption;
-    // Told as each cycle of the seconds timer starts (false) and when it has ended (true): a
-    // measurement build counts what the cycle cost in between.
-    std::function<void(bool ended)> TimedCycle;
   } hooks;
+
+  // Told of every monitoring cycle, in the order added; each outlives the run's cycles. The
+  // room is made once, so that adding one in a running program allocates nothing.
+  static constexpr std::size_t kObserverRoom = 8;
+  std::vector<CycleObserver*> observers;
 
   void RefreshPanelEnable() {
     if (hooks.RefreshPanelEnable) hooks.RefreshPanelEnable();

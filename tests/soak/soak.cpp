@@ -95,6 +95,7 @@ struct SoakPlatform : platform::FakePlatform {
 struct Instance {
   Instance(sim::ChipSim& chip, items::MemoryFiles& files) : io(chip), run(io, platform, files) {
     platform.files = {"eye.ico", "eye0.ico", "eye1.ico", "eye2.ico"};
+    platform.elapsedMs = [this] { return runtime.now(); };
   }
   chip::SimPortIo io;
   SoakPlatform platform;

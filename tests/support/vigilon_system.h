@@ -28,6 +28,7 @@ class VigilonSystem {
   explicit VigilonSystem(sim::Config config = {})
       : chip(config), io(chip), run(io, platform, files) {
     platform.files = {"eye.ico", "eye0.ico", "eye1.ico", "eye2.ico"};
+    platform.elapsedMs = [this] { return runtime.now(); };
   }
   VigilonSystem(const VigilonSystem&) = delete;
   VigilonSystem& operator=(const VigilonSystem&) = delete;

@@ -69,6 +69,7 @@ struct System {
     run.items.ItemEnabled.fill(1);
     run.items.ItemWErr3.fill(1);
     run.hooks.SetCaseOpenCaption = [this](const std::string& text) { captions.push_back(text); };
+    platform.elapsedMs = [this] { return runtime.now(); };
   }
   void High(int item) {
     run.items.ItemWErr1[item] = 1;

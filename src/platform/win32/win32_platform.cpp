@@ -100,6 +100,40 @@ void Win32Platform::Sleep(uint32_t milliseconds) {
   ::Sleep(milliseconds);
 }
 
+namespace {
+// FILETIME counts 100 ns from 1601-01-01; the Unix epoch is this many of them later.
+constexpr int64_t kUnixEpochAsFileTime = 116444736000000000LL;
+constexpr int64_t kFileTimePerMs = 10000;
+
+int64_t FileTimeTicks(const FILETIME& time) {
+  return static_cast<int64_t>((static_cast<uint64_t>(time.dwHighDateTime) << 32) |
+                              time.dwLowDateTime);
+}
+}  // namespace
+
+int64_t Win32Platform::UnixTimeMs() {
+  FILETIME now{};
+  GetSystemTimeAsFileTime(&now);
+  return (FileTimeTicks(now) - kUnixEpochAsFileTime) / kFileTimePerMs;
+}
+
+int32_t Win32Platform::UtcOffsetMinutes(int64_t unixMs) {
+  // The zone's rule for that moment, daylight saving included: the moment as local time, less
+  // the moment itself.
+  const auto ticks = static_cast<uint64_t>(unixMs * kFileTimePerMs + kUnixEpochAsFileTime);
+  const FILETIME utcTime{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+  SYSTEMTIME utc{};
+  SYSTEMTIME local{};
+  FILETIME localTime{};
+  if (!FileTimeToSystemTime(&utcTime, &utc) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) ||
+      !SystemTimeToFileTime(&local, &localTime))
+    return 0;
+  const int64_t minutes =
+      (FileTimeTicks(localTime) - FileTimeTicks(utcTime)) / (kFileTimePerMs * 60000);
+  return static_cast<int32_t>(minutes);
+}
+
 bool Win32Platform::ExitWindowsEx(uint32_t flags, uint32_t reserved) {
   return ::ExitWindowsEx(flags, reserved) != FALSE;
 }

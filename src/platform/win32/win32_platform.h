@@ -19,6 +19,8 @@ class Win32Platform : public Platform {
   bool FileExistsInProgramFolder(const std::string& name) override;
   InstanceCheck CheckSingleInstance() override;
   void Sleep(uint32_t milliseconds) override;
+  int64_t UnixTimeMs() override;
+  int32_t UtcOffsetMinutes(int64_t unixMs) override;
   bool ExitWindowsEx(uint32_t flags, uint32_t reserved) override;
   bool ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) override;
   IconHandle LoadIconFile(const std::string& name) override;

@@ -34,6 +34,9 @@ class GalleryPlatform final : public vigilon::platform::Platform {
   }
   vigilon::platform::InstanceCheck CheckSingleInstance() override { return {}; }
   void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
+  // No monitoring cycle runs in the gallery: nothing asks it the time.
+  int64_t UnixTimeMs() override { return 0; }
+  int32_t UtcOffsetMinutes(int64_t) override { return 0; }
   bool ExitWindowsEx(uint32_t, uint32_t) override { return false; }  // never from the gallery
   bool ShellNotifyIcon(vigilon::platform::NotifyOp,
                        const vigilon::platform::NotifyIconRecord&) override {

@@ -1,10 +1,9 @@
 // The monitoring cycle: the voltage, temperature and fan steps, the status registers, the icon
-// animation and the interval text.
-#include <string>
+// animation and the interval text; the record of what the cycle read, and its observers.
+#include "monitor/monitoring_cycle.h"
 
 #include "items/conversions.h"
 #include "items/number_format.h"
-#include "monitor/frmvigilon.h"
 
 namespace vigilon {
 
@@ -13,39 +12,42 @@ using items::FormatFixed;
 namespace {
 constexpr const char* kBlank = "------";
 constexpr uint32_t kCyclePauseMs = 500;
+
+// A temperature slider's scale value in degrees Celsius.
+double TempScaleDegrees(int sensor, int scaleValue) {
+  return static_cast<double>(scaleValue - limits::TempScaleOffset(sensor)) /
+         limits::TempScaleStep(sensor);
+}
 }  // namespace
 
-void frmvigilon::SetEyeIcon(const char* file) {
-  if (const platform::IconHandle icon = run_.icons.Get(file)) SetSharedIcon(icon);
-  run_.TrayIconData.hIcon = this->icon();
-  // Sent whether or not the entry is shown; only its icon changes.
-  platform().ShellNotifyIcon(platform::NotifyOp::Modify, run_.TrayIconData);
-}
+MonitoringCycle::MonitoringCycle(RunState& run, limits::LimitPanel& panel,
+                                 warnings::WarningDialogs& warnings, CycleWindow& window)
+    : run_(run), panel_(panel), warnings_(warnings), window_(window), smartFan_(run, panel) {}
 
-void frmvigilon::SetStatus(ui::Label& label, bool inLimits, int item) {
+void MonitoringCycle::SetStatus(ui::Label& label, bool inLimits, int item) {
   if (inLimits) {
-    CloseWarning(item);
+    warnings_.CloseWarning(item);
     label.SetBackColor(limits::kInLimits);
   } else {
-    ShowWarning(item);
+    warnings_.ShowWarning(item);
     label.SetBackColor(limits::kOutOfLimits);
   }
 }
 
-void frmvigilon::BlankReadings() {
+void MonitoringCycle::BlankReadings() {
   for (auto& label : panel_.lblStatusV) label.SetCaption(kBlank);
   for (auto& label : panel_.lblStatusT) label.SetCaption(kBlank);
   for (auto& label : panel_.lblFanSpeed) label.SetCaption(kBlank);
   panel_.lblCaseOpen.SetCaption("");
 }
 
-bool frmvigilon::Answered() {
+bool MonitoringCycle::Answered() {
   if (run_.chip.answering()) return true;
   silentNow_ = true;
   return false;
 }
 
-bool frmvigilon::SuspendCame() {
+bool MonitoringCycle::SuspendCame() {
   if (!run_.MonitorSuspended) return false;
   // Nothing of the chip is touched: its status registers clear when read, and the alarms they
   // latch meanwhile are the next full cycle's.
@@ -53,28 +55,58 @@ bool frmvigilon::SuspendCame() {
   return true;
 }
 
-void frmvigilon::ChipFellSilent() {
+void MonitoringCycle::ChipFellSilent() {
   // Whatever is written meanwhile never reaches it: it is programmed anew once it answers.
   run_.ChipSilent = true;
   BlankReadings();
-  ShowChipSilence(true);
+  window_.ShowChipSilence(true);
 }
 
-void frmvigilon::ChipAnswersAgain() {
+void MonitoringCycle::ChipAnswersAgain() {
   run_.ChipSilent = false;
-  ProgramChipAgain();
-  ShowChipSilence(false);
+  window_.ProgramChipAgain();
+  window_.ShowChipSilence(false);
 }
 
-void frmvigilon::PollSensors() {
-  if (SuspendCame()) return;
+void MonitoringCycle::BeginRecord() {
+  record_.sequence += 1;
+  record_.unixMs = run_.platform.UnixTimeMs();
+  record_.utcOffsetMinutes = run_.platform.UtcOffsetMinutes(record_.unixMs);
+  record_.outcome = CycleOutcome::Complete;
+  for (int k = 0; k < items::kItemCount; ++k) {
+    ItemReading& item = record_.items[static_cast<std::size_t>(k)];
+    item = ItemReading{};
+    item.present = run_.items.ItemPresent[k] == 1;
+    item.monitored = run_.items.ItemEnabled[k] == 1;
+  }
+}
+
+void MonitoringCycle::PollSensors() {
+  const bool outermost = depth_ == 0;
+  if (outermost) {
+    for (CycleObserver* observer : run_.observers) observer->CycleStarts();
+    BeginRecord();
+  }
+  ++depth_;
+  const CycleOutcome outcome = Poll();
+  --depth_;
+  if (!outermost) return;
+  record_.outcome = outcome;
+  // Nothing a silent chip said counts, not even what it said before it fell silent.
+  if (outcome == CycleOutcome::ChipSilent)
+    for (ItemReading& item : record_.items) item.read = false;
+  for (CycleObserver* observer : run_.observers) observer->CycleEnded(record_);
+}
+
+CycleOutcome MonitoringCycle::Poll() {
+  if (SuspendCame()) return CycleOutcome::Suspended;
   // Another program that keeps the shared bus costs this cycle one wait at most.
   run_.chip.NewMoment();
   silentNow_ = false;
   // A chip that was silent is programmed anew before anything is read from it: the writes it
   // missed may include its start, and its readings would then still be those of before.
   if (run_.ChipSilent && run_.chip.ReadChipId() == run_.ChipId) ChipAnswersAgain();
-  SetEyeIcon("\\eye2.ico");
+  window_.SetEyeIcon("\\eye2.ico");
   // A suspend can come in the middle of a cycle: the shell's icon call and a warning dialog
   // let its notice in. Each step, and each item inside it, asks again before it touches the
   // chip, and so does the rest of the cycle. A chip that stops answering is seen at the bank
@@ -84,21 +116,21 @@ void frmvigilon::PollSensors() {
   if (!silentNow_) ProcessTemperature();
   if (!silentNow_) ProcessSmartFan();
   if (!silentNow_) {
-    SetEyeIcon("\\eye1.ico");
+    window_.SetEyeIcon("\\eye1.ico");
     ProcessCaseOpen();
   }
   if (!silentNow_) ProcessFan();
-  if (SuspendCame()) return;
+  if (SuspendCame()) return CycleOutcome::CutShort;
   if (silentNow_) {
     ChipFellSilent();
-    return;
+    return CycleOutcome::ChipSilent;
   }
-  SetEyeIcon("\\eye0.ico");
-  if (SuspendCame()) return;
-  RefreshPanelEnable();
-  SelectUnitButtons();
-  SetEyeIcon("\\eye.ico");
-  if (SuspendCame()) return;
+  window_.SetEyeIcon("\\eye0.ico");
+  if (SuspendCame()) return CycleOutcome::CutShort;
+  window_.RefreshPanelEnable();
+  window_.SelectUnitButtons();
+  window_.SetEyeIcon("\\eye.ico");
+  if (SuspendCame()) return CycleOutcome::CutShort;
 
   // The interrupt status registers are read, and the values dropped, at the end of every cycle.
   // No alarm sets bit 7 of the second one: all ones there means the chip has stopped answering
@@ -107,18 +139,19 @@ void frmvigilon::PollSensors() {
   // resume.
   if (run_.chip.ReadInterruptStatus() == 0xFF) {
     ChipFellSilent();
-    return;
+    return CycleOutcome::ChipSilent;
   }
   if (run_.ChipSilent) ChipAnswersAgain();
 
-  platform().Sleep(kCyclePauseMs);
-  SetEyeIcon("\\eye0.ico");
-  SetEyeIcon("\\eye1.ico");
-  SetEyeIcon("\\eye2.ico");
-  Text1.SetText(std::to_string(run_.items.PollInterval));
+  run_.platform.Sleep(kCyclePauseMs);
+  window_.SetEyeIcon("\\eye0.ico");
+  window_.SetEyeIcon("\\eye1.ico");
+  window_.SetEyeIcon("\\eye2.ico");
+  window_.ShowPollInterval();
+  return CycleOutcome::Complete;
 }
 
-void frmvigilon::ProcessVoltage() {
+void MonitoringCycle::ProcessVoltage() {
   const items::ItemTables& t = run_.items;
   for (int i = 0; i < limits::kVolts; ++i) {
     if (run_.MonitorSuspended) return;
@@ -133,15 +166,22 @@ void frmvigilon::ProcessVoltage() {
     const float volts = scale == items::VoltScale::Offset
                             ? items::CalRealNegVoltage(static_cast<int16_t>(i), v)
                             : t.VoltFactor[i] * static_cast<float>(sld.value());
-    panel_.lblStatusV[i].SetCaption(FormatFixed(volts, 2));
     const int s = sld.value();
     const int low = sld.selStart();
     const int high = sld.selStart() + sld.selLength();
-    SetStatus(panel_.lblStatusV[i], !(s > high || s < low), i);
+    ItemReading& r = record_.items[static_cast<std::size_t>(i)];
+    r.read = true;
+    r.raw = v;
+    r.value = volts;
+    r.low = items::VoltsFromScale(scale, i, low, t.VoltFactor[i]);
+    r.high = items::VoltsFromScale(scale, i, high, t.VoltFactor[i]);
+    r.inLimits = !(s > high || s < low);
+    panel_.lblStatusV[i].SetCaption(FormatFixed(volts, 2));
+    SetStatus(panel_.lblStatusV[i], r.inLimits, i);
   }
 }
 
-void frmvigilon::ProcessTemperature() {
+void MonitoringCycle::ProcessTemperature() {
   const items::ItemTables& t = run_.items;
   const bool celsius = items::IsTrue(t.TempInCelsius);
   for (int sensor = 0; sensor < limits::kTemps; ++sensor) {
@@ -163,17 +203,23 @@ void frmvigilon::ProcessTemperature() {
     }
     ui::Slider& sld = panel_.sldTemp[sensor];
     sld.SetValue(scaleValue);
-    panel_.lblStatusT[sensor].SetCaption(
-        FormatFixed(celsius ? degrees : items::CelsiusToFahrenheit(degrees), 2));
     // Only heat warns: a reading below the band is as good as one inside it.
     const int low = sld.selStart();
     const int high = sld.selStart() + sld.selLength();
-    const bool tooHot = scaleValue >= low && scaleValue > high;
-    SetStatus(panel_.lblStatusT[sensor], !tooHot, item);
+    ItemReading& r = record_.items[static_cast<std::size_t>(item)];
+    r.read = true;
+    r.raw = raw.whole;
+    r.rawHalf = (raw.half & 0x80) != 0 ? 1 : 0;
+    r.value = degrees;
+    r.high = TempScaleDegrees(sensor, high);
+    r.inLimits = !(scaleValue >= low && scaleValue > high);
+    panel_.lblStatusT[sensor].SetCaption(
+        FormatFixed(celsius ? r.value : items::CelsiusToFahrenheit(r.value), 2));
+    SetStatus(panel_.lblStatusT[sensor], r.inLimits, item);
   }
 }
 
-void frmvigilon::ProcessFan() {
+void MonitoringCycle::ProcessFan() {
   const items::ItemTables& t = run_.items;
   for (int f = 0; f < limits::kFans; ++f) {
     if (run_.MonitorSuspended) return;
@@ -183,30 +229,42 @@ void frmvigilon::ProcessFan() {
     if (!Answered()) return;
     panel_.prbFanSpeed[f].SetValue(255 - c);
     const int limitValue = panel_.updFanLoLimit[f].value();
+    // The lowest limit accepts a stopped fan.
+    const bool acceptsStopped = limitValue == limits::kAcceptsStoppedFan;
+    ItemReading& r = record_.items[static_cast<std::size_t>(item)];
+    r.read = true;
+    r.raw = c;
+    r.value = items::FanRpm(c, t.FanDivisor[f]).value_or(0);
+    r.low = acceptsStopped ? 0 : items::FanLimitRpm(255 - limitValue, t.FanDivisor[f]);
     ui::Label& label = panel_.lblFanSpeed[f];
     if (c == items::kFanCountStopped) {
-      // The lowest limit accepts a stopped fan.
-      const bool accepted = limitValue == 1;
-      label.SetCaption(accepted ? "Fan off" : "low_speed");
-      SetStatus(label, accepted, item);
+      r.inLimits = acceptsStopped;
+      label.SetCaption(acceptsStopped ? "Fan off" : "low_speed");
+      SetStatus(label, r.inLimits, item);
       continue;
     }
-    label.SetCaption(items::FormatThousands(items::FanRpm(c, t.FanDivisor[f]).value_or(0)));
     const int count = c == 0 ? 1 : c;
-    SetStatus(label, !(255 - limitValue < count), item);
+    r.inLimits = !(255 - limitValue < count);
+    label.SetCaption(items::FormatThousands(r.value));
+    SetStatus(label, r.inLimits, item);
   }
 }
 
-void frmvigilon::ProcessCaseOpen() {
+void MonitoringCycle::ProcessCaseOpen() {
   if (run_.MonitorSuspended || run_.items.ItemEnabled[items::kChassisItem] != 1) return;
   const bool opened = run_.chip.ReadChassisOpened();
   if (!Answered()) return;
+  ItemReading& r = record_.items[items::kChassisItem];
+  r.read = true;
+  r.raw = opened ? 1 : 0;
+  r.value = r.raw;
+  r.inLimits = !opened;
   if (opened) {
     panel_.lblCaseOpen.SetCaption("Chassis is opened");
-    ShowWarning(items::kChassisItem);
+    warnings_.ShowWarning(items::kChassisItem);
   } else {
     panel_.lblCaseOpen.SetCaption("Chassis is closed");
-    CloseWarning(items::kChassisItem);
+    warnings_.CloseWarning(items::kChassisItem);
   }
 }
 
