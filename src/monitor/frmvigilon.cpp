@@ -161,6 +161,7 @@ void frmvigilon::SelectUnitButtons() {
 
 void frmvigilon::SecCount_Timer() {
   WatchSuspendQuery();
+  if (trayAddPending_ && visible()) HideToTray();
   ++PollSecondCount;
   if (PollSecondCount >= run_.items.PollInterval) {
     PollSecondCount = 0;

@@ -126,6 +126,9 @@ class frmvigilon : public ui::Form, private CycleWindow {
   MonitoringCycle cycle_;
   int16_t PollSecondCount = 0;
   // Seconds the program has run since the system asked to suspend.
+  // Hides the window to the notification area once the icon is there.
+  void HideToTray();
+  bool trayAddPending_ = false;  // the user hid the window, and its icon has not been added yet
   int secondsSuspended_ = 0;
   int suspendLapseSeconds_ = 0;  // how long a pause waits for a resume
   // ItemEnabled as the rows last showed it.

@@ -110,6 +110,26 @@ TEST(Tray, TheIconComesBackWhenTheShellRestarts) {
   EXPECT_TRUE(s.TrayOps().empty()) << "a shown window has no icon";
 }
 
+// An icon the shell does not take, at hiding or after the shell restarted, never leaves the
+// window hidden without it: it stays (or comes back) shown, and hides once the icon is there.
+TEST(Tray, AnIconTheShellRefusesKeepsTheWindowShownUntilItTakesIt) {
+  Started s;
+  frmvigilon& w = s.window();
+  s.platform.trayAddsRefused = 2;
+  w.Command2.Click();
+  EXPECT_TRUE(w.visible());
+  s.runtime.Advance(1000);
+  EXPECT_TRUE(w.visible()) << "refused again";
+  s.runtime.Advance(1000);
+  EXPECT_FALSE(w.visible());
+
+  s.platform.trayAddsRefused = 1;
+  s.runtime.BroadcastTaskbarCreated();
+  EXPECT_TRUE(w.visible());
+  s.runtime.Advance(1000);
+  EXPECT_FALSE(w.visible());
+}
+
 TEST(WaysOut, ExitSilencesTheChipRunsTheFansAndHandsTheDeviceBack) {
   sim::Config config = ChipOf(sim::Model::ZR430);
   config.monitorActive = false;
