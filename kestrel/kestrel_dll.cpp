@@ -2,7 +2,9 @@
 // configured by kestrel.ini beside the DLL and publish its state in kestrel.state there.
 #include <windows.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -21,6 +23,22 @@ constexpr DWORD kReloadCheckMs = 100;
 constexpr short kLoadFailed = 1;
 constexpr short kConfigInvalid = 2;
 constexpr short kBusFailed = 1;
+// The code of the fault an export raises for an exception from inside the driver (the
+// customer bit set, as the system asks of codes of its own).
+constexpr DWORD kDriverFault = 0xE04B5354;
+
+// An exception must not leave an export: a C call cannot carry it, and on the 32-bit build it
+// ends in this library's own runtime, where the program never hears of it. It ends the process
+// as a fault of the driver instead, which the program's fault handler sees as it sees any.
+template <typename Call>
+auto Guarded(Call call) noexcept -> decltype(call()) {
+  try {
+    return call();
+  } catch (...) {
+    RaiseException(kDriverFault, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    std::abort();  // a non-continuable fault never comes back
+  }
+}
 
 // The folder this DLL was loaded from, with a trailing separator; empty when the system cannot
 // name it whole (a cut path would name another folder).
@@ -187,6 +205,9 @@ class Driver {
     const DWORD now = GetTickCount();
     if (now - lastCheck_ >= kReloadCheckMs) {
       lastCheck_ = now;
+#ifdef KESTREL_FAULT_TRIGGER
+      FaultIfAsked();
+#endif
       const FileStamp stamp = StampOf(iniPath_);
       if (!(stamp == iniStamp_)) {
         iniStamp_ = stamp;
@@ -237,6 +258,35 @@ class Driver {
     lastState_ = std::move(values);
   }
 
+#ifdef KESTREL_FAULT_TRIGGER
+  // Only the tests' build of the library: a file kestrel.fault naming one kind of fault makes
+  // the driver die of it, once, in the middle of a port access.
+  void FaultIfAsked() {
+    if (faulted_) return;
+    const auto kind = ReadWholeFile(folder_ + "kestrel.fault");
+    if (!kind) return;
+    faulted_ = true;
+    if (kind->starts_with("access-violation")) {
+      volatile int* volatile nowhere = nullptr;
+      *nowhere = 1;
+    } else if (kind->starts_with("stack-overflow")) {
+      Deeper(nullptr, 0);
+    } else if (kind->starts_with("abort")) {
+      std::abort();
+    } else if (kind->starts_with("bad-alloc")) {
+      throw std::bad_alloc();
+    }
+  }
+  // Each call keeps a page of its own alive below the caller's, without end.
+  static int Deeper(volatile char* above, int depth) {
+    volatile char frame[4096];
+    frame[0] = above != nullptr ? above[0] : 0;
+    frame[sizeof frame - 1] = static_cast<char>(depth);
+    return depth >= 0 ? Deeper(frame, depth + 1) + frame[sizeof frame - 1] : 0;
+  }
+  bool faulted_ = false;
+#endif
+
   // Stands in for the chip in the state file before any valid configuration was read.
   const sim::ChipSim* EmptyChip() {
     if (!placeholder_) placeholder_.emplace(kestrel::DefaultKestrelConfig());
@@ -268,25 +318,25 @@ Driver& TheDriver() {
 extern "C" {
 
 short __stdcall LoadKestrelVxD(void) {
-  return TheDriver().Load();
+  return Guarded([] { return TheDriver().Load(); });
 }
 short __stdcall UnLoadKestrelVxD(void) {
-  return TheDriver().Unload();
+  return Guarded([] { return TheDriver().Unload(); });
 }
 short __stdcall InitialBus(short mode, unsigned char a, unsigned char b, unsigned char c) {
-  return TheDriver().InitialBus(mode, a, b, c);
+  return Guarded([=] { return TheDriver().InitialBus(mode, a, b, c); });
 }
 unsigned char __stdcall InPortB(short port) {
-  return TheDriver().In(port);
+  return Guarded([=] { return TheDriver().In(port); });
 }
 void __stdcall OutPortB(short port, unsigned char value) {
-  TheDriver().Out(port, value);
+  Guarded([=] { TheDriver().Out(port, value); });
 }
 short __stdcall EnablePri(void) {
-  return TheDriver().EnablePri();
+  return Guarded([] { return TheDriver().EnablePri(); });
 }
 short __stdcall DisablePri(void) {
-  return TheDriver().DisablePri();
+  return Guarded([] { return TheDriver().DisablePri(); });
 }
 
 }  // extern "C"

@@ -36,7 +36,8 @@ int main() {
   platform::Win32BusLock busLock;
   run.chip.ShareBus(&busLock);
   // A run that dies of a fault still gives back the fans it stopped, as every way out does.
-  const platform::LastWords lastWords([&run] { run.chip.RestoreStoppedFans(); });
+  platform::LastWords lastWords(&platform::DriverPortOut);
+  run.chip.OnFansSwitched([&lastWords](const chip::FanRestoreWrites& w) { lastWords.Keep(w); });
   platform::SayLastWordsOnProcessorFaults();
   ui::Win32Runtime runtime(platform);
 #ifdef VIGILON_MEASURE
@@ -65,8 +66,13 @@ int main() {
     if (!text.empty()) platform.MsgBox(text, "", platform::MsgBoxButtons::Ok);
   });
   switch (outcome) {
-    case startup::StartupOutcome::MainWindowShown:
-      return runtime.Run();
+    case startup::StartupOutcome::MainWindowShown: {
+      const int code = runtime.Run();
+      // The loop also ends on a WM_QUIT another program posted, or a message loop that fails:
+      // the program ends then too, and leaves the chip as Exit does.
+      if (!runtime.ended()) mainWindow->Get().GiveChipBack();
+      return code;
+    }
     case startup::StartupOutcome::SecondInstance:
       return 0;
     default:

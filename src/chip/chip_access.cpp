@@ -22,10 +22,18 @@ void ChipAccess::Leave() {
   held_ = false;
 }
 
+void ChipAccess::WriteEntryKey(uint16_t port) {
+  io_.OutPortB(port, kSioEntryKey);
+  io_.OutPortB(port, kSioEntryKey);
+}
+
+void ChipAccess::EnterSuperIoConfiguration() {
+  WriteEntryKey(SuperIoPort);
+}
+
 bool ChipAccess::ProbeSuperIoPort(uint16_t port) {
   const Transaction tx(*this);  // the entry key too: another program must not split the sequence
-  io_.OutPortB(port, kSioEntryKey);
-  io_.OutPortB(port, kSioEntryKey);
+  WriteEntryKey(port);
   io_.OutPortB(port, kSioDeviceId);
   if (io_.InPortB(port + 1) != kSioExpectedId) return false;
   io_.OutPortB(port, kSioRevision);

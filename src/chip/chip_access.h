@@ -48,8 +48,13 @@ class ChipAccess {
   };
 
   // Writes the configuration entry key to `port` and checks the device identifier and revision.
-  // The exit key is never written: the device stays in configuration mode for the run.
+  // The exit key is never written by this program.
   bool ProbeSuperIoPort(uint16_t port);
+  // Begins a configuration sequence on the device found: the entry key again, since another
+  // program's own sequence may have ended with its exit key since ours; a device still in
+  // configuration mode takes the key as an index and ignores it. Call it inside the one
+  // Transaction that spans the whole sequence.
+  void EnterSuperIoConfiguration();
   uint8_t ReadSuperIoReg(uint8_t reg);
   void WriteSuperIoReg(uint8_t reg, uint8_t value);
 
@@ -66,6 +71,7 @@ class ChipAccess {
   void Enter();
   void Leave();
   void SelectLogicalDevice();
+  void WriteEntryKey(uint16_t port);
   PortIo& io_;
   BusLock* lock_ = nullptr;
   int depth_ = 0;

@@ -24,14 +24,15 @@ struct Detection {
 };
 
 // Whether a base address read from the Super-I/O device can hold a monitor: not 0, not among
-// the low ports the mainboard's own devices use, and its index/data pair clear of both
-// configuration pairs.
+// the low ports the mainboard's own devices use, not all ones (what a bus where nothing answers
+// reads), and its index/data pair clear of both configuration pairs.
 bool PlausibleMonitorBase(uint16_t base);
 
 // Probes 0x2E, then 0x4E, activates the monitor device if it was off, learns the monitor's
 // ports (or 0 and 1 without a device), initialises the bus, checks the vendor identifier and
 // resolves the model. On a failure nothing more of the chip is touched, and a device this
-// call switched on is switched off again.
+// call switched on is switched off again. The shared bus is held across each configuration
+// sequence, and every sequence after the probes begins with the entry key.
 Detection DetectChip(MonitorChip& chip);
 
 }  // namespace vigilon::chip

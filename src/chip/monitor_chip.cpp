@@ -305,8 +305,10 @@ void MonitorChip::SetFanOutput(int16_t fan, int16_t first, int16_t second) {
   for (const auto& [mask, flag] : bits) {
     const uint8_t value = access_.ReadChipReg(kFanControl);
     const bool set = (value & mask) != 0;
-    if (flag == 1 && !set) access_.WriteChipReg(kFanControl, value | mask);
-    if (flag != 1 && set) access_.WriteChipReg(kFanControl, value & ~mask);
+    fanControl_ = value;
+    if (flag == 1 && !set) fanControl_ = value | mask;
+    if (flag != 1 && set) fanControl_ = value & ~mask;
+    if (fanControl_ != value) access_.WriteChipReg(kFanControl, fanControl_);
   }
 }
 
@@ -329,12 +331,37 @@ void MonitorChip::SetFanDuty(const ItemFlagBytes& enabled, int16_t fan, int16_t 
   const bool stopped = (value & 0xFF) == 0;
   dutyStopped_[static_cast<std::size_t>(fan)] = stopped;
   if (stopped) CountFollowsStop(fan);
+  FansSwitched();
 }
 
 void MonitorChip::RunFan3ByOutputs(bool on) {
   SetFanOutput(kOutputsFan, 0, on ? 1 : 0);
   outputsStopped_ = !on;
   if (!on) CountFollowsStop(kOutputsFan);
+  FansSwitched();
+}
+
+void MonitorChip::FansSwitched() {
+  if (!fansSwitched_) return;
+  // The same writes WriteFanPwm and RunFan3ByOutputs(true) make, without the reads: bank 0
+  // (the vendor-half bit only matters to the identifier's reads), then each stopped fan.
+  FanRestoreWrites list;
+  const uint16_t index = access_.MonitorPort;
+  const auto write = [&](uint8_t reg, uint8_t value) {
+    list.Add(index, reg);
+    list.Add(static_cast<uint16_t>(index + 1), value);
+  };
+  write(kBankSelect, 0);
+  for (int16_t fan = 1; fan <= 3; ++fan) {
+    if (!dutyStopped_[static_cast<std::size_t>(fan)]) continue;
+    const int16_t selector = traits().fanPwmSelect[static_cast<std::size_t>(fan)];
+    write(traits().dutyRegister[static_cast<std::size_t>(selector)], kFullDuty);
+  }
+  if (outputsStopped_) {
+    const uint8_t low = FanOutputLowBit(kOutputsFan);
+    write(kFanControl, static_cast<uint8_t>((fanControl_ & ~low) | (low << 1)));
+  }
+  fansSwitched_(list);
 }
 
 std::size_t MonitorChip::RowOfFan(int16_t fan) const {
@@ -363,6 +390,7 @@ void MonitorChip::RunFanFull(int16_t fan) {
     outputsStopped_ = !answering();
     if (answering()) RanAgain(fan);
   }
+  FansSwitched();
 }
 
 void MonitorChip::RestoreStoppedFans() {
@@ -405,12 +433,16 @@ void MonitorChip::RunEveryDrivenFan(bool countsCurrent) {
     RunFan3ByOutputs(true);
     if (stopped || !countsCurrent) RanAgain(kOutputsFan);
   }
+  FansSwitched();
 }
 
 // ---- The Super-I/O device ----
 
 void MonitorChip::RestoreMonitorDevice(uint8_t activationFound) {
-  if (access_.SuperIoPort != 0 && activationFound == 0) access_.WriteSuperIoReg(kSioActivation, 0);
+  if (access_.SuperIoPort == 0 || activationFound != 0) return;
+  const ChipAccess::Transaction sequence(access_);
+  access_.EnterSuperIoConfiguration();
+  access_.WriteSuperIoReg(kSioActivation, 0);
 }
 
 }  // namespace vigilon::chip

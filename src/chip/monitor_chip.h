@@ -11,6 +11,7 @@
 #include "chip/bus_lock.h"
 #include "chip/chip_access.h"
 #include "chip/chip_model.h"
+#include "chip/fan_restore.h"
 #include "chip/item_numbers.h"
 #include "chip/port_io.h"
 
@@ -178,13 +179,22 @@ class MonitorChip {
   // ended during a suspend), no count it holds tells how the fans run now.
   void RunEveryDrivenFan(bool countsCurrent);
 
+  // Told the writes that would run every fan the program holds stopped, each time a fan was
+  // switched: what the last words of a dying process send without asking the chip anything.
+  void OnFansSwitched(std::function<void(const FanRestoreWrites&)> told) {
+    fansSwitched_ = std::move(told);
+  }
+
   // ---- The Super-I/O device ----
   // The monitor device as start-up found it: switched off again if it was off.
   void RestoreMonitorDevice(uint8_t activationFound);
 
  private:
   void WriteVoltLimit(int item, int scaleValue, bool high);
+  void FansSwitched();
   ChipAccess access_;
+  std::function<void(const FanRestoreWrites&)> fansSwitched_;
+  uint8_t fanControl_ = 0;  // the fan control register as the last switch by output bits left it
   const ChipTraits* traits_ = nullptr;
   // Fans the program itself has stopped, so that no way out of the program leaves them so:
   // per fan number, its duty written as 0; and the first model's fan 3 off by its output bits.

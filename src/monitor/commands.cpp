@@ -81,9 +81,15 @@ void frmvigilon::Form_QueryUnload(bool& cancel, ui::UnloadMode mode) {
   tray.uCallbackMessage = kTrayCallback;
   tray.hIcon = icon();
   SetTrayTip(run_.ChipSilent ? kTrayTipSilent : kTrayTip);
-  platform().ShellNotifyIcon(platform::NotifyOp::Add, tray);
-  Hide();
   cancel = true;
+  HideToTray();
+}
+
+void frmvigilon::HideToTray() {
+  // Hidden without its icon, the window could never be found again (the shell not started yet
+  // at logon, or too busy to answer): it stays shown, and the seconds timer tries again.
+  trayAddPending_ = !platform().ShellNotifyIcon(platform::NotifyOp::Add, run_.TrayIconData);
+  if (!trayAddPending_) Hide();
 }
 
 void frmvigilon::SetTrayTip(const char* tip) {
@@ -115,11 +121,15 @@ void frmvigilon::Form_MouseMove(int /*button*/, int /*shift*/, int x, int /*y*/)
 }
 
 void frmvigilon::Form_TaskbarCreated() {
-  // The shell restarted and forgot the icon of a hidden window.
-  platform().ShellNotifyIcon(platform::NotifyOp::Add, run_.TrayIconData);
+  // The shell restarted and forgot the icon of a hidden window; one it does not take back
+  // leaves the window shown until it does.
+  if (platform().ShellNotifyIcon(platform::NotifyOp::Add, run_.TrayIconData)) return;
+  Show();
+  trayAddPending_ = true;
 }
 
 void frmvigilon::IconMenuRestore_Click() {
+  trayAddPending_ = false;
   iconMenu.SetVisible(false);  // never in the visible window's menu bar
   if (!visible()) Show();
   platform().ShellNotifyIcon(platform::NotifyOp::Delete, run_.TrayIconData);
@@ -137,6 +147,11 @@ void frmvigilon::IconMenuExit_Click() {
 
 void frmvigilon::mExit_Click() {
   run_.events.Tell({RunEventKind::Exit, -1, "File, Exit"});
+  GiveChipBack();
+  runtime().End();
+}
+
+void frmvigilon::GiveChipBack() {
   chip::MonitorChip& c = run_.chip;
   c.RestoreStoppedFans();
   // The beeper stays silent after the program.
@@ -147,7 +162,6 @@ void frmvigilon::mExit_Click() {
   }
   // The monitor device goes back to how start-up found it.
   c.RestoreMonitorDevice(run_.SuperIoActivation);
-  runtime().End();
 }
 
 void frmvigilon::Form_Unload() {

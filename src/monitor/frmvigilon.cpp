@@ -104,9 +104,6 @@ void frmvigilon::Form_Load() {
   Command7.SetVisible(debug);
   Text2.SetVisible(debug);
 
-  // A chip that is not measuring (an earlier run ended during a suspend) holds fan counts from
-  // before whatever that run did to the fans.
-  const bool countsCurrent = run_.chip.MonitoringRuns();
   run_.PanelReady = false;
   run_.chip.StopMonitoring([this] { runtime().DoEvents(); });
 
@@ -123,9 +120,7 @@ void frmvigilon::Form_Load() {
     panel_.SwitchBoundLabels(t, celsius);
   }
 
-  // Whatever an earlier run left (one ended by the task manager, a crash, a power cut), the
-  // smart fan starts from running fans, and their rows from the user's limits.
-  run_.chip.RunEveryDrivenFan(countsCurrent);
+  // Start-up ran every fan the smart fan may drive; their rows start from the user's limits.
   run_.chip.Set_Fan_Status();
 
   if (run_.traits().vcoreLayout) {
@@ -173,6 +168,7 @@ void frmvigilon::SelectUnitButtons() {
 
 void frmvigilon::SecCount_Timer() {
   WatchSuspendQuery();
+  if (trayAddPending_ && visible()) HideToTray();
   ++PollSecondCount;
   if (PollSecondCount >= run_.items.PollInterval) {
     PollSecondCount = 0;

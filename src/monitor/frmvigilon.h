@@ -78,8 +78,13 @@ class frmvigilon : public ui::Form, private CycleWindow {
   ui::SysInfo SysInfo1;
   ui::CommonDialog cdgHelp;
 
+  // What Exit leaves the chip as: no fan stopped, the beeper silent, the monitor device as
+  // start-up found it. Also for an end of the program it did not choose itself.
+  void GiveChipBack();
+
   // The power moments.
   void SysInfo1_PowerQuerySuspend(bool& cancel);
+  void SysInfo1_PowerSuspend();
   void SysInfo1_PowerResume();
 
  protected:
@@ -142,7 +147,11 @@ class frmvigilon : public ui::Form, private CycleWindow {
   } historyFeed_{*this};
   int16_t PollSecondCount = 0;
   // Seconds the program has run since the system asked to suspend.
+  // Hides the window to the notification area once the icon is there.
+  void HideToTray();
+  bool trayAddPending_ = false;  // the user hid the window, and its icon has not been added yet
   int secondsSuspended_ = 0;
+  int suspendLapseSeconds_ = 0;  // how long a pause waits for a resume
   // ItemEnabled as the rows last showed it.
   std::array<bool, items::kItemCount> Watched{};
 };

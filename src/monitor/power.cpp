@@ -10,8 +10,11 @@ namespace {
 constexpr uint32_t kSettleMs = 10000;
 constexpr uint32_t kBlinkMs = 750;
 // A system that asked to suspend and then runs on this long without a word has not suspended:
-// no notice is left to end the pause, so the program ends it itself.
+// no notice is left to end the pause, so the program ends it itself. One that announced the
+// suspend freezes the program within seconds; any program can post the announcement, so one
+// that no resume follows while the program still runs ends the pause sooner.
 constexpr int kSuspendQueryLapseSeconds = 60;
+constexpr int kSuspendNoticeLapseSeconds = 30;
 const std::string& SettlingTitle() {
   static const std::string title =
       std::string(kMainWindowTitle) + std::string(66, ' ') + "....... Initializing !!";
@@ -21,6 +24,7 @@ const std::string& SettlingTitle() {
 
 void frmvigilon::WirePower() {
   SysInfo1.onQuerySuspend = [this](bool& cancel) { SysInfo1_PowerQuerySuspend(cancel); };
+  SysInfo1.onSuspend = [this] { SysInfo1_PowerSuspend(); };
   SysInfo1.onResume = [this] { SysInfo1_PowerResume(); };
   DelayForSTR.onTimer = [this] { DelayForSTR_Timer(); };
   DelayFanBeepForSTR.onTimer = [this] { DelayFanBeepForSTR_Timer(); };
@@ -32,8 +36,15 @@ void frmvigilon::SysInfo1_PowerQuerySuspend(bool& /*cancel*/) {
   EndSettling();
   run_.MonitorSuspended = true;
   secondsSuspended_ = 0;
+  suspendLapseSeconds_ = kSuspendQueryLapseSeconds;
   run_.chip.SilenceFanBeeps();
   run_.chip.StopMonitoring([this] { runtime().DoEvents(); });
+}
+
+void frmvigilon::SysInfo1_PowerSuspend() {
+  // The time without a resume counts from the announcement.
+  secondsSuspended_ = 0;
+  suspendLapseSeconds_ = kSuspendNoticeLapseSeconds;
 }
 
 void frmvigilon::SysInfo1_PowerResume() {
@@ -82,7 +93,7 @@ void frmvigilon::EndSettling() {
 
 void frmvigilon::WatchSuspendQuery() {
   if (!run_.MonitorSuspended || DelayFanBeepForSTR.enabled()) return;
-  if (++secondsSuspended_ < kSuspendQueryLapseSeconds) return;
+  if (++secondsSuspended_ < suspendLapseSeconds_) return;
   // The seconds timer runs only while the system does: the suspend never came.
   SysInfo1.Notice(ui::PowerNotice::QuerySuspendFailed);
 }

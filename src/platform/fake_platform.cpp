@@ -53,6 +53,10 @@ bool FakePlatform::ShellNotifyIcon(NotifyOp op, const NotifyIconRecord& record) 
     const auto hook = whileTrayRequest;  // copied: the hook may replace itself
     hook();
   }
+  if (op == NotifyOp::Add && trayAddsRefused > 0) {
+    --trayAddsRefused;
+    return false;
+  }
   return true;
 }
 

@@ -43,6 +43,7 @@ class FakePlatform : public Platform {
   std::set<std::string> files;  // names present in the program folder, without a separator
   InstanceCheck instance;       // what the single-instance check answers
   bool exitWindowsResult = true;
+  int trayAddsRefused = 0;  // this many of the next requests to add the tray icon fail
   // The wall clock: the base, plus whatever the hook says has passed (a system test points it
   // at the headless runtime's virtual clock, so that virtual time moves the wall clock too).
   int64_t unixMsBase = 1'780'000'000'000;  // a moment in June 2026

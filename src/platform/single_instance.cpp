@@ -30,9 +30,11 @@ std::string NameHeldMessage(const char* name) {
 }
 
 std::string OtherKindMessage() {
-  return std::string("Another program holds the name \"") + kInstanceMarkerGlobal +
-         "\" with an object that is not Vigilon's, so Vigilon cannot tell whether a copy runs "
-         "in another session. Vigilon starts; ask an administrator to find what holds the name.";
+  return std::string("Vigilon does not start: another program holds its name \"") +
+         kInstanceMarkerGlobal +
+         "\" with an object that is not Vigilon's, so Vigilon cannot tell whether a copy of it "
+         "runs in another session, and two copies must never drive one chip.\n\nClose that "
+         "program, or ask an administrator to find what holds the name.";
 }
 
 std::string NoMarkerMessage(MarkerAnswer local, MarkerAnswer global) {
@@ -56,11 +58,8 @@ InstanceCheck DecideSingleInstance(MarkerAnswer local, MarkerAnswer global) {
     return {Verdict::AnotherCopyRuns, NameHeldMessage(kInstanceMarkerLocal)};
   if (machine == Claim::Exists || machine == Claim::Denied)
     return {Verdict::AnotherCopyRuns, NameHeldMessage(kInstanceMarkerGlobal)};
-  if (machine == Claim::Created) return {Verdict::Alone, ""};
-  if (session == Claim::Created) {
-    if (machine == Claim::OtherKind) return {Verdict::CannotTell, OtherKindMessage()};
-    return {Verdict::Alone, ""};
-  }
+  if (machine == Claim::OtherKind) return {Verdict::AnotherCopyRuns, OtherKindMessage()};
+  if (machine == Claim::Created || session == Claim::Created) return {Verdict::Alone, ""};
   return {Verdict::CannotTell, NoMarkerMessage(local, global)};
 }
 

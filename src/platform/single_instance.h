@@ -32,8 +32,8 @@ inline constexpr uint32_t kErrorAlreadyExists = 183;
 //   Two copies must not drive one chip, so this one ends, and says so.
 // - The machine-wide marker is ours: alone. So is the session's where the system refuses the
 //   machine-wide name for another reason (a system without sessions).
-// - The machine-wide name is held by an object of another kind: no Vigilon made it. This copy
-//   starts on the session's marker, and says that another session's copy cannot be told.
+// - The machine-wide name is held by an object of another kind: no Vigilon made it, and a copy
+//   in another session could no longer be seen. This one ends, and says so.
 // - Neither marker could be made: it starts, and says it cannot tell.
 InstanceCheck DecideSingleInstance(MarkerAnswer local, MarkerAnswer global);
 

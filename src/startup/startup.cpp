@@ -34,11 +34,11 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
   // A refusal to start is never silent, except for a copy in this session: the user has it in
   // front of them.
   const platform::InstanceCheck instance = run.platform.CheckSingleInstance();
-  if (!instance.message.empty())
+  if (instance.verdict == platform::InstanceCheck::Verdict::AnotherCopyRuns) {
+    if (instance.message.empty()) return StartupOutcome::SecondInstance;
     run.platform.MsgBox(instance.message, "", platform::MsgBoxButtons::Ok);
-  if (instance.verdict == platform::InstanceCheck::Verdict::AnotherCopyRuns)
-    return instance.message.empty() ? StartupOutcome::SecondInstance
-                                    : StartupOutcome::InstanceNameHeld;
+    return StartupOutcome::InstanceNameHeld;
+  }
   run.MonitorSuspended = false;
 
   chip::MonitorChip& c = run.chip;
@@ -65,6 +65,13 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
     case chip::Detection::Outcome::Found:
       break;
   }
+  // Whatever an earlier run left (one ended by the task manager, a crash, a power cut), every
+  // fan the program may drive runs before anything waits for the user, a message at start
+  // included; the smart fan decides again once the main window runs.
+  c.RunEveryDrivenFan(c.MonitoringRuns());
+  // A start that cannot tell whether another copy runs says so now, with the fans running.
+  if (!instance.message.empty())
+    run.platform.MsgBox(instance.message, "", platform::MsgBoxButtons::Ok);
   SetItemAvailability(run);
 
   // A missing or damaged file falls back to the model's defaults; a damaged one is reported just

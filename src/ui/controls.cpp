@@ -453,11 +453,14 @@ bool SysInfo::Notice(PowerNotice notice) {
     case PowerNotice::Suspend: {
       // Older systems ask first and then announce; newer ones only announce. Either is the one
       // moment the system asks to suspend.
-      if (powerState_ == PowerState::Suspending) return false;
-      powerState_ = PowerState::Suspending;
-      wakeNotices_ = 0;
-      const bool cancel = RaiseQuerySuspend();
-      if (cancel) powerState_ = PowerState::Running;
+      bool cancel = false;
+      if (powerState_ != PowerState::Suspending) {
+        powerState_ = PowerState::Suspending;
+        wakeNotices_ = 0;
+        cancel = RaiseQuerySuspend();
+        if (cancel) powerState_ = PowerState::Running;
+      }
+      if (notice == PowerNotice::Suspend && powerState_ == PowerState::Suspending) Raise(onSuspend);
       return cancel;
     }
     case PowerNotice::QuerySuspendFailed:

@@ -522,13 +522,15 @@ class Menu : public Control {
   std::string caption_;
 };
 
-// The power moments: the system asks to suspend (the handler may set cancel), and the system
-// has resumed. Notice() turns the system's several notices into one event per moment; a
-// suspend that someone refused after the question ends as a resume does.
+// The power moments: the system asks to suspend (the handler may set cancel), the system
+// announces the suspend itself, and the system has resumed. Notice() turns the system's
+// several notices into one event per moment; a suspend that someone refused after the question
+// ends as a resume does.
 class SysInfo : public Control {
  public:
   Kind kind() const override { return Kind::SysInfo; }
   std::function<void(bool& cancel)> onQuerySuspend;
+  std::function<void()> onSuspend;  // after the question, at each announcement
   std::function<void()> onResume;
   bool RaiseQuerySuspend();  // returns cancel
   void RaiseResume();

@@ -417,6 +417,33 @@ TEST(SmartFan, NoWayOutLeavesAFanStoppedAndANewStartHealsAHardKill) {
   EXPECT_EQ(after.Reg(0, 0x3D), after.run.items.FanLimitCount[2]);
 }
 
+// The last words' writes, sent to a copy of the chip, leave its fans as the program's own
+// give-back does, on each way a model stops a fan.
+TEST(SmartFan, TheLastWordsRunEveryFanTheProgramStopped) {
+  struct Case {
+    sim::Model model;
+    int sensor;
+    double celsius;
+  };
+  for (const Case c : {Case{sim::Model::ZR420, 2, 10}, Case{sim::Model::ZR430, 0, 20},
+                       Case{sim::Model::ZR410, 0, 59}}) {
+    SCOPED_TRACE(sim::ModelName(c.model));
+    Started s(c.model);
+    chip::FanRestoreWrites kept;
+    s.run.chip.OnFansSwitched([&](const chip::FanRestoreWrites& w) { kept = w; });
+    for (int item : {9, 10, 11, 12 + c.sensor}) s.run.items.ItemEnabled[item] = 1;
+    s.Temperature(c.sensor, c.celsius);
+    s.Cycles(1);
+    ASSERT_TRUE(s.run.chip.StoppedByProgram(1) || s.run.chip.StoppedByProgram(2) ||
+                s.run.chip.StoppedByProgram(3));
+    sim::ChipSim words = s.chip;
+    for (uint8_t i = 0; i < kept.count; ++i) words.Out(kept.writes[i].port, kept.writes[i].value);
+    s.run.chip.RestoreStoppedFans();
+    for (uint8_t reg : {0x4D, 0x5A, 0x5B, 0x5E, 0x5F})
+      EXPECT_EQ(words.Reg(0, reg), s.Reg(0, reg)) << std::hex << int{reg};
+  }
+}
+
 // What the program's entry point installs: a run dying of an exception nobody caught gives its
 // stopped fans back before the process ends. The chip's duty is shown by the handler that was
 // there before, which the last words hand on to.
@@ -426,15 +453,17 @@ TEST(SmartFanDeathTest, AnUncaughtExceptionGivesTheStoppedFansBack) {
       {
         static Started* s = nullptr;
         s = new Started(sim::Model::ZR420);
-        s->run.items.ItemEnabled[14] = 1;
-        s->run.items.ItemEnabled[11] = 1;
-        s->Temperature(2, 10);
-        s->Cycles(1);
         std::set_terminate([] {
           std::fprintf(stderr, "fan 3 duty %d\n", s->Reg(0, 0x5F));
           std::abort();
         });
-        const platform::LastWords lastWords([] { s->run.chip.RestoreStoppedFans(); });
+        static platform::LastWords lastWords(
+            [](uint16_t port, uint8_t value) { s->chip.Out(port, value); });
+        s->run.chip.OnFansSwitched([](const chip::FanRestoreWrites& w) { lastWords.Keep(w); });
+        s->run.items.ItemEnabled[14] = 1;
+        s->run.items.ItemEnabled[11] = 1;
+        s->Temperature(2, 10);
+        s->Cycles(1);
         std::fprintf(stderr, "fan 3 duty %d before\n", s->Reg(0, 0x5F));
         // An exception nobody catches: it leaves its thread, which ends in std::terminate.
         std::thread([] { throw std::runtime_error("a fault nobody caught"); }).join();

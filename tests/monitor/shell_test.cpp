@@ -110,6 +110,26 @@ TEST(Tray, TheIconComesBackWhenTheShellRestarts) {
   EXPECT_TRUE(s.TrayOps().empty()) << "a shown window has no icon";
 }
 
+// An icon the shell does not take, at hiding or after the shell restarted, never leaves the
+// window hidden without it: it stays (or comes back) shown, and hides once the icon is there.
+TEST(Tray, AnIconTheShellRefusesKeepsTheWindowShownUntilItTakesIt) {
+  Started s;
+  frmvigilon& w = s.window();
+  s.platform.trayAddsRefused = 2;
+  w.Command2.Click();
+  EXPECT_TRUE(w.visible());
+  s.runtime.Advance(1000);
+  EXPECT_TRUE(w.visible()) << "refused again";
+  s.runtime.Advance(1000);
+  EXPECT_FALSE(w.visible());
+
+  s.platform.trayAddsRefused = 1;
+  s.runtime.BroadcastTaskbarCreated();
+  EXPECT_TRUE(w.visible());
+  s.runtime.Advance(1000);
+  EXPECT_FALSE(w.visible());
+}
+
 TEST(WaysOut, ExitSilencesTheChipRunsTheFansAndHandsTheDeviceBack) {
   sim::Config config = ChipOf(sim::Model::ZR430);
   config.monitorActive = false;
@@ -369,6 +389,17 @@ TEST(Power, ASuspendThatNeverComesEndsAndOneInsideTheSettlingTimeStopsIt) {
   EXPECT_EQ(s.Reg(0, 0x56) & 0xC0, 0);
   s.runtime.Advance(30000);
   EXPECT_TRUE(s.run.MonitorSuspended) << "a slow suspend is waited for a while";
+  s.runtime.Advance(20000);
+  EXPECT_FALSE(s.run.MonitorSuspended);
+  EXPECT_TRUE(monitoringRuns());
+
+  // An announced suspend that no resume follows while the program runs (posted by another
+  // program) ends sooner, counted from the last announcement.
+  w.DeliverPowerNotice(PowerNotice::QuerySuspend);
+  s.runtime.Advance(20000);
+  w.DeliverPowerNotice(PowerNotice::Suspend);
+  s.runtime.Advance(25000);
+  EXPECT_TRUE(s.run.MonitorSuspended);
   s.runtime.Advance(20000);
   EXPECT_FALSE(s.run.MonitorSuspended);
   EXPECT_TRUE(monitoringRuns());

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+// windows.h must come first.
+#include <aclapi.h>
+#include <sddl.h>
 
+#include <memory>
 #include <thread>
 
 #include "chip/bus_lock.h"
@@ -17,8 +21,8 @@ namespace {
 
 TEST(Win32BusLock, OneNamedMutexForEveryProgram) {
   Win32BusLock mine;
-  // Another program's handle on the same name, as it would open it.
-  HANDLE theirs = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, chip::kBusLockName);
+  // Another program's handle on the same name, opened for what waiting and releasing need.
+  HANDLE theirs = OpenMutexA(SYNCHRONIZE, FALSE, chip::kBusLockName);
   ASSERT_NE(theirs, nullptr) << "not the name other programs use";
 
   ASSERT_TRUE(mine.Acquire(chip::kBusLockWaitMs));
@@ -42,16 +46,41 @@ TEST(Win32BusLock, OneNamedMutexForEveryProgram) {
   waiter.join();
   EXPECT_FALSE(got);
   ReleaseMutex(theirs);
+
+  // Made here, the lock lets every authenticated user wait on it: a service or another user's
+  // monitor started later shares it.
   CloseHandle(theirs);
+  const std::unique_ptr<void, decltype(&CloseHandle)> reader(
+      OpenMutexA(READ_CONTROL, FALSE, chip::kBusLockName), &CloseHandle);
+  ASSERT_NE(reader, nullptr);
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  PACL access = nullptr;
+  ASSERT_EQ(GetSecurityInfo(reader.get(), SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                            nullptr, &access, nullptr, &descriptor),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  PSID authenticated = nullptr;
+  ASSERT_TRUE(ConvertStringSidToSidA("AU", &authenticated));
+  ASSERT_NE(access, nullptr) << "no descriptor: whoever opens it may do anything";
+  ACCESS_MASK granted = 0;
+  ACL_SIZE_INFORMATION size{};
+  GetAclInformation(access, &size, sizeof size, AclSizeInformation);
+  for (DWORD i = 0; i < size.AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    if (GetAce(access, i, reinterpret_cast<void**>(&ace)) &&
+        ace->Header.AceType == ACCESS_ALLOWED_ACE_TYPE &&
+        EqualSid(reinterpret_cast<PSID>(&ace->SidStart), authenticated))
+      granted |= ace->Mask;
+  }
+  EXPECT_EQ(granted & SYNCHRONIZE, static_cast<ACCESS_MASK>(SYNCHRONIZE));
+  LocalFree(authenticated);
+  LocalFree(descriptor);
 }
 
 TEST(Win32BusLock, ALockThatCannotBeOpenedIsNotTakenAndNotWaitedFor) {
-  // Another user's program made it with a descriptor that keeps everybody else out.
-  const test::HeldName theirs(test::CreateMutexNobodyMayOpen(chip::kBusLockName));
+  // The name taken by an object of another kind. (A descriptor that keeps everybody out would do
+  // on Windows; Wine lets waiting through it.)
+  const test::HeldName theirs(CreateEventA(nullptr, TRUE, FALSE, chip::kBusLockName));
   ASSERT_TRUE(theirs.madeHere());
-  HANDLE opened = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, chip::kBusLockName);
-  if (opened != nullptr) CloseHandle(opened);
-  ASSERT_EQ(opened, nullptr) << "this Wine lets the descriptor through";
 
   Win32BusLock mine;
   const DWORD start = GetTickCount();

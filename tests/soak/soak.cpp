@@ -112,16 +112,19 @@ struct WarningModel {
 
 // What the power notices promise, followed from the notices the soak delivers: a pause that a
 // query or suspend notice starts ends by a resume, a refusal or, nothing following, by itself a
-// minute later; the settling after a resume ends ten seconds after the last one.
+// minute after a query or half a minute after an announcement; the settling after a resume
+// ends ten seconds after the last one.
 struct PowerModel {
   enum class State : uint8_t { Running, Paused, Settling };
   State state = State::Running;
   bool suspended = false;  // settling after a pause; a lone resume only blinks
-  uint64_t pausedAt = 0;
+  uint64_t pausedAt = 0;   // by the question, or the announcement that came last
   uint64_t firstResume = 0;  // of this settling: it ends no sooner than ten seconds after this
   uint64_t lastResume = 0;   // ... and no later than ten seconds after this
+  uint64_t lapseMs = 0;      // a pause no notice ends lasts this long from pausedAt
 };
-constexpr uint64_t kLapseMs = 60000;
+constexpr uint64_t kQueryLapseMs = 60000;
+constexpr uint64_t kNoticeLapseMs = 30000;
 constexpr uint64_t kSettleMs = 10000;
 
 // Whether a user could reach the control now: it and every frame around it shown and enabled,
@@ -625,8 +628,14 @@ void Soak::Deliver(PowerNotice notice) {
   switch (notice) {
     case PowerNotice::QuerySuspend:
     case PowerNotice::Suspend:
-      // One that comes while the pause lasts is the same moment.
-      if (m.state != PowerModel::State::Paused) m = {PowerModel::State::Paused, true, now, 0, 0};
+      // One that comes while the pause lasts is the same moment; an announcement starts its
+      // shorter wait for the resume.
+      if (m.state != PowerModel::State::Paused)
+        m = {PowerModel::State::Paused, true, now, 0, 0, kQueryLapseMs};
+      if (notice == PowerNotice::Suspend) {
+        m.pausedAt = now;
+        m.lapseMs = kNoticeLapseMs;
+      }
       break;
     case PowerNotice::QuerySuspendFailed:
       if (m.state == PowerModel::State::Paused)
@@ -649,9 +658,10 @@ void Soak::Deliver(PowerNotice notice) {
 void Soak::PowerTimePasses() {
   PowerModel& m = power_;
   const uint64_t now = p_->runtime.now();
-  if (m.state == PowerModel::State::Paused && now >= m.pausedAt + kLapseMs) {
-    // Counted by the seconds timer: the minute ends within its last second.
-    m = {PowerModel::State::Settling, true, 0, m.pausedAt + kLapseMs - 1000, m.pausedAt + kLapseMs};
+  if (m.state == PowerModel::State::Paused && now >= m.pausedAt + m.lapseMs) {
+    // Counted by the seconds timer: the wait ends within its last second.
+    m = {PowerModel::State::Settling, true, 0, m.pausedAt + m.lapseMs - 1000,
+         m.pausedAt + m.lapseMs};
   }
   if (m.state == PowerModel::State::Settling && now >= m.lastResume + kSettleMs) m = PowerModel{};
 }
@@ -1295,10 +1305,10 @@ Report Soak::Run() {
     PowerTimePasses();
     const uint64_t ends =
         p_->runtime.now() + static_cast<uint64_t>(run().items.PollInterval) * 1000;
-    const bool suspendedThroughout =
-        (power_.state == PowerModel::State::Paused && ends < power_.pausedAt + kLapseMs - 1000) ||
-        (power_.state == PowerModel::State::Settling && power_.suspended &&
-         ends < power_.firstResume + kSettleMs);
+    const bool suspendedThroughout = (power_.state == PowerModel::State::Paused &&
+                                      ends < power_.pausedAt + power_.lapseMs - 1000) ||
+                                     (power_.state == PowerModel::State::Settling &&
+                                      power_.suspended && ends < power_.firstResume + kSettleMs);
     const size_t logBefore = chip_.Log().size();
     Advance(static_cast<uint64_t>(run().items.PollInterval) * 1000);
     const int polls = static_cast<int>(p_->platform.sleeps.size());

@@ -102,6 +102,33 @@ TEST(StartupDetection, ProbesEachConfigurationPortWithItsOwnEntryKey) {
   EXPECT_EQ(*(key4E + 1), (PortAccess{PortAccess::Kind::Out, 0x4E, 0x87, false}));
 }
 
+// Another program reading the same device between the program's holds of the bus: its own
+// entry...exit sequence each time the bus comes free.
+class OtherProgramBetweenHolds final : public chip::BusLock {
+ public:
+  explicit OtherProgramBetweenHolds(sim::ChipSim& chip) : chip_(chip) {}
+  bool Acquire(uint32_t) override { return true; }
+  void Release() override {
+    for (uint8_t key : {0x87, 0x87, 0x07, 0xAA}) chip_.Out(0x2E, key);
+  }
+
+ private:
+  sim::ChipSim& chip_;
+};
+
+TEST(StartupDetection, AnotherProgramsSequenceBetweenHoldsSplitsNoneOfOurs) {
+  sim::Config config = Healthy();
+  config.monitorActive = false;
+  System s(config);
+  OtherProgramBetweenHolds other(s.chip);
+  s.run.chip.ShareBus(&other);
+  EXPECT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+  EXPECT_EQ(s.run.chip.MonitorPort(), 0x295);
+  EXPECT_EQ(s.chip.SuperIoReg(0x0B, 0x30), 1);
+  s.run.chip.RestoreMonitorDevice(s.run.SuperIoActivation);
+  EXPECT_EQ(s.chip.SuperIoReg(0x0B, 0x30), 0) << "handed back after the other's exit key";
+}
+
 TEST(StartupDetection, RevisionWithoutBit4IsNotAccepted) {
   sim::Config config = Healthy();
   config.superIoRevision = 0x02;
@@ -162,8 +189,9 @@ TEST(StartupFailures, EachEndsWithItsMessageBeforeAnyWindow) {
 }
 
 TEST(StartupFailures, ABaseNoMonitorCanHaveIsNoChipAndItsPortsAreNotTouched) {
-  // Zero, among the mainboard's own ports, and a pair over the first configuration port.
-  for (uint16_t base : {0x0000, 0x0060, 0x0028, 0x00FF}) {
+  // Zero, among the mainboard's own ports, a pair over the first configuration port, and all
+  // ones (what a bus where nothing answers reads).
+  for (uint16_t base : {0x0000, 0x0060, 0x0028, 0x00FF, 0xFFFF}) {
     SCOPED_TRACE(base);
     sim::Config config = Healthy();
     config.monitorBase = base;
@@ -220,18 +248,31 @@ TEST(StartupInstance, ACopyElsewhereEndsTheStartBeforeTheDriverSilentlyOnlyInThi
   }
 }
 
-TEST(StartupInstance, NoMarkerToTellStartsAfterTheMessage) {
-  System s(Healthy());
-  s.platform.instance = {platform::InstanceCheck::Verdict::CannotTell, "cannot tell"};
-  bool chipTouchedUnderTheBox = true;
-  s.platform.whileMsgBoxShown = [&](const std::string&) {
-    chipTouchedUnderTheBox = !s.chip.Log().empty();
-  };
-  EXPECT_EQ(s.Start(), StartupOutcome::MainWindowShown);
-  ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-  EXPECT_EQ(s.platform.msgBoxes[0].text, "cannot tell");
-  EXPECT_FALSE(chipTouchedUnderTheBox) << "the message comes first";
-  EXPECT_EQ(s.mainWindowShown, 1);
+// An earlier run killed with the fans stopped: every message of the start that waits for the
+// user waits with them running.
+TEST(StartupInstance, EveryMessageOfTheStartWaitsWithTheFansRunning) {
+  for (const bool cannotTell : {true, false}) {
+    SCOPED_TRACE(cannotTell ? "no marker to tell" : "a damaged settings file");
+    System s(Healthy());
+    s.chip.PokeReg(0, 0x5B, 0);
+    s.chip.PokeReg(0, 0x5F, 0);
+    if (cannotTell) {
+      s.platform.instance = {platform::InstanceCheck::Verdict::CannotTell, "cannot tell"};
+    } else {
+      s.files.files["/vigilon/zr420.dat"] = std::vector<uint8_t>(100, 0);
+    }
+    std::vector<int> duties;
+    s.platform.whileMsgBoxShown = [&](const std::string&) {
+      duties = {s.chip.Reg(0, 0x5B), s.chip.Reg(0, 0x5F)};
+    };
+    EXPECT_EQ(s.Start(), StartupOutcome::MainWindowShown);
+    ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
+    if (cannotTell) {
+      EXPECT_EQ(s.platform.msgBoxes[0].text, "cannot tell");
+    }
+    EXPECT_EQ(duties, (std::vector<int>{255, 255}));
+    EXPECT_EQ(s.mainWindowShown, 1);
+  }
 }
 
 TEST(StartupFailures, UnsupportedChipIsNamedAndTheDeviceHandedBack) {

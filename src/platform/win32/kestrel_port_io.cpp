@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "platform/win32/wide_text.h"
+#include "platform/win32/win32_last_words.h"
 
 namespace vigilon::platform {
 
@@ -50,7 +51,12 @@ int16_t KestrelPortIo::LoadKestrelVxD() {
     load_ = nullptr;
     return kLoadFailed;
   }
-  return load_();
+  // From here a dying run gives its fans back through the driver's own write; and the filter
+  // goes back in, in case the library replaced it while it loaded.
+  SpeakThroughDriver(out_);
+  const int16_t result = load_();
+  SayLastWordsOnProcessorFaults();
+  return result;
 }
 
 // Every later call comes only after a successful load (start-up ends otherwise); the guards

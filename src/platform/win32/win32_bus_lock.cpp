@@ -2,14 +2,32 @@
 #include "platform/win32/win32_bus_lock.h"
 
 #include <windows.h>
+// windows.h must come first.
+#include <sddl.h>
+
+#include <cstring>
+#include <string>
 
 namespace vigilon::platform {
 
+namespace {
+// Every authenticated user may wait on the lock and release it (SYNCHRONIZE is all that takes),
+// so that a service or another user's monitor started later shares it; the system and the
+// administrators hold it whole.
+constexpr const wchar_t* kBusLockAccess = L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100000;;;AU)";
+}  // namespace
+
 Win32BusLock::Win32BusLock() {
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, chip::kBusLockName);
-  // Created by a service with a tighter security: open it for waiting only.
-  if (mutex == nullptr)
-    mutex = OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, chip::kBusLockName);
+  const std::wstring name(chip::kBusLockName, chip::kBusLockName + std::strlen(chip::kBusLockName));
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(kBusLockAccess, SDDL_REVISION_1, &descriptor,
+                                                       nullptr);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  HANDLE mutex = CreateMutexW(descriptor != nullptr ? &attributes : nullptr, FALSE, name.c_str());
+  if (descriptor != nullptr) LocalFree(descriptor);
+  // Made already by someone whose descriptor grants us less than creating asks for: open it
+  // for what waiting and releasing need, and no more.
+  if (mutex == nullptr) mutex = OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
   mutex_ = mutex;
 }
 

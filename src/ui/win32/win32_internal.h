@@ -223,6 +223,9 @@ struct Win32Runtime::Impl {
   // The newer per-window DPI functions, looked up: the 32-bit program also runs on systems
   // that do not have them, where the system's DPI is every window's.
   UINT(WINAPI* getDpiForWindow)(HWND) = nullptr;
+  // Lets a message of a less privileged program through to one window (older systems have no
+  // such filter); its last argument is the optional CHANGEFILTERSTRUCT.
+  BOOL(WINAPI* changeWindowMessageFilterEx)(HWND, UINT, DWORD, void*) = nullptr;
   int(WINAPI* getSystemMetricsForDpi)(int, UINT) = nullptr;
   BOOL(WINAPI* adjustWindowRectExForDpi)(RECT*, DWORD, BOOL, DWORD, UINT) = nullptr;
 };

@@ -193,6 +193,11 @@ FormWindow::FormWindow(Win32Runtime& runtime, Form& form) : Window(runtime), for
   HWND owner = form.args().dialog ? runtime.impl().dialogOwner->hwnd() : nullptr;
   CreateNative(ExStyle(), kFormClass, Widen(form.caption()), Style(), CW_USEDEFAULT, CW_USEDEFAULT,
                CW_USEDEFAULT, CW_USEDEFAULT, owner, 0);
+  // Run elevated, the program hears the shell's TaskbarCreated only if it lets it through:
+  // without it a restarted shell would lose the tray icon for good.
+  constexpr DWORD kAllowMessage = 1;  // MSGFLT_ALLOW
+  if (auto allow = runtime.impl().changeWindowMessageFilterEx; allow != nullptr)
+    allow(hwnd(), runtime.impl().taskbarCreated, kAllowMessage, nullptr);
   // The size follows from the client area in twips, once the window's DPI is known.
   dpi_ = runtime.impl().WindowDpi(hwnd());
   FitClientArea();
@@ -782,6 +787,7 @@ Win32Runtime::Win32Runtime(platform::Platform& platform)
           reinterpret_cast<void*>(GetProcAddress(user32, name)));
     };
     lookUp(impl_->getDpiForWindow, "GetDpiForWindow");
+    lookUp(impl_->changeWindowMessageFilterEx, "ChangeWindowMessageFilterEx");
     lookUp(impl_->getSystemMetricsForDpi, "GetSystemMetricsForDpi");
     lookUp(impl_->adjustWindowRectExForDpi, "AdjustWindowRectExForDpi");
   }
