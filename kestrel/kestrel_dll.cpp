@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <new>
 #include <optional>
 #include <string>
@@ -263,8 +264,10 @@ class Driver {
   // the driver die of it, once, in the middle of a port access.
   void FaultIfAsked() {
     if (faulted_) return;
-    const auto kind = ReadWholeFile(folder_ + "kestrel.fault");
-    if (!kind) return;
+    std::ifstream file(std::filesystem::path(folder_ + L"kestrel.fault"));
+    std::string line;
+    if (!file || !std::getline(file, line)) return;
+    const std::string* kind = &line;
     faulted_ = true;
     if (kind->starts_with("access-violation")) {
       volatile int* volatile nowhere = nullptr;
