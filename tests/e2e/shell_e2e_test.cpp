@@ -91,7 +91,8 @@ TEST(ShellE2E, TheTrayIconHidesAndRestoresTheWindow) {
   EXPECT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(r.main) != FALSE; }, 10s));
   EXPECT_TRUE(e2e::WaitUntil([&] { return TrayIcons() == before; }, 10s));
   ASSERT_TRUE(e2e::WaitUntilPainted(r.main));
-  EXPECT_EQ(MenuBarItems(r.main), 3) << "File, Configuration, About: no pop-up menu in the bar";
+  EXPECT_EQ(MenuBarItems(r.main), 4)
+      << "File, Configuration, About, History: no pop-up menu in the bar";
 
   // Hidden again, the double-click brings the window back.
   SendMessageA(r.main, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -99,7 +100,7 @@ TEST(ShellE2E, TheTrayIconHidesAndRestoresTheWindow) {
   SendMessageA(r.main, kTrayCallback, 1, 0x203);
   EXPECT_TRUE(e2e::WaitUntil([&] { return IsWindowVisible(r.main) != FALSE; }, 10s));
   ASSERT_TRUE(e2e::WaitUntilPainted(r.main));
-  EXPECT_EQ(MenuBarItems(r.main), 3);
+  EXPECT_EQ(MenuBarItems(r.main), 4);
 
   // While hidden, a restarted shell gets the icon back.
   SendMessageA(r.main, WM_SYSCOMMAND, SC_CLOSE, 0);
