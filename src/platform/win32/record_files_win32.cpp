@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/win32/file_handle.h"
+
 namespace vigilon::platform {
 
 namespace {
@@ -39,24 +41,7 @@ bool ToWide(std::string_view path, WideBuffer& out) {
   return true;
 }
 
-class File {
- public:
-  explicit File(HANDLE h) : h_(h) {}
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  ~File() { Close(); }
-  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-  bool Close() {
-    if (!Valid()) return true;
-    const BOOL ok = CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-    return ok != 0;
-  }
-
- private:
-  HANDLE h_;
-};
+using File = FileHandle;
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
   while (!bytes.empty()) {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/win32/file_handle.h"
 #include "platform/win32/wide_text.h"
 
 namespace vigilon::platform {
@@ -27,24 +28,7 @@ std::string LastErrorText(DWORD code) {
   return message;
 }
 
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() { Close(); }
-  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE get() const { return h_; }
-  bool Close() {
-    if (!Valid()) return true;
-    const BOOL ok = CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-    return ok != 0;
-  }
-
- private:
-  HANDLE h_;
-};
+using Handle = FileHandle;
 
 class Win32SettingsFiles : public items::SettingsFiles {
  public:
