@@ -196,6 +196,9 @@ class MonitorChip {
   std::function<void(const FanRestoreWrites&)> fansSwitched_;
   uint8_t fanControl_ = 0;  // the fan control register as the last switch by output bits left it
   const ChipTraits* traits_ = nullptr;
+  // TODO: this policy (which fan the program holds stopped, whose count is older than its
+  // duty, and whether a write was heard, inferred here from the last bank select) belongs in
+  // one place above the chip layer, with the smart fan.
   // Fans the program itself has stopped, so that no way out of the program leaves them so:
   // per fan number, its duty written as 0; and the first model's fan 3 off by its output bits.
   std::array<bool, 4> dutyStopped_{};

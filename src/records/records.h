@@ -49,6 +49,7 @@ class Records : public CycleObserver, public RunEventObserver {
   EventsLog* events() { return events_ ? &*events_ : nullptr; }
   // What the window says while a file cannot be written ("the log cannot be written since
   // 14:02"); empty while all is well.
+  // TODO: the title bar, the tray tip and About do not show this text yet.
   std::string Trouble(int32_t utcOffsetMinutes) const;
 
  private:

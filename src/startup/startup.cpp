@@ -35,6 +35,8 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
   // front of them.
   const platform::InstanceCheck instance = run.platform.CheckSingleInstance();
   if (instance.verdict == platform::InstanceCheck::Verdict::AnotherCopyRuns) {
+    // TODO: bring the first copy's window (or its tray icon's) forward, and say so in a
+    // message where nothing answers within a few seconds.
     if (instance.message.empty()) return StartupOutcome::SecondInstance;
     run.platform.MsgBox(instance.message, "", platform::MsgBoxButtons::Ok);
     return StartupOutcome::InstanceNameHeld;
