@@ -128,6 +128,13 @@ void frmvigilon::Form_TaskbarCreated() {
   trayAddPending_ = true;
 }
 
+bool frmvigilon::Form_ComeForward() {
+  // The user started the program again, looking for it: shown as from its tray icon, with the
+  // icon gone and no pending add that would hide the window again.
+  IconMenuRestore_Click();
+  return true;
+}
+
 void frmvigilon::IconMenuRestore_Click() {
   trayAddPending_ = false;
   iconMenu.SetVisible(false);  // never in the visible window's menu bar

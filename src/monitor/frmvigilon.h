@@ -93,6 +93,7 @@ class frmvigilon : public ui::Form, private CycleWindow {
   void Form_Unload() override;
   void Form_MouseMove(int button, int shift, int x, int y) override;
   void Form_TaskbarCreated() override;
+  bool Form_ComeForward() override;
 
  private:
   // The rows from the flags and the tables, the chip's limit registers with them.

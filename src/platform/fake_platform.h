@@ -42,6 +42,8 @@ class FakePlatform : public Platform {
   std::string filesWarning;     // what ProgramFilesWarning says
   std::set<std::string> files;  // names present in the program folder, without a separator
   InstanceCheck instance;       // what the single-instance check answers
+  FirstCopy firstCopy = FirstCopy::CameForward;  // what asking the first copy answers
+  int firstCopyAsks = 0;
   bool exitWindowsResult = true;
   int trayAddsRefused = 0;  // this many of the next requests to add the tray icon fail
   // The wall clock: the base, plus whatever the hook says has passed (a system test points it
@@ -84,6 +86,10 @@ class FakePlatform : public Platform {
   std::string ProgramFilesWarning() override { return filesWarning; }
   bool FileExistsInProgramFolder(const std::string& name) override;
   InstanceCheck CheckSingleInstance() override { return instance; }
+  FirstCopy BringFirstCopyForward() override {
+    ++firstCopyAsks;
+    return firstCopy;
+  }
   void Sleep(uint32_t milliseconds) override {
     if (recordCalls) sleeps.push_back(milliseconds);
   }

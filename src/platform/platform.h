@@ -51,6 +51,12 @@ struct InstanceCheck {
   std::string message;  // shown before anything else; empty: nothing to say
 };
 
+// What the copy already running in this session did when asked to come forward.
+enum class FirstCopy : uint8_t {
+  CameForward,  // its main window is shown, restored and in front
+  NoAnswer,     // no window of it answered within a few seconds: hung, or not up yet
+};
+
 class Platform {
  public:
   virtual ~Platform() = default;
@@ -72,6 +78,9 @@ class Platform {
   // Whether another copy of the program is already running. The first call claims the
   // program's single-instance marker for this process; later calls give the same answer.
   virtual InstanceCheck CheckSingleInstance() = 0;
+  // Asks the copy that runs in this session (CheckSingleInstance said so) to show its main
+  // window in front, as a double-click on its tray icon does; tries for a few seconds.
+  virtual FirstCopy BringFirstCopyForward() = 0;
 
   virtual void Sleep(uint32_t milliseconds) = 0;
   // The wall clock: milliseconds since 1970-01-01 UTC, and the local time's offset from UTC at

@@ -14,6 +14,13 @@ namespace vigilon::platform {
 inline constexpr const char* kInstanceMarkerLocal = "Norvane Vigilon single instance";
 inline constexpr const char* kInstanceMarkerGlobal = "Global\\Norvane Vigilon single instance";
 
+// How a second copy in the session asks the first to come forward: a registered window message
+// sent to the first copy's windows of our form class, which its main window answers with
+// kCameForward once it is shown and in front. Other windows answer 0, as to any message.
+inline constexpr const wchar_t* kComeForwardMessage = L"Norvane Vigilon come forward";
+inline constexpr const wchar_t* kFormWindowClass = L"VigilonForm";
+inline constexpr uint32_t kCameForward = 0x564C4746;
+
 // What creating a named mutex answered: whether a handle came back, and the last error then.
 struct MarkerAnswer {
   bool handle = false;
@@ -26,7 +33,7 @@ inline constexpr uint32_t kErrorInvalidHandle = 6;  // the name belongs to an ob
 inline constexpr uint32_t kErrorAlreadyExists = 183;
 
 // - The session's marker already exists: a copy runs in this session, in the user's own
-//   notification area; this one ends silently.
+//   notification area; this one asks it to come forward and ends.
 // - Either marker exists but keeps us out, or the machine-wide one exists: another copy runs
 //   elsewhere (another session or user, or run as administrator), or something squats the name.
 //   Two copies must not drive one chip, so this one ends, and says so.

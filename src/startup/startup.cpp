@@ -35,9 +35,14 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
   // front of them.
   const platform::InstanceCheck instance = run.platform.CheckSingleInstance();
   if (instance.verdict == platform::InstanceCheck::Verdict::AnotherCopyRuns) {
-    // TODO: bring the first copy's window (or its tray icon's) forward, and say so in a
-    // message where nothing answers within a few seconds.
-    if (instance.message.empty()) return StartupOutcome::SecondInstance;
+    if (instance.message.empty()) {
+      // Started again by a user who did not find the window: the first copy shows it. Never
+      // a second copy on the chip, even when the first does not answer.
+      if (run.platform.BringFirstCopyForward() == platform::FirstCopy::CameForward)
+        return StartupOutcome::SecondInstance;
+      run.platform.MsgBox(kMsgFirstCopySilent, "", platform::MsgBoxButtons::Ok);
+      return StartupOutcome::FirstCopySilent;
+    }
     run.platform.MsgBox(instance.message, "", platform::MsgBoxButtons::Ok);
     return StartupOutcome::InstanceNameHeld;
   }

@@ -9,7 +9,8 @@
 namespace vigilon::startup {
 
 enum class StartupOutcome {
-  SecondInstance,    // a copy runs in this session: ended silently
+  SecondInstance,    // a copy runs in this session: brought forward, ended silently
+  FirstCopySilent,   // a copy runs in this session but did not answer: said so, ended
   InstanceNameHeld,  // a copy runs elsewhere, or something holds its name: said so, ended
   DriverLoadFailed,  // "LOAD Device Driver fail!"
   BusInitFailed,     // "Initialize Bus Fail!"
@@ -20,6 +21,9 @@ enum class StartupOutcome {
 
 inline constexpr const char* kMsgDriverLoadFailed = "LOAD Device Driver fail!";
 inline constexpr const char* kMsgBusInitFailed = "Initialize Bus Fail!";
+inline constexpr const char* kMsgFirstCopySilent =
+    "Vigilon is already running in this session, but it does not answer.\n\nWait a moment and "
+    "start it again, or end vigilon.exe in the Task Manager and then start Vigilon.";
 inline constexpr const char* kMsgChipMissing = "Norvane Hardware Monitor chip does not exist!";
 
 // Runs the whole start-up. Every failure has shown its message box when this returns; the

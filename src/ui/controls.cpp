@@ -729,6 +729,12 @@ void Form::DeliverTaskbarCreated() {
   Form_TaskbarCreated();
 }
 
+bool Form::DeliverComeForward() {
+  if (state_ != State::Loaded || runtime_.ended()) return false;
+  Runtime::EventScope scope(runtime_);
+  return Form_ComeForward();
+}
+
 bool Form::DeliverPowerNotice(PowerNotice notice) {
   if (state_ != State::Loaded) return false;
   Runtime::EventScope scope(runtime_);

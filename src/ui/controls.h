@@ -721,6 +721,9 @@ class Form {
   bool QueryClose(UnloadMode mode);
   void DeliverMouseMove(int button, int shift, int x, int y);
   void DeliverTaskbarCreated();  // the notification area was rebuilt
+  // A second copy of the program asks this one to come forward; true when this form took it
+  // (shown itself), and the native side then restores it and brings it to the foreground.
+  bool DeliverComeForward();
   // The user resized the window: its client area in twips, never below the design's.
   void DeliverResize(int widthTwips, int heightTwips);
   int clientWidth() const { return clientWidth_; }
@@ -745,6 +748,8 @@ class Form {
   // The notification area was rebuilt (the shell restarted) while this form is hidden: a form
   // with a tray icon adds it again.
   virtual void Form_TaskbarCreated() {}
+  // A second copy was started: the program's main window shows itself and says true.
+  virtual bool Form_ComeForward() { return false; }
   // The client area has a new size (clientWidth, clientHeight).
   virtual void Form_Resize() {}
 

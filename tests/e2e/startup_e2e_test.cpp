@@ -1,12 +1,16 @@
 // Start-up of the real program under Wine: each start-up failure with its message, a second
-// instance ending silently, a squatted instance name said so, every chip model reaching the
-// main window, and a damaged settings file told before it and kept at the first save.
+// copy bringing the first forward or saying it does not answer, a squatted instance name said
+// so, every chip model reaching the main window, and a damaged settings file told before it and
+// kept at the first save.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "harness.h"
+// windows.h (through the harness) first
+#include <tlhelp32.h>
+
 #include "items/settings_test_support.h"
 #include "support/held_names.h"
 
@@ -96,18 +100,72 @@ TEST(StartupE2E, EachModelReachesItsMainWindow) {
   }
 }
 
-TEST(StartupE2E, SecondInstanceEndsSilently) {
+// Suspends or resumes every thread of a process, as a debugger stops it.
+void HoldThreads(DWORD pid, bool hold) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  ASSERT_NE(snapshot, INVALID_HANDLE_VALUE);
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID != pid) continue;
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, entry.th32ThreadID);
+    if (thread == nullptr) continue;
+    if (hold) {
+      SuspendThread(thread);
+    } else {
+      ResumeThread(thread);
+    }
+    CloseHandle(thread);
+  }
+  CloseHandle(snapshot);
+}
+
+// A copy started again in the session brings the first one forward, from the notification area
+// or from the task bar, and ends without a word; a first copy that is stopped does not answer,
+// and the second says so within seconds. Never two copies on the chip.
+TEST(StartupE2E, ASecondCopyBringsTheFirstForwardOrSaysItDoesNotAnswer) {
   ProgramFolder folder("single-instance", Ini(""));
   Process first = Process::Start(folder);
   HWND main = e2e::WaitForWindow(first, kMainTitle);
   ASSERT_NE(main, nullptr);
   EXPECT_TRUE(e2e::Screenshot("startup-zr420-main-window", main));
 
+  for (const bool toTray : {true, false}) {
+    SCOPED_TRACE(toTray ? "hidden in the notification area" : "minimised in the task bar");
+    if (toTray) {
+      SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+      ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowVisible(main); }, 10s));
+    } else {
+      ShowWindow(main, SW_MINIMIZE);
+      ASSERT_TRUE(e2e::WaitUntil([&] { return IsIconic(main) != FALSE; }, 10s));
+    }
+    Process second = Process::Start(folder);
+    DWORD code = 1;
+    EXPECT_TRUE(second.WaitForExit(30s, &code));
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(e2e::AnyVisibleWindow(second), nullptr);
+    EXPECT_TRUE(IsWindowVisible(main));
+    EXPECT_FALSE(IsIconic(main));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == main; }, 5s));
+  }
+
+  HoldThreads(first.pid(), true);
   Process second = Process::Start(folder);
-  DWORD code = 1;
+  const auto started = std::chrono::steady_clock::now();
+  HWND box = e2e::WaitForMessageBox(second, 30s);
+  const auto waited = std::chrono::steady_clock::now() - started;
+  HoldThreads(first.pid(), false);
+  ASSERT_NE(box, nullptr) << "ended without a word";
+  EXPECT_LT(waited, 20s);
+  EXPECT_EQ(e2e::WindowText(box), "vigilon");
+  const std::string text = e2e::MessageBoxText(box);
+  EXPECT_NE(text.find("already running in this session, but it does not answer"), std::string::npos)
+      << text;
+  EXPECT_EQ(e2e::WaitForWindow(second, kMainTitle, 0ms), nullptr);
+  EXPECT_TRUE(e2e::PressButton(box, "OK"));
+  DWORD code = 0;
   EXPECT_TRUE(second.WaitForExit(30s, &code));
-  EXPECT_EQ(code, 0u);
-  EXPECT_EQ(e2e::AnyVisibleWindow(second), nullptr);
+  EXPECT_NE(code, 0u);
   EXPECT_TRUE(first.Running());
 }
 

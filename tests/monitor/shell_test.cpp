@@ -130,6 +130,27 @@ TEST(Tray, AnIconTheShellRefusesKeepsTheWindowShownUntilItTakesIt) {
   EXPECT_FALSE(w.visible());
 }
 
+// A second copy's ask brings the hidden window back as its tray icon's double-click does, and
+// a window kept shown by a refused icon is not hidden later by the retry.
+TEST(Tray, ASecondCopysAskShowsTheWindowForGood) {
+  Started s;
+  frmvigilon& w = s.window();
+  w.Command2.Click();
+  ASSERT_FALSE(w.visible());
+  s.platform.notifyCalls.clear();
+  EXPECT_TRUE(w.DeliverComeForward());
+  EXPECT_TRUE(w.visible());
+  EXPECT_FALSE(w.iconMenu.visible());
+  EXPECT_EQ(s.TrayOps(), std::vector<NotifyOp>{NotifyOp::Delete});
+
+  s.platform.trayAddsRefused = 1;
+  w.Command2.Click();
+  ASSERT_TRUE(w.visible());
+  EXPECT_TRUE(w.DeliverComeForward());
+  s.runtime.Advance(2000);
+  EXPECT_TRUE(w.visible()) << "hidden by the icon's retry after the ask";
+}
+
 TEST(WaysOut, ExitSilencesTheChipRunsTheFansAndHandsTheDeviceBack) {
   sim::Config config = ChipOf(sim::Model::ZR430);
   config.monitorActive = false;

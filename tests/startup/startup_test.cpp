@@ -217,29 +217,45 @@ TEST(StartupFailures, DriverLoadFailureTouchesNoPort) {
   EXPECT_TRUE(s.chip.Log().empty());
 }
 
-TEST(StartupInstance, ACopyElsewhereEndsTheStartBeforeTheDriverSilentlyOnlyInThisSession) {
+TEST(StartupInstance, ACopyAlreadyRunningEndsTheStartBeforeTheDriver) {
   using Verdict = platform::InstanceCheck::Verdict;
   struct Case {
     const char* name;
     platform::InstanceCheck check;
+    platform::FirstCopy firstCopy;
     StartupOutcome outcome;
+    std::string message;  // the one box shown, or none
   };
   const Case cases[] = {
-      {"a copy in this session", {Verdict::AnotherCopyRuns, ""}, StartupOutcome::SecondInstance},
+      {"a copy in this session that comes forward",
+       {Verdict::AnotherCopyRuns, ""},
+       platform::FirstCopy::CameForward,
+       StartupOutcome::SecondInstance,
+       ""},
+      {"a copy in this session that does not answer",
+       {Verdict::AnotherCopyRuns, ""},
+       platform::FirstCopy::NoAnswer,
+       StartupOutcome::FirstCopySilent,
+       startup::kMsgFirstCopySilent},
       {"the name held elsewhere",
        {Verdict::AnotherCopyRuns, "held"},
-       StartupOutcome::InstanceNameHeld},
+       platform::FirstCopy::CameForward,
+       StartupOutcome::InstanceNameHeld,
+       "held"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     System s(Healthy());
     s.platform.instance = c.check;
+    s.platform.firstCopy = c.firstCopy;
     EXPECT_EQ(s.Start(), c.outcome);
-    if (c.check.message.empty()) {
+    // Only a copy in this session is asked; one elsewhere has no window here to show.
+    EXPECT_EQ(s.platform.firstCopyAsks, c.check.message.empty() ? 1 : 0);
+    if (c.message.empty()) {
       EXPECT_TRUE(s.platform.msgBoxes.empty());
     } else {
       ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
-      EXPECT_EQ(s.platform.msgBoxes[0].text, c.check.message);
+      EXPECT_EQ(s.platform.msgBoxes[0].text, c.message);
       EXPECT_EQ(s.platform.msgBoxes[0].caption, "");  // the application title
       EXPECT_EQ(s.platform.msgBoxes[0].buttons, MsgBoxButtons::Ok);
     }

@@ -11,11 +11,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <optional>
+#include <set>
+#include <tuple>
 #include <vector>
 
 #include "platform/folder_writers.h"
 #include "platform/single_instance.h"
+#include "platform/win32/file_handle.h"
 #include "platform/win32/wide_text.h"
 
 namespace vigilon::platform {
@@ -148,6 +152,49 @@ std::vector<std::string> OthersWhoMayChange(const std::string& path, std::vector
   LocalFree(descriptor);
   return OtherWriters(entries);
 }
+// The file behind a path as the system identifies it, so that two spellings of one file (a
+// short name, a long-path prefix) compare equal.
+using FileIdentity = std::tuple<DWORD, DWORD, DWORD>;
+std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
+  FileHandle file(CreateFileW(WidePath(Narrow(path)).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!file.Valid() || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// Whether the process runs this program's own file: a window of our class name in any other
+// process is not trusted with the ask.
+bool RunsOurProgram(DWORD pid, const FileIdentity& ours) {
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+  if (process == nullptr) return false;
+  std::wstring image(kLongestPath, L'\0');
+  DWORD size = static_cast<DWORD>(image.size());
+  const bool named = QueryFullProcessImageNameW(process, 0, image.data(), &size) != 0;
+  CloseHandle(process);
+  if (!named) return false;
+  image.resize(size);
+  return IdentityOf(image) == ours;
+}
+
+// The top-level windows of our form class that other processes own, with their process.
+std::vector<std::pair<HWND, DWORD>> OtherProcessesForms() {
+  std::vector<std::pair<HWND, DWORD>> found;
+  EnumWindows(
+      [](HWND window, LPARAM param) -> BOOL {
+        wchar_t name[64] = {};
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid != GetCurrentProcessId() && GetClassNameW(window, name, 64) > 0 &&
+            std::wcscmp(name, kFormWindowClass) == 0)
+          reinterpret_cast<std::vector<std::pair<HWND, DWORD>>*>(param)->emplace_back(window, pid);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 }  // namespace
 
 Win32Platform::Win32Platform() : folder_(FolderOf(ModulePath(nullptr))) {}
@@ -217,6 +264,35 @@ InstanceCheck Win32Platform::CheckSingleInstance() {
     instance_ = DecideSingleInstance(answers[0], answers[1]);
   }
   return instance_;
+}
+
+FirstCopy Win32Platform::BringFirstCopyForward() {
+  const UINT ask = RegisterWindowMessageW(kComeForwardMessage);
+  const std::optional<std::wstring> self = ModulePath(nullptr);
+  const std::optional<FileIdentity> ours = self ? IdentityOf(*self) : std::nullopt;
+  if (ask == 0 || !ours) return FirstCopy::NoAnswer;
+  // A first copy that is still starting has no main window yet, and one busy for a moment
+  // answers late: asked again for a few seconds, each ask bounded, before the user is told.
+  constexpr ULONGLONG kTryForMs = 5000;
+  constexpr UINT kAnswerWithinMs = 1000;
+  const ULONGLONG until = GetTickCount64() + kTryForMs;
+  do {
+    std::set<DWORD> silent;  // processes that let an ask time out this round
+    for (const auto& [window, pid] : OtherProcessesForms()) {
+      if (silent.count(pid) != 0 || !RunsOurProgram(pid, *ours)) continue;
+      // Only the process in front may hand the foreground on; this one is, being just started.
+      AllowSetForegroundWindow(pid);
+      DWORD_PTR answer = 0;
+      if (SendMessageTimeoutW(window, ask, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kAnswerWithinMs,
+                              &answer) == 0) {
+        silent.insert(pid);
+      } else if (answer == kCameForward) {
+        return FirstCopy::CameForward;
+      }
+    }
+    ::Sleep(250);
+  } while (GetTickCount64() < until);
+  return FirstCopy::NoAnswer;
 }
 
 void Win32Platform::Sleep(uint32_t milliseconds) {
@@ -344,9 +420,9 @@ std::optional<std::string> Win32Platform::BrowseForFolder(const std::string& tit
   // The picker is a shell object: COM on this thread, as the shell wants it.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   std::wstring wideTitle(title.size() + 1, L'\0');
-  wideTitle.resize(static_cast<std::size_t>(std::max(
-      0, MultiByteToWideChar(CP_UTF8, 0, title.c_str(), static_cast<int>(title.size()),
-                             wideTitle.data(), static_cast<int>(wideTitle.size())))));
+  wideTitle.resize(static_cast<std::size_t>(
+      std::max(0, MultiByteToWideChar(CP_UTF8, 0, title.c_str(), static_cast<int>(title.size()),
+                                      wideTitle.data(), static_cast<int>(wideTitle.size())))));
   BROWSEINFOW info{};
   info.hwndOwner = GetActiveWindow();
   info.lpszTitle = wideTitle.c_str();

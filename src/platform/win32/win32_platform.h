@@ -30,6 +30,7 @@ class Win32Platform : public Platform {
   std::string ProgramFilesWarning() override;
   bool FileExistsInProgramFolder(const std::string& name) override;
   InstanceCheck CheckSingleInstance() override;
+  FirstCopy BringFirstCopyForward() override;
   void Sleep(uint32_t milliseconds) override;
   int64_t UnixTimeMs() override;
   int32_t UtcOffsetMinutes(int64_t unixMs) override;

@@ -17,13 +17,15 @@
 #include <tuple>
 #include <utility>
 
+#include "platform/single_instance.h"
 #include "platform/win32/wide_text.h"
 #include "ui/controls.h"
 #include "ui/win32/win32_runtime.h"
 
 namespace vigilon::ui::win32 {
 
-inline constexpr wchar_t kFormClass[] = L"VigilonForm";
+// The forms' class is the one a second copy looks for.
+inline constexpr const wchar_t* kFormClass = platform::kFormWindowClass;
 inline constexpr wchar_t kFrameClass[] = L"VigilonFrame";
 inline constexpr wchar_t kSinkClass[] = L"VigilonTimerSink";
 // The window property that leads from a child control's window to its peer.
@@ -174,6 +176,8 @@ class FormWindow final : public Window, public FormPeer {
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
+  // A second copy's ask: kCameForward when this form took it, else 0 as for any message.
+  LRESULT ComeForward();
   void FitClientArea();
   void PlaceFirstTime();
   // Lays the window out again at a new DPI, at the place the system suggests.
@@ -207,6 +211,7 @@ namespace vigilon::ui {
 struct Win32Runtime::Impl {
   HINSTANCE instance = nullptr;
   UINT taskbarCreated = 0;
+  UINT comeForward = 0;  // a second copy's ask
   std::unique_ptr<win32::Window> timerSink;
   // A hidden top-level window that owns the dialogs: owned, they get no task-bar button of
   // their own, and unlike windows owned by the main window they stay when it hides.

@@ -196,8 +196,11 @@ FormWindow::FormWindow(Win32Runtime& runtime, Form& form) : Window(runtime), for
   // Run elevated, the program hears the shell's TaskbarCreated only if it lets it through:
   // without it a restarted shell would lose the tray icon for good.
   constexpr DWORD kAllowMessage = 1;  // MSGFLT_ALLOW
-  if (auto allow = runtime.impl().changeWindowMessageFilterEx; allow != nullptr)
+  // A second copy started without elevation may still ask it to come forward.
+  if (auto allow = runtime.impl().changeWindowMessageFilterEx; allow != nullptr) {
     allow(hwnd(), runtime.impl().taskbarCreated, kAllowMessage, nullptr);
+    allow(hwnd(), runtime.impl().comeForward, kAllowMessage, nullptr);
+  }
   // The size follows from the client area in twips, once the window's DPI is known.
   dpi_ = runtime.impl().WindowDpi(hwnd());
   FitClientArea();
@@ -639,6 +642,15 @@ uint32_t FormWindow::NativeHandle() const {
   return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hwnd()));
 }
 
+LRESULT FormWindow::ComeForward() {
+  // The form shows itself as from its tray icon; a window minimised in the task bar comes back
+  // too, and in front (the second copy allowed this process the foreground).
+  if (!form_.DeliverComeForward()) return 0;
+  if (IsIconic(hwnd())) ShowWindow(hwnd(), SW_RESTORE);
+  SetForegroundWindow(hwnd());
+  return platform::kCameForward;
+}
+
 LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
   if (Reflect(message, wParam, lParam, result)) return result;
@@ -646,6 +658,7 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     form_.DeliverTaskbarCreated();
     return 0;
   }
+  if (message != 0 && message == runtime().impl().comeForward) return ComeForward();
   switch (message) {
     case WM_COMMAND:
       // A menu pick (a control's command came with its window and was reflected above).
@@ -793,6 +806,7 @@ Win32Runtime::Win32Runtime(platform::Platform& platform)
   }
   impl_->trueTypeSansSerif = HasFontFace(L"Microsoft Sans Serif");
   impl_->taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
+  impl_->comeForward = RegisterWindowMessageW(platform::kComeForwardMessage);
 
   WNDCLASSEXW form{};
   form.cbSize = sizeof(form);
