@@ -221,37 +221,28 @@ TEST(StartupInstance, ACopyAlreadyRunningEndsTheStartBeforeTheDriver) {
   using Verdict = platform::InstanceCheck::Verdict;
   struct Case {
     const char* name;
-    platform::InstanceCheck check;
+    const char* heldMessage;  // empty: the copy runs in this session
     platform::FirstCopy firstCopy;
     StartupOutcome outcome;
-    std::string message;  // the one box shown, or none
+    const char* message;  // the one box shown, or empty
   };
   const Case cases[] = {
-      {"a copy in this session that comes forward",
-       {Verdict::AnotherCopyRuns, ""},
-       platform::FirstCopy::CameForward,
-       StartupOutcome::SecondInstance,
-       ""},
-      {"a copy in this session that does not answer",
-       {Verdict::AnotherCopyRuns, ""},
-       platform::FirstCopy::NoAnswer,
-       StartupOutcome::FirstCopySilent,
-       startup::kMsgFirstCopySilent},
-      {"the name held elsewhere",
-       {Verdict::AnotherCopyRuns, "held"},
-       platform::FirstCopy::CameForward,
-       StartupOutcome::InstanceNameHeld,
-       "held"},
+      {"a copy in this session that comes forward", "", platform::FirstCopy::CameForward,
+       StartupOutcome::SecondInstance, ""},
+      {"a copy in this session that does not answer", "", platform::FirstCopy::NoAnswer,
+       StartupOutcome::FirstCopySilent, startup::kMsgFirstCopySilent},
+      {"the name held elsewhere", "held", platform::FirstCopy::CameForward,
+       StartupOutcome::InstanceNameHeld, "held"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     System s(Healthy());
-    s.platform.instance = c.check;
+    s.platform.instance = {Verdict::AnotherCopyRuns, c.heldMessage};
     s.platform.firstCopy = c.firstCopy;
     EXPECT_EQ(s.Start(), c.outcome);
     // Only a copy in this session is asked; one elsewhere has no window here to show.
-    EXPECT_EQ(s.platform.firstCopyAsks, c.check.message.empty() ? 1 : 0);
-    if (c.message.empty()) {
+    EXPECT_EQ(s.platform.firstCopyAsks, *c.heldMessage == '\0' ? 1 : 0);
+    if (*c.message == '\0') {
       EXPECT_TRUE(s.platform.msgBoxes.empty());
     } else {
       ASSERT_EQ(s.platform.msgBoxes.size(), 1u);
