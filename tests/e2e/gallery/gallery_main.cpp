@@ -34,6 +34,10 @@ class GalleryPlatform final : public vigilon::platform::Platform {
     return GetFileAttributesA((ProgramFolder() + '\\' + name).c_str()) != INVALID_FILE_ATTRIBUTES;
   }
   vigilon::platform::InstanceCheck CheckSingleInstance() override { return {}; }
+  // The gallery is always alone: it never asks.
+  vigilon::platform::FirstCopy BringFirstCopyForward() override {
+    return vigilon::platform::FirstCopy::NoAnswer;
+  }
   void Sleep(uint32_t milliseconds) override { ::Sleep(milliseconds); }
   // No monitoring cycle runs in the gallery: nothing asks it the time.
   int64_t UnixTimeMs() override { return 0; }
