@@ -139,6 +139,11 @@ TEST(StartupE2E, ASecondCopyBringsTheFirstForwardOrSaysItDoesNotAnswer) {
       ShowWindow(main, SW_MINIMIZE);
       ASSERT_TRUE(e2e::WaitUntil([&] { return IsIconic(main) != FALSE; }, 10s));
     }
+    // Another program's window is in front when the second copy starts.
+    HWND other = CreateWindowExW(0, L"STATIC", L"another program", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(other);
+    ASSERT_EQ(GetForegroundWindow(), other);
     Process second = Process::Start(folder);
     DWORD code = 1;
     EXPECT_TRUE(second.WaitForExit(30s, &code));
@@ -147,6 +152,7 @@ TEST(StartupE2E, ASecondCopyBringsTheFirstForwardOrSaysItDoesNotAnswer) {
     EXPECT_TRUE(IsWindowVisible(main));
     EXPECT_FALSE(IsIconic(main));
     EXPECT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == main; }, 5s));
+    DestroyWindow(other);
   }
 
   HoldThreads(first.pid(), true);
