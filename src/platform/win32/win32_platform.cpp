@@ -179,19 +179,20 @@ bool RunsOurProgram(DWORD pid, const FileIdentity& ours) {
 }
 
 // The top-level windows of our form class that other processes own, with their process.
-std::vector<std::pair<HWND, DWORD>> OtherProcessesForms() {
-  std::vector<std::pair<HWND, DWORD>> found;
-  EnumWindows(
-      [](HWND window, LPARAM param) -> BOOL {
-        wchar_t name[64] = {};
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid != GetCurrentProcessId() && GetClassNameW(window, name, 64) > 0 &&
-            std::wcscmp(name, kFormWindowClass) == 0)
-          reinterpret_cast<std::vector<std::pair<HWND, DWORD>>*>(param)->emplace_back(window, pid);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+using ProcessWindows = std::vector<std::pair<HWND, DWORD>>;
+BOOL CALLBACK AddOtherProcessesForm(HWND window, LPARAM param) {
+  wchar_t name[64] = {};
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != GetCurrentProcessId() && GetClassNameW(window, name, 64) > 0 &&
+      std::wcscmp(name, kFormWindowClass) == 0)
+    reinterpret_cast<ProcessWindows*>(param)->emplace_back(window, pid);
+  return TRUE;
+}
+
+ProcessWindows OtherProcessesForms() {
+  ProcessWindows found;
+  EnumWindows(&AddOtherProcessesForm, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
