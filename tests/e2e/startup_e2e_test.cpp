@@ -1,7 +1,7 @@
 // Start-up of the real program under Wine: each start-up failure with its message, a second
-// copy bringing the first forward or saying it does not answer, a squatted instance name said
-// so, every chip model reaching the main window, and a damaged settings file told before it and
-// kept at the first save.
+// copy bringing the first forward or saying it does not answer (and never asking another
+// program's window), a squatted instance name said so, every chip model reaching the main
+// window, and a damaged settings file told before it and kept at the first save.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,6 +12,7 @@
 #include <tlhelp32.h>
 
 #include "items/settings_test_support.h"
+#include "platform/single_instance.h"
 #include "support/held_names.h"
 
 namespace {
@@ -173,6 +174,51 @@ TEST(StartupE2E, ASecondCopyBringsTheFirstForwardOrSaysItDoesNotAnswer) {
   EXPECT_TRUE(second.WaitForExit(30s, &code));
   EXPECT_NE(code, 0u);
   EXPECT_TRUE(first.Running());
+}
+
+// Another program that holds the session's instance name and shows a window of the program's
+// class, answering as the first copy would: not a copy of the program, so it is never asked,
+// and the start ends with the message.
+LRESULT CALLBACK ImpostorProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  static const UINT ask = RegisterWindowMessageW(vigilon::platform::kComeForwardMessage);
+  if (message == ask) {
+    SetPropW(window, L"asked", reinterpret_cast<HANDLE>(1));
+    return vigilon::platform::kCameForward;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+TEST(StartupE2E, AWindowOfOurClassInAnotherProgramIsNotAsked) {
+  const vigilon::test::HeldName marker(
+      CreateMutexA(nullptr, FALSE, vigilon::platform::kInstanceMarkerLocal));
+  ASSERT_TRUE(marker.madeHere());
+  WNDCLASSW impostorClass{};
+  impostorClass.lpfnWndProc = &ImpostorProcedure;
+  impostorClass.hInstance = GetModuleHandleW(nullptr);
+  impostorClass.lpszClassName = vigilon::platform::kFormWindowClass;
+  ASSERT_NE(RegisterClassW(&impostorClass), 0);
+  HWND impostor =
+      CreateWindowExW(0, vigilon::platform::kFormWindowClass, L"Vigilon", WS_OVERLAPPED, 0, 0, 100,
+                      100, nullptr, nullptr, impostorClass.hInstance, nullptr);
+  ASSERT_NE(impostor, nullptr);
+
+  ProgramFolder folder("instance-impostor", Ini(""));
+  Process program = Process::Start(folder);
+  HWND box = nullptr;
+  // The window answers whatever is sent to it while the test waits.
+  e2e::WaitUntil([&] {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    box = e2e::WaitForMessageBox(program, 0ms);
+    return box != nullptr || !program.Running();
+  });
+  EXPECT_EQ(GetPropW(impostor, L"asked"), nullptr) << "another program's window was trusted";
+  ASSERT_NE(box, nullptr) << "ended without a word";
+  EXPECT_NE(e2e::MessageBoxText(box).find("does not answer"), std::string::npos);
+  EXPECT_TRUE(e2e::PressButton(box, "OK"));
+  EXPECT_TRUE(program.WaitForExit(30s));
+  EXPECT_TRUE(folder.ChipState().empty()) << "the driver was loaded";
+  DestroyWindow(impostor);
 }
 
 // Another user's program holds the machine-wide instance name and keeps everybody out: the
