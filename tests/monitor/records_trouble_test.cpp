@@ -3,7 +3,7 @@
 // exactly as designed.
 #include <gtest/gtest.h>
 
-#include <ctime>
+#include <cstdio>
 #include <string>
 
 #include "platform/memory_record_files.h"
@@ -30,11 +30,11 @@ struct WithRecords : test::VigilonSystem {
   }
   // Hours and minutes of the fake wall clock's local time now.
   std::string LocalClock() {
-    const std::time_t t = platform.UnixTimeMs() / 1000 + platform.utcOffsetMinutes * 60;
-    std::tm parts{};
-    gmtime_r(&t, &parts);
+    const int64_t secondsOfDay =
+        (platform.UnixTimeMs() / 1000 + platform.utcOffsetMinutes * 60) % 86400;
     char text[8];
-    std::strftime(text, sizeof text, "%H:%M", &parts);
+    std::snprintf(text, sizeof text, "%02d:%02d", static_cast<int>(secondsOfDay / 3600),
+                  static_cast<int>(secondsOfDay / 60 % 60));
     return text;
   }
 
