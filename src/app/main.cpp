@@ -52,6 +52,9 @@ int main() {
                             [&platform] { return platform.UnixTimeMs(); },
                             [&platform](int64_t ms) { return platform.UtcOffsetMinutes(ms); }});
   run.events.observers.push_back(&records);
+  run.hooks.RecordsTrouble = [&records](int32_t utcOffsetMinutes) {
+    return records.Trouble(utcOffsetMinutes);
+  };
   ui::FormSlot<records::frmLogging, records::Records&> loggingOptions(runtime, records);
   run.hooks.ShowLoggingOptions = [&loggingOptions] { loggingOptions.Get().Show(); };
   std::optional<ui::FormSlot<frmvigilon, RunState&>> mainWindow;

@@ -53,9 +53,12 @@ constexpr int kDefaultSpan = 1;
 // table at the right, the commands beneath it. The chart and the table's place follow the size.
 constexpr int kWidth = 13800, kHeight = 5400;
 constexpr int kMargin = 120, kTop = 525, kRowStep = 270, kItemWidth = 1900;
-constexpr int kNameWidth = 1500, kFigureWidth = 1150, kTableRowStep = 240;
-constexpr int kTableWidth = kNameWidth + 4 * kFigureWidth;
+constexpr int kTableRowStep = 240;
+// Between two columns of the table, and what a label keeps beside its text.
+constexpr int kColumnGap = 180, kTextSlack = 45;
 constexpr int kButtonWidth = 1100, kButtonHeight = 345;
+// The widest figure of each unit: digits are as wide as one another in the usual faces.
+constexpr std::array<const char*, 3> kWidestFigure{"-00.00", "00000", "000.0"};
 
 constexpr std::array<ui::Color, 8> kSeriesColors{0xB4771F, 0x0E7FFF, 0x2CA02C, 0x2827D6,
                                                  0xBD6794, 0x4B568C, 0xC277E3, 0x22BDBC};
@@ -177,20 +180,48 @@ void frmhistory::Form_Load() {
 }
 
 void frmhistory::Form_Resize() {
+  // A new size may come with a new DPI, whose font is not quite the old one scaled.
+  measuredFor_ = UINT32_MAX;
   Layout();
   Update();
 }
 
+void frmhistory::MeasureTable() {
+  const bool celsius = Celsius();
+  int name = TextWidth(lblHeadItem.caption());
+  int figure = 0;
+  for (const ui::Label* head : {&lblHeadNow, &lblHeadMin, &lblHeadMax, &lblHeadAvg})
+    figure = std::max(figure, TextWidth(head->caption()));
+  std::array<bool, kUnits.size()> shown{};
+  for (int r = 0; r < chosenCount_; ++r) {
+    const int item = chosen_[static_cast<size_t>(r)];
+    name = std::max(name, TextWidth(ItemLabel(item, celsius)));
+    shown[static_cast<size_t>(UnitOf(item))] = true;
+  }
+  for (const Unit unit : kUnits) {
+    if (!shown[static_cast<size_t>(unit)]) continue;
+    const std::string widest =
+        std::string(kWidestFigure[static_cast<size_t>(unit)]) + " " + UnitText(unit, celsius);
+    figure = std::max(figure, TextWidth(widest));
+  }
+  nameWidth_ = name + kTextSlack + kColumnGap;
+  figureWidth_ = figure + kTextSlack + kColumnGap;
+  // Never narrower than the two commands beneath it.
+  const int least = 2 * kButtonWidth + kMargin;
+  if (nameWidth_ + 4 * figureWidth_ < least) nameWidth_ = least - 4 * figureWidth_;
+}
+
 void frmhistory::Layout() {
   const int width = clientWidth(), height = clientHeight();
-  const int tableLeft = width - kMargin - kTableWidth;
+  if (nameWidth_ == 0) MeasureTable();
+  const int tableLeft = width - kMargin - (nameWidth_ + 4 * figureWidth_) + kColumnGap;
   const int chartLeft = kMargin + kItemWidth + kMargin;
   picChart.Move({chartLeft, kTop, tableLeft - kMargin - chartLeft, height - kTop - 585});
   auto place = [&](std::array<ui::Label*, 5> row, int top) {
     int left = tableLeft;
     for (size_t c = 0; c < row.size(); ++c) {
-      const int w = c == 0 ? kNameWidth : kFigureWidth;
-      row[c]->Move({left, top, w - 60, 210});
+      const int w = c == 0 ? nameWidth_ : figureWidth_;
+      row[c]->Move({left, top, w - kColumnGap, 210});
       left += w;
     }
   };
@@ -257,6 +288,13 @@ void frmhistory::Update() {
   for (int i = 0; i < kChartItems; ++i)
     if (chkItem[static_cast<size_t>(i)].value() == 1)
       chosen_[static_cast<size_t>(chosenCount_++)] = i;
+  uint32_t choice = Celsius() ? 1u << kChartItems : 0;
+  for (int r = 0; r < chosenCount_; ++r) choice |= 1u << chosen_[static_cast<size_t>(r)];
+  if (choice != measuredFor_) {
+    measuredFor_ = choice;
+    MeasureTable();
+    Layout();
+  }
   dataCurrent_ = false;
   // Until the chart is drawn, a column per pixel at the usual DPI.
   PrepareFor(data_.columns > 0 ? data_.columns : std::max(picChart.width() / 15, 1));

@@ -49,6 +49,9 @@ class frmhistory : public ui::Form {
  private:
   void Update();
   void Layout();
+  // The table's columns as wide as their widest text can be for the chosen items (headings,
+  // names, a figure of each unit's widest form), in the window's font at its DPI.
+  void MeasureTable();
   void Draw(ui::Canvas& canvas);
   void cmdCopy_Click();
   void cmdClear_Click();
@@ -66,6 +69,10 @@ class frmhistory : public ui::Form {
   ChartData data_;
   bool dataCurrent_ = false;
   bool choosing_ = false;  // a choice made from code: the boxes' clicks redraw once, at the end
+  // Twips: the name column and each figure column, gaps included; and the choice (items and
+  // unit) they were measured for, so that the table only moves when that changes.
+  int nameWidth_ = 0, figureWidth_ = 0;
+  uint32_t measuredFor_ = UINT32_MAX;
 };
 
 }  // namespace vigilon::history

@@ -80,7 +80,7 @@ void frmvigilon::Form_QueryUnload(bool& cancel, ui::UnloadMode mode) {
   tray.uFlags = kTrayFlags;
   tray.uCallbackMessage = kTrayCallback;
   tray.hIcon = icon();
-  SetTrayTip(run_.ChipSilent ? kTrayTipSilent : kTrayTip);
+  SetTrayTip();
   cancel = true;
   HideToTray();
 }
@@ -92,23 +92,62 @@ void frmvigilon::HideToTray() {
   if (!trayAddPending_) Hide();
 }
 
-void frmvigilon::SetTrayTip(const char* tip) {
+void frmvigilon::SetTrayTip() {
   // Blank-padded to the whole field, without a terminating zero inside it.
   std::array<char, 64>& field = run_.TrayIconData.szTip;
   std::fill(field.begin(), field.end(), ' ');
-  std::memcpy(field.data(), tip, std::min(std::strlen(tip), field.size()));
+  size_t at = 0;
+  const auto put = [&](std::string_view text) {
+    const size_t n = std::min(text.size(), field.size() - at);
+    std::memcpy(field.data() + at, text.data(), n);
+    at += n;
+  };
+  if (run_.ChipSilent) {
+    put(kTrayTipSilent);
+    return;
+  }
+  put(kTrayTip);
+  if (recordsTrouble_.empty()) return;
+  put(" - ");
+  put(recordsTrouble_);
+}
+
+std::string frmvigilon::Title() const {
+  std::string title = kMainWindowTitle;
+  if (run_.ChipSilent) title += kSilentTitleSuffix;
+  if (!recordsTrouble_.empty()) title += kTroubleTitleSeparator + recordsTrouble_;
+  return title;
 }
 
 void frmvigilon::ShowChipSilence(bool silent) {
-  const std::string silentTitle = std::string(kMainWindowTitle) + kSilentTitleSuffix;
   if (silent) {
-    SetCaption(silentTitle);
-  } else if (caption() == silentTitle) {
-    SetCaption(kMainWindowTitle);
+    SetCaption(Title());
+  } else if (caption().find(kSilentTitleSuffix) != std::string::npos) {
+    // Only a title that told of the silence: the blinking of the settling is left alone.
+    SetCaption(Title());
   }
-  SetTrayTip(silent ? kTrayTipSilent : kTrayTip);
+  SetTrayTip();
   // Sent whether or not the entry is shown, as the cycle's icon changes are.
   platform().ShellNotifyIcon(platform::NotifyOp::Modify, run_.TrayIconData);
+}
+
+void frmvigilon::ShowRecordsTrouble() {
+  // No trouble is an empty text: a steady cycle compares two empty strings and goes on.
+  std::string trouble = run_.hooks.RecordsTrouble
+                            ? run_.hooks.RecordsTrouble(cycle_.readings().utcOffsetMinutes)
+                            : std::string();
+  const bool changed = trouble != recordsTrouble_;
+  if (changed) {
+    recordsTrouble_ = std::move(trouble);
+    SetTrayTip();
+    platform().ShellNotifyIcon(platform::NotifyOp::Modify, run_.TrayIconData);
+    if (auto* about = about_.IfLoaded()) about->ShowRecordsTrouble(recordsTrouble_);
+  }
+  // The title blinks while the readings settle after a resume, and comes back after it.
+  if ((changed || !recordsTrouble_.empty()) && !DelayFanBeepForSTR.enabled()) {
+    std::string title = Title();
+    if (caption() != title) SetCaption(std::move(title));
+  }
 }
 
 void frmvigilon::Form_MouseMove(int /*button*/, int /*shift*/, int x, int /*y*/) {
@@ -248,6 +287,7 @@ void frmvigilon::ShowHistoryOf(int item) {
 
 void frmvigilon::mAbout_Click() {
   about_.Get().ShowBusLockTimeouts(run_.chip.busLockTimeouts());
+  about_.Get().ShowRecordsTrouble(recordsTrouble_);
   about_.Get().Show();
 }
 

@@ -20,6 +20,8 @@ namespace vigilon {
 inline constexpr const char* kMainWindowTitle = "Norvane Vigilon Ver " VIGILON_TITLE_VERSION;
 // Follows the title while the monitor chip does not answer.
 inline constexpr const char* kSilentTitleSuffix = "  -  the monitor chip does not answer";
+// Comes before the records' trouble where the title and the tray tip carry it.
+inline constexpr const char* kTroubleTitleSeparator = "  -  ";
 
 class frmvigilon : public ui::Form, private CycleWindow {
  public:
@@ -123,7 +125,12 @@ class frmvigilon : public ui::Form, private CycleWindow {
   void ChipFellSilent() { cycle_.ChipFellSilent(); }
   // The title and the tray tip say whether the chip answers.
   void ShowChipSilence(bool silent) override;
-  void SetTrayTip(const char* tip);
+  void ShowRecordsTrouble() override;
+  // The title as the chip and the records stand: the designed one while all is well.
+  std::string Title() const;
+  // The tip of the notification-area record from the same; the chip's silence first, since
+  // the field holds one of the two.
+  void SetTrayTip();
   // The chip answers again after reading all ones: its limits, fan inputs, beeps and
   // monitoring as the program holds them.
   void ProgramChipAgain() override;
@@ -147,6 +154,8 @@ class frmvigilon : public ui::Form, private CycleWindow {
     frmvigilon& window_;
   } historyFeed_{*this};
   int16_t PollSecondCount = 0;
+  // What the title, the tray tip and About last said of the records; empty while all is well.
+  std::string recordsTrouble_;
   // Seconds the program has run since the system asked to suspend.
   // Hides the window to the notification area once the icon is there.
   void HideToTray();

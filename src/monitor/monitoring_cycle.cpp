@@ -96,6 +96,7 @@ void MonitoringCycle::PollSensors() {
   if (outcome == CycleOutcome::ChipSilent)
     for (ItemReading& item : record_.items) item.read = false;
   for (CycleObserver* observer : run_.observers) observer->CycleEnded(record_);
+  window_.ShowRecordsTrouble();
 }
 
 CycleOutcome MonitoringCycle::Poll() {

@@ -25,6 +25,9 @@ class CycleWindow {
   virtual void SelectUnitButtons() = 0;
   // The interval text shows the polling interval.
   virtual void ShowPollInterval() = 0;
+  // Once the observers have had the cycle: the title, the tray tip and About say whether its
+  // records can be written.
+  virtual void ShowRecordsTrouble() = 0;
 
  protected:
   ~CycleWindow() = default;

@@ -13,19 +13,19 @@ frmLogging::frmLogging(ui::Runtime& runtime, Records& records)
   Create({
       {chkLog,
        Args("chkLog").Caption("Write a &log of the readings and events").At(240, 180, 5400, 300)},
-      {lblLogFolder, Args("lblLogFolder").Caption("Log &folder:").At(480, 600, 1200, 255)},
-      {txtLogFolder, Args("txtLogFolder").At(1740, 560, 2880, 315)},
+      {lblLogFolder, Args("lblLogFolder").Caption("Log &folder:").At(480, 600, 1500, 255)},
+      {txtLogFolder, Args("txtLogFolder").At(2040, 560, 2580, 315)},
       {cmdBrowseLog, Args("cmdBrowseLog").Caption("&Browse...").At(4740, 540, 1020, 360)},
-      {lblKeepDays, Args("lblKeepDays").Caption("&Days to keep:").At(480, 1020, 1200, 255)},
-      {txtKeepDays, Args("txtKeepDays").At(1740, 980, 720, 315)},
+      {lblKeepDays, Args("lblKeepDays").Caption("&Days to keep:").At(480, 1020, 1500, 255)},
+      {txtKeepDays, Args("txtKeepDays").At(2040, 980, 720, 315)},
       {chkMetrics,
        Args("chkMetrics").Caption("Write &metrics for Prometheus").At(240, 1500, 5400, 300)},
       {lblMetricsFolder,
-       Args("lblMetricsFolder").Caption("Metrics f&older:").At(480, 1920, 1200, 255)},
-      {txtMetricsFolder, Args("txtMetricsFolder").At(1740, 1880, 2880, 315)},
+       Args("lblMetricsFolder").Caption("Metrics f&older:").At(480, 1920, 1500, 255)},
+      {txtMetricsFolder, Args("txtMetricsFolder").At(2040, 1880, 2580, 315)},
       {cmdBrowseMetrics, Args("cmdBrowseMetrics").Caption("B&rowse...").At(4740, 1860, 1020, 360)},
-      {cmdOk, Args("cmdOk").Caption("OK").At(3060, 2520, 1260, 420)},
-      {cmdCancel, Args("cmdCancel").Caption("Cancel").At(4500, 2520, 1260, 420)},
+      {cmdOk, Args("cmdOk").Caption("OK").At(3060, 2520, 1260, 420).DefaultButton()},
+      {cmdCancel, Args("cmdCancel").Caption("Cancel").At(4500, 2520, 1260, 420).CancelButton()},
   });
   const RecordOptions& o = records_.options();
   chkLog.SetValue(o.logEnabled ? 1 : 0);

@@ -48,8 +48,8 @@ class Records : public CycleObserver, public RunEventObserver {
   // The events log, while it is on.
   EventsLog* events() { return events_ ? &*events_ : nullptr; }
   // What the window says while a file cannot be written ("the log cannot be written since
-  // 14:02"); empty while all is well.
-  // TODO: the title bar, the tray tip and About do not show this text yet.
+  // 14:02"); empty while all is well, and then without allocating. The main window's title, its
+  // tray tip and About carry it.
   std::string Trouble(int32_t utcOffsetMinutes) const;
 
  private:

@@ -67,6 +67,9 @@ struct RunState {
   struct Hooks {
     // The Logging and Export dialog, shown by whoever keeps the run's records.
     std::function<void()> ShowLoggingOptions;
+    // Why a log or the metrics file cannot be written, and since when; empty while all is
+    // well (and then without allocating).
+    std::function<std::string(int32_t utcOffsetMinutes)> RecordsTrouble;
     std::function<void()> RefreshPanelEnable;  // the main window's rows follow ItemEnabled
     std::function<void(int item)> CloseWarning;
     // The configuration dialog (created, not shown, if need be) takes an item's Enable away.

@@ -26,6 +26,12 @@ frmAbout::frmAbout(ui::Runtime& runtime)
                    .At(240, 1200, 4020, 255)
                    .In("Frame1")
                    .Aligned(Align::Center)},
+      // Between the name and the version, where the frame has room for one line.
+      {lblRecordsTrouble, Args("lblRecordsTrouble")
+                              .At(120, 960, 4260, 240)
+                              .In("Frame1")
+                              .Aligned(Align::Center)
+                              .Hidden()},
       {lblBusLockTimeouts, Args("lblBusLockTimeouts")
                                .At(240, 1560, 4020, 255)
                                .In("Frame1")
@@ -44,6 +50,13 @@ frmAbout::frmAbout(ui::Runtime& runtime)
 void frmAbout::ShowBusLockTimeouts(uint32_t count) {
   lblBusLockTimeouts.SetCaption("Bus lock time-outs: " + std::to_string(count));
   lblBusLockTimeouts.SetVisible(count > 0);
+}
+
+void frmAbout::ShowRecordsTrouble(const std::string& trouble) {
+  std::string line = trouble;
+  if (!line.empty() && line[0] >= 'a' && line[0] <= 'z') line[0] = static_cast<char>(line[0] - 32);
+  lblRecordsTrouble.SetCaption(line);
+  lblRecordsTrouble.SetVisible(!line.empty());
 }
 
 frmAbout::~frmAbout() {

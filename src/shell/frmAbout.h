@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "ui/controls.h"
 
@@ -15,10 +16,13 @@ class frmAbout : public ui::Form {
   // How often another program kept the shared bus past the program's wait: a line for whoever
   // looks into a machine that misbehaves, shown only when it has happened.
   void ShowBusLockTimeouts(uint32_t count);
+  // Why the log or the metrics file cannot be written ("the log cannot be written since
+  // 14:02"), a line of its own while it lasts; empty hides it.
+  void ShowRecordsTrouble(const std::string& trouble);
 
   ui::Frame Frame1;
   ui::Label Label2, Label4, Label5;
-  ui::Label lblBusLockTimeouts;
+  ui::Label lblBusLockTimeouts, lblRecordsTrouble;
   ui::CommandButton cmdOk;
 };
 

@@ -604,6 +604,15 @@ void Form::Teardown(bool unloaded) {
   if (wasLoaded) runtime_.FormUnloaded(*this, unloaded);
 }
 
+int Form::TextWidth(std::string_view text) const {
+  if (peer_) return peer_->TextWidth(text, args_.font);
+  // UTF-8: count the characters, not their continuation bytes.
+  const auto chars = std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  });
+  return static_cast<int>(chars) * 105;
+}
+
 void Form::Show() {
   if (state_ != State::Loaded) return;
   frontStamp_ = runtime_.NextFrontStamp();

@@ -183,6 +183,16 @@ struct ControlArgs {
     enabled = false;
     return *this;
   }
+  // A command button that Enter presses wherever the focus is not on another button.
+  ControlArgs& DefaultButton() {
+    isDefault = true;
+    return *this;
+  }
+  // A command button that Escape presses.
+  ControlArgs& CancelButton() {
+    isCancel = true;
+    return *this;
+  }
 
   std::string name;          // "lblStatusV(2)" for member 2 of the array lblStatusV
   std::string caption;       // '&' marks the access key where the kind has one
@@ -197,6 +207,8 @@ struct ControlArgs {
   bool multiLine = false;  // text box
   bool visible = true;
   bool enabled = true;
+  bool isDefault = false;  // command button
+  bool isCancel = false;   // command button
 };
 inline ControlArgs Args(std::string name) {
   return ControlArgs(std::move(name));
@@ -297,10 +309,18 @@ class CommandButton : public Control {
   void SetCaption(std::string caption);
   void Click();  // as a user's click: runs onClick
   std::function<void()> onClick;
+  bool isDefault() const { return default_; }
+  bool isCancel() const { return cancel_; }
 
  private:
-  void Configure(const ControlArgs& args) override { caption_ = args.caption; }
+  void Configure(const ControlArgs& args) override {
+    caption_ = args.caption;
+    default_ = args.isDefault;
+    cancel_ = args.isCancel;
+  }
   std::string caption_;
+  bool default_ = false;
+  bool cancel_ = false;
 };
 
 class CheckBox : public Control {
@@ -673,6 +693,10 @@ class Form {
   // Tears the form down without asking or telling its handlers (program end). A derived
   // form's members are gone by the time ~Form runs, so its owner calls this first.
   void Discard();
+
+  // The width of `text` in the form's font, in twips, at the window's DPI: a font does not grow
+  // exactly with the DPI. Without a window (headless), an average of 105 twips a character.
+  int TextWidth(std::string_view text) const;
 
   // Modeless; a form shown already comes to the front.
   void Show();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -15,6 +16,7 @@ class Control;
 class Form;
 class Menu;
 class Timer;
+struct Font;
 
 // What changed on a control, so a peer copies only that to its native window.
 enum class Prop : uint8_t {
@@ -51,6 +53,8 @@ class FormPeer {
   virtual void SyncMenus() = 0;
   virtual void Refresh() = 0;
   virtual uint32_t NativeHandle() const = 0;
+  // The width of `text` in `font` at the window's DPI, in twips.
+  virtual int TextWidth(std::string_view text, const Font& font) = 0;
   // Creates the peers of the form's controls, in creation order (containers first).
   virtual void CreateControlPeers() = 0;
 };

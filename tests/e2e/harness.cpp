@@ -285,6 +285,14 @@ std::string WindowTextUtf8(HWND window) {
   return Narrow(text);
 }
 
+std::string EditText(HWND edit) {
+  char text[512] = {};
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutA(edit, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_NORMAL,
+                      5000, &copied);
+  return std::string(text, std::min<size_t>(copied, sizeof text - 1));
+}
+
 std::string MessageBoxText(HWND box) {
   // The message is the one static control with text (the icon is a static without any).
   std::string text;
@@ -294,6 +302,34 @@ std::string MessageBoxText(HWND box) {
       text = WindowTextUtf8(child);
   }
   return text;
+}
+
+HWND Focus(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+  return info.hwndFocus != nullptr && IsChild(window, info.hwndFocus) ? info.hwndFocus : window;
+}
+
+void Press(HWND window, WPARAM key) {
+  PostMessageA(Focus(window), WM_KEYDOWN, key, 0);
+}
+
+HWND Tab(HWND window) {
+  HWND before = Focus(window);
+  Press(window, VK_TAB);
+  HWND after = before;
+  WaitUntil([&] { return (after = Focus(window)) != before; }, std::chrono::seconds(5));
+  return after;
+}
+
+void AccessKey(HWND window, char letter) {
+  PostMessageA(Focus(window), WM_SYSCHAR, static_cast<WPARAM>(letter), LPARAM{1} << 29);
+}
+
+void Type(HWND window, std::string_view text) {
+  PostMessageA(Focus(window), EM_SETSEL, 0, -1);
+  for (const char c : text) PostMessageA(Focus(window), WM_CHAR, static_cast<WPARAM>(c), 1);
 }
 
 bool PressButton(HWND dialog, std::string_view caption) {

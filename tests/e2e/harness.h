@@ -84,12 +84,28 @@ HWND AnyVisibleWindow(const Process& process);
 
 std::string WindowText(HWND window);
 std::string WindowTextUtf8(HWND window);
+// A text box's text as the user typed it: asked of the control itself, since another process's
+// window text is only its caption.
+std::string EditText(HWND edit);
 // The message of a message box: its static text, UTF-8.
 std::string MessageBoxText(HWND box);
 // Clicks the child button with this caption (BM_CLICK); false when there is none.
 bool PressButton(HWND dialog, std::string_view caption);
 // A control of a form found by its control name ("lblStatusV(2)").
 HWND FindControl(HWND form, std::string_view name);
+
+// The keyboard, as it reaches a window of the program: keys go where the keyboard sends them,
+// to the control that has the focus.
+// The control of `window` with the keyboard focus, or the window itself when none has it.
+HWND Focus(HWND window);
+// A key pressed in `window`, posted where the keyboard sends it.
+void Press(HWND window, WPARAM key);
+// Tab, and where the focus went.
+HWND Tab(HWND window);
+// Alt and a letter, as the keyboard delivers an access key.
+void AccessKey(HWND window, char letter);
+// Characters typed into the text box with the focus, replacing what it held.
+void Type(HWND window, std::string_view text);
 
 // Whether the window's frame and client area have been drawn on the screen (an X window shows
 // black until the program has painted it).

@@ -18,34 +18,11 @@ using e2e::FindControl;
 using e2e::Process;
 using e2e::ProgramFolder;
 
+using e2e::AccessKey;
+using e2e::Focus;
 using e2e::kMainTitle;
-
-// The control of `window` with the keyboard focus, or the window itself when none has it.
-HWND Focus(HWND window) {
-  GUITHREADINFO info{};
-  info.cbSize = sizeof info;
-  GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
-  return info.hwndFocus != nullptr && IsChild(window, info.hwndFocus) ? info.hwndFocus : window;
-}
-
-// A key pressed in `window`, posted where the keyboard sends it.
-void Press(HWND window, WPARAM key) {
-  PostMessageA(Focus(window), WM_KEYDOWN, key, 0);
-}
-
-// Tab, and where the focus went.
-HWND Tab(HWND window) {
-  HWND before = Focus(window);
-  Press(window, VK_TAB);
-  HWND after = before;
-  e2e::WaitUntil([&] { return (after = Focus(window)) != before; }, 5s);
-  return after;
-}
-
-// Alt and a letter, as the keyboard delivers an access key.
-void AccessKey(HWND window, char letter) {
-  PostMessageA(Focus(window), WM_SYSCHAR, static_cast<WPARAM>(letter), LPARAM{1} << 29);
-}
+using e2e::Press;
+using e2e::Tab;
 
 TEST(KeyboardE2E, TabReachesALimitAndTheUpArrowMovesItsRegisterAsAClickDoes) {
   ProgramFolder folder("keyboard-limit", "model = ZR420\nsuperio = 0x2E\n");

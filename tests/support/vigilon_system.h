@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -36,6 +37,7 @@ class VigilonSystem {
   // Runs start-up; the main window is loaded and shown when it returns.
   startup::StartupOutcome Start() {
     outcome = startup::Main(run, [this](RunState& state) {
+      if (beforeMainWindow) beforeMainWindow(state);
       main.emplace(runtime, state);
       main->Get().Show();
     });
@@ -67,6 +69,8 @@ class VigilonSystem {
   ui::HeadlessRuntime runtime{platform};
   std::optional<ui::FormSlot<frmvigilon, RunState&>> main;
   startup::StartupOutcome outcome = startup::StartupOutcome::SecondInstance;
+  // Runs once the chip is known, before the main window loads (what the program starts there).
+  std::function<void(RunState&)> beforeMainWindow;
 };
 
 }  // namespace vigilon::test

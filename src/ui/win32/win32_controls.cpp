@@ -202,8 +202,8 @@ class CommandPeer final : public NativePeer {
 
  protected:
   HWND CreateChild(HWND parent, const RECT& rect) override {
-    return MakeChild(0, L"BUTTON", Widen(button_.caption()), BS_PUSHBUTTON | WS_TABSTOP, parent,
-                     rect);
+    const DWORD kind = button_.isDefault() ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    return MakeChild(0, L"BUTTON", Widen(button_.caption()), kind | WS_TABSTOP, parent, rect);
   }
   void SyncOwn(Prop prop) override {
     if (prop == Prop::Caption) SetWindowTextW(native(), Widen(button_.caption()).c_str());

@@ -152,6 +152,7 @@ class FormWindow final : public Window, public FormPeer {
   void SyncMenus() override;
   void Refresh() override;
   uint32_t NativeHandle() const override;
+  int TextWidth(std::string_view text, const Font& font) override;
   void CreateControlPeers() override;
 
   Form& model() const { return form_; }
@@ -164,6 +165,7 @@ class FormWindow final : public Window, public FormPeer {
   // The keys the form handles itself before the dialog manager sees them: Tab and Shift+Tab in
   // reading order, Enter on a button. True when the key was taken.
   bool TakeKey(const MSG& message);
+  bool TakeLabelAccessKey(WPARAM key);
   // The next control Tab reaches from `from` (backwards for Shift+Tab), or nullptr.
   HWND NextTabStop(HWND from, bool backwards) const;
   // The native window a control is created in: its frame's, or the form's.

@@ -5,6 +5,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cwchar>
 #include <initializer_list>
@@ -281,6 +282,17 @@ HFONT FormWindow::FontFor(const Font& font) {
                   DEFAULT_PITCH | FF_DONTCARE, std::get<0>(key).c_str());
   fonts.emplace(std::move(key), handle);
   return handle;
+}
+
+int FormWindow::TextWidth(std::string_view text, const Font& font) {
+  const std::wstring wide = Widen(text);
+  HDC dc = GetDC(hwnd());
+  const HGDIOBJ old = SelectObject(dc, FontFor(font));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd(), dc);
+  return MulDiv(size.cx, 1440, dpi_);
 }
 
 HWND FormWindow::ContainerOf(const Control& control) const {
@@ -594,7 +606,39 @@ HWND FormWindow::NextTabStop(HWND from, bool backwards) const {
   return stops[backwards ? (index + count - 1) % count : (index + 1) % count];
 }
 
+bool FormWindow::TakeLabelAccessKey(WPARAM key) {
+  // A label's access key leads to the control after it, as in a dialog; the buttons' own keys
+  // are the dialog manager's.
+  if (key > 0x7F) return false;
+  const auto wanted = static_cast<char>(std::tolower(static_cast<int>(key)));
+  const std::vector<Control*>& controls = form_.controls();
+  for (auto it = controls.begin(); it != controls.end(); ++it) {
+    auto* label = dynamic_cast<Label*>(*it);
+    if (label == nullptr || !label->visible() || !label->enabled()) continue;
+    const std::string& caption = label->caption();
+    const auto at = caption.find('&');
+    if (at == std::string::npos || at + 1 >= caption.size()) continue;
+    if (std::tolower(static_cast<unsigned char>(caption[at + 1])) != wanted) continue;
+    // The control made after it in the form's table, as a dialog's label leads to the next.
+    std::vector<HWND> stops;
+    CollectTabStops(hwnd(), stops);
+    HWND next = nullptr;
+    for (auto after = it + 1; after != controls.end() && next == nullptr; ++after) {
+      auto* peer = dynamic_cast<NativePeer*>((*after)->peer());
+      if (peer != nullptr && std::find(stops.begin(), stops.end(), peer->native()) != stops.end())
+        next = peer->native();
+    }
+    if (next == nullptr) return false;
+    SetFocus(next);
+    if (SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+      SendMessageW(next, EM_SETSEL, 0, -1);
+    return true;
+  }
+  return false;
+}
+
 bool FormWindow::TakeKey(const MSG& message) {
+  if (message.message == WM_SYSCHAR) return TakeLabelAccessKey(message.wParam);
   if (message.message != WM_KEYDOWN) return false;
   if (GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0) return false;
   HWND focus = GetFocus();
@@ -629,11 +673,23 @@ bool FormWindow::TakeKey(const MSG& message) {
     SendMessageW(next, BM_CLICK, 0, 0);
     return true;
   }
-  // A window of this kind has no default button: Enter presses the button that has the focus,
-  // as the space bar does.
+  // Enter presses the button that has the focus, as the space bar does; elsewhere the form's
+  // default button, where it has one. Escape presses its cancel button.
   if (message.wParam == VK_RETURN && IsChild(hwnd(), focus) && IsPushButton(focus)) {
     SendMessageW(focus, BM_CLICK, 0, 0);
     return true;
+  }
+  if (message.wParam != VK_RETURN && message.wParam != VK_ESCAPE) return false;
+  if (message.wParam == VK_RETURN && IsChild(hwnd(), focus) &&
+      (SendMessageW(focus, WM_GETDLGCODE, VK_RETURN, 0) & DLGC_WANTALLKEYS) != 0)
+    return false;  // a multi-line text takes its Enter
+  for (Control* control : form_.controls()) {
+    auto* button = dynamic_cast<CommandButton*>(control);
+    if (button == nullptr || !button->visible() || !button->enabled()) continue;
+    if (message.wParam == VK_RETURN ? button->isDefault() : button->isCancel()) {
+      button->Click();
+      return true;
+    }
   }
   return false;
 }

@@ -1,6 +1,7 @@
 // The DPI check, run by dpi_check.sh once per DPI with the Wine prefix set to it: the real
-// program on each model, with a warning dialog, the configuration dialog and About open, every
-// text measured inside the program by the text-fit probe against its control. Screenshots of
+// program on each model, with a warning dialog, the configuration dialog, About, History and
+// Logging and Export open (on one model with a log that cannot be written, which About then
+// tells), every text measured inside the program by the text-fit probe against its control. Screenshots of
 // each window land in the build tree, and each DPI's measurements beside them.
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "harness.h"
+#include "ui/control_id.h"
 // After windows.h (through the harness).
 #include <commctrl.h>
 
@@ -19,8 +21,6 @@ namespace {
 using namespace std::chrono_literals;
 using e2e::Process;
 using e2e::ProgramFolder;
-
-using e2e::kMainTitle;
 
 // The DPI the script set the prefix to; 0 when the program runs without it.
 int AskedDpi() {
@@ -73,7 +73,8 @@ std::string Prefix() {
 }
 
 HWND StartAndWaitForReadings(const Process& program) {
-  HWND main = e2e::WaitForWindow(program, kMainTitle);
+  // By its form: a title may carry more than the program's name.
+  HWND main = e2e::WaitForForm(program, "frmvigilon");
   if (main == nullptr) return nullptr;
   HWND status = e2e::FindControl(main, "lblStatusV(0)");
   const bool read = e2e::WaitUntil([&] { return !e2e::WindowText(status).empty(); }, 20s);
@@ -86,6 +87,9 @@ struct Model {
   // Rails, fans and sensors out of their limits: the warning dialogs this opens are measured too.
   const char* faults;
   const char* shownWarning;  // the dialog photographed
+  // A log folder that cannot be made (a file of its name is in the way): the title and About
+  // tell it.
+  bool logBlocked = false;
 };
 
 const Model kModels[] = {
@@ -96,7 +100,7 @@ const Model kModels[] = {
      "frmVcoreB"},
     // The model whose core-rail warning carries the longest message.
     {"zr430", "model = ZR430\nsuperio = 0x2E\n", "vcore = 0.5\n", "frmVcoreA"},
-    {"zr460", "model = ZR460\nsuperio = 0x4E\nbase = 0x0A10\n", nullptr, nullptr},
+    {"zr460", "model = ZR460\nsuperio = 0x4E\nbase = 0x0A10\n", nullptr, nullptr, true},
 };
 
 TEST(DpiE2E, NoTextIsWiderOrTallerThanItsControl) {
@@ -106,6 +110,10 @@ TEST(DpiE2E, NoTextIsWiderOrTallerThanItsControl) {
   for (const Model& model : kModels) {
     SCOPED_TRACE(model.name);
     ProgramFolder folder(Prefix() + model.name, model.ini);
+    if (model.logBlocked) {
+      folder.Write("blocked", "");
+      folder.Write("vigilon.ini", "[Log]\r\nEnabled=1\r\nFolder=blocked\r\n");
+    }
     Process program = Process::Start(folder);
     HWND main = StartAndWaitForReadings(program);
     ASSERT_NE(main, nullptr) << "no readings";
@@ -133,15 +141,28 @@ TEST(DpiE2E, NoTextIsWiderOrTallerThanItsControl) {
       SendMessageA(tabs, TCM_SETCURFOCUS, static_cast<WPARAM>(page), 0);
       EXPECT_TRUE(e2e::WindowScreenshot(shot + "config-" + pages[page], config));
     }
+    if (model.logBlocked) {
+      EXPECT_TRUE(e2e::WaitUntil(
+          [&] { return e2e::WindowText(main).find("cannot be written") != std::string::npos; },
+          20s))
+          << e2e::WindowText(main);
+    }
     ASSERT_TRUE(e2e::PressButton(main, "&About"));
     HWND about = e2e::WaitForForm(program, "frmAbout", 10s);
     ASSERT_NE(about, nullptr);
+    if (model.logBlocked) {
+      EXPECT_TRUE(IsWindowVisible(e2e::FindControl(about, "lblRecordsTrouble")));
+    }
     EXPECT_TRUE(e2e::WindowScreenshot(shot + "about", about));
     // The History window, by a double-click on the first reading.
     SendMessageA(e2e::FindControl(main, "lblStatusV(0)"), WM_LBUTTONDBLCLK, MK_LBUTTON, 0);
     HWND history = e2e::WaitForForm(program, "frmhistory", 10s);
     ASSERT_NE(history, nullptr);
     EXPECT_TRUE(e2e::WindowScreenshot(shot + "history", history));
+    PostMessageA(main, WM_COMMAND, vigilon::ui::ControlIdForName("mLogging"), 0);
+    HWND logging = e2e::WaitForForm(program, "frmLogging", 10s);
+    ASSERT_NE(logging, nullptr);
+    EXPECT_TRUE(e2e::WindowScreenshot(shot + "logging", logging));
 
     const TextFit fit = MeasureTexts(folder, main);
     if (asked != 0) {
