@@ -21,17 +21,18 @@ constexpr int64_t kStart = 1'800'000'000'000 + 500;  // 08:00:00.5 UTC, this run
 const records::DailyCsvPlace kPlace{"/logs", '/', "vigilon", 30};
 
 // Readings a log keeps exactly (two decimals, whole rpm, one decimal), varying per cycle, with
-// now and then a suspended cycle and an item not watched.
+// now and then a cycle cut short and an item not watched.
 CycleReadings Cycle(const chip::ChipTraits& model, int64_t ms) {
   const int64_t n = ms / 1000;
   CycleReadings c;
   c.unixMs = ms;
-  c.outcome = n % 97 == 0 ? CycleOutcome::Suspended : CycleOutcome::Complete;
+  // Cut short by a suspend: the log keeps what it read, the history a gap.
+  c.outcome = n % 97 == 0 ? CycleOutcome::CutShort : CycleOutcome::Complete;
   for (int i = 0; i < kItems; ++i) {
     ItemReading& r = c.items[static_cast<size_t>(i)];
     r.present = model.ItemPresent(i);
     r.monitored = r.present && !(i == 1 && n % 13 == 0);
-    r.read = r.monitored && c.outcome == CycleOutcome::Complete;
+    r.read = r.monitored && (c.outcome == CycleOutcome::Complete || i < 3);
     const double v = static_cast<double>((n * (i + 3)) % 41);
     r.value = i < items::kFirstFanItem    ? (100 + v) / 100.0
               : i < items::kFirstTempItem ? 2000 + 10 * v
@@ -100,7 +101,7 @@ TEST(HistoryRestore, SkipsDamagedRowsOtherModelsOldDaysAndStopsAtAClear) {
   std::string& day = run.folder.files["/logs/vigilon-2027-01-14.csv"];
   const size_t row = day.find('\n', day.find('\n') + 1) + 1;  // the second row, edited by hand
   day.replace(day.find(',', day.find(',', row) + 1) + 1, 4, "1.0O");
-  day.append(day.substr(row, 40));  // a torn last line
+  day.append(day.substr(day.find('\n', row) + 1, 40));  // a torn last line
   run.Log(Model::ZR430, kStart - 7 * kHour, kStart - 7 * kHour + 60'000, 1000, nullptr);
   run.Log(Model::ZR420, kStart - 6 * kHour, kStart - 6 * kHour + 60'000, 1000, nullptr);
   ASSERT_EQ(run.folder.files.count("/logs/vigilon-2027-01-15-2.csv"), 1u);
