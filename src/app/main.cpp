@@ -62,6 +62,12 @@ int main() {
     const std::vector<std::string> problems = records.Start(state.traits());
     state.observers.push_back(&records);
     mainWindow.emplace(runtime, state);
+    // The log of earlier runs fills the History window once the cycles run, a slice at a time.
+    if (const records::ReadingsLog* log = records.readings()) {
+      const int64_t now = platform.UnixTimeMs();
+      mainWindow->Get().ReadPast(std::make_unique<history::HistoryRestore>(
+          *recordFiles, log->file().place(), state.traits(), now, platform.UtcOffsetMinutes(now)));
+    }
     mainWindow->Get().Show();
     // Told once, after the window is up, so that the first cycle does not wait for it.
     std::string text;

@@ -11,9 +11,6 @@ namespace {
 constexpr int64_t kNoTime = std::numeric_limits<int64_t>::min();
 constexpr int64_t kDayMs = 24 * 60 * kMinuteMs;
 
-int64_t MinuteOf(int64_t unixMs) {
-  return unixMs >= 0 ? unixMs / kMinuteMs : -((-unixMs + kMinuteMs - 1) / kMinuteMs);
-}
 size_t SlotOf(int64_t minute) {
   const auto cap = static_cast<int64_t>(kMinuteCapacity);
   return static_cast<size_t>(((minute % cap) + cap) % cap);
@@ -70,13 +67,17 @@ class ColumnFiller {
 };
 }  // namespace
 
-void HistoryStore::Accumulator::Start(int64_t m) {
+int64_t MinuteOf(int64_t unixMs) {
+  return unixMs >= 0 ? unixMs / kMinuteMs : -((-unixMs + kMinuteMs - 1) / kMinuteMs);
+}
+
+void MinuteAccumulator::Start(int64_t m) {
   minute = m;
   sum.fill(0);
   count.fill(0);
 }
 
-void HistoryStore::Accumulator::Add(const Sample& sample) {
+void MinuteAccumulator::Add(const Sample& sample) {
   for (size_t i = 0; i < kItems; ++i) {
     const float v = sample.value[i];
     if (!Read(v)) continue;
@@ -87,7 +88,7 @@ void HistoryStore::Accumulator::Add(const Sample& sample) {
   }
 }
 
-bool HistoryStore::Accumulator::Fold(MinuteFold& fold) const {
+bool MinuteAccumulator::Fold(MinuteFold& fold) const {
   bool any = false;
   fold.startMs = minute * kMinuteMs;
   for (size_t i = 0; i < kItems; ++i) {
@@ -115,6 +116,7 @@ void HistoryStore::Clear() {
   live_.Start(-1);
   past_.Start(-1);
   stats_.fill(RunStats{});
+  ++clears_;
 }
 
 void HistoryStore::Push(const Sample& sample) {

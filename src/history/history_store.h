@@ -81,6 +81,21 @@ struct ChartData {
   bool fromMinutes = false;                    // the span was longer than the full-resolution day
 };
 
+// One minute's readings as they arrive, folded the same way whoever hands them in: the live
+// cycles, or an earlier run's rows read back from its log.
+struct MinuteAccumulator {
+  int64_t minute = -1;  // minutes since 1970
+  std::array<float, kItems> min{}, max{};
+  std::array<double, kItems> sum{};
+  std::array<uint16_t, kItems> count{};
+  void Start(int64_t m);
+  void Add(const Sample& sample);
+  // Writes the minute into `fold`; false when it read nothing.
+  bool Fold(MinuteFold& fold) const;
+};
+// The minute a time falls in, for times before 1970 too.
+int64_t MinuteOf(int64_t unixMs);
+
 class HistoryStore final : public CycleObserver {
  public:
   HistoryStore();
@@ -90,6 +105,8 @@ class HistoryStore final : public CycleObserver {
   void CycleEnded(const CycleReadings& cycle) override;
   // Empties the history and the statistics since the start.
   void Clear();
+  // How many times Clear ran: whoever is still adding the past stops once it changes.
+  uint32_t clears() const { return clears_; }
 
   // Readings of earlier runs, oldest first, in slices of any size, all older than this run's
   // first cycle (later ones are passed over). Each sample is also folded into its minute. The
@@ -116,16 +133,7 @@ class HistoryStore final : public CycleObserver {
   static size_t ReservedBytes();
 
  private:
-  struct Accumulator {
-    int64_t minute = -1;
-    std::array<float, kItems> min{}, max{};
-    std::array<double, kItems> sum{};
-    std::array<uint16_t, kItems> count{};
-    void Start(int64_t m);
-    void Add(const Sample& sample);
-    // Writes the minute into `fold`; false when it read nothing.
-    bool Fold(MinuteFold& fold) const;
-  };
+  using Accumulator = MinuteAccumulator;
   Sample& At(size_t i) { return samples_[(head_ + i) % kSampleCapacity]; }
   void Push(const Sample& sample);
   void StoreMinute(const Accumulator& acc, bool past);
@@ -141,6 +149,7 @@ class HistoryStore final : public CycleObserver {
   Accumulator live_, past_;
   std::array<RunStats, kItems> stats_{};
   CycleReadings last_{};
+  uint32_t clears_ = 0;
 };
 
 }  // namespace vigilon::history

@@ -174,6 +174,7 @@ void frmvigilon::SecCount_Timer() {
     PollSecondCount = 0;
     PollSensors();
   }
+  if (past_ && !past_->Step(*history_)) past_.reset();
 }
 
 void frmvigilon::PollSensors() {

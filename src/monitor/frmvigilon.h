@@ -7,6 +7,7 @@
 
 #include "config/frmconfig.h"
 #include "history/frmhistory.h"
+#include "history/history_restore.h"
 #include "limits/limit_panel.h"
 #include "monitor/monitoring_cycle.h"
 #include "run/run_state.h"
@@ -52,6 +53,8 @@ class frmvigilon : public ui::Form, private CycleWindow {
   ui::FormSlot<history::frmhistory, RunState&, history::HistoryStore&>& historyWindow() {
     return historyWindow_;
   }
+  // Earlier runs' readings, read into the history a slice each second, after the cycle.
+  void ReadPast(std::unique_ptr<history::HistoryRestore> restore) { past_ = std::move(restore); }
 
   // The commands, one implementation each; the buttons and the tray pop-up call these.
   void mExit_Click();
@@ -153,6 +156,7 @@ class frmvigilon : public ui::Form, private CycleWindow {
     void CycleEnded(const CycleReadings& cycle) override;
     frmvigilon& window_;
   } historyFeed_{*this};
+  std::unique_ptr<history::HistoryRestore> past_;  // until it has all been read
   int16_t PollSecondCount = 0;
   // What the title, the tray tip and About last said of the records; empty while all is well.
   std::string recordsTrouble_;

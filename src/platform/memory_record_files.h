@@ -46,6 +46,12 @@ class MemoryRecordFiles : public RecordFiles {
     part.bytes = fromEnd ? all.substr(all.size() - n) : all.substr(0, n);
     return part;
   }
+  FilePart ReadAt(const std::string& path, uint64_t offset, std::size_t maxBytes) override {
+    FilePart part = Read(path, 0, false);
+    if (part.status == FilePart::Status::Ok && offset < part.size)
+      part.bytes = files[path].substr(static_cast<std::size_t>(offset), maxBytes);
+    return part;
+  }
   bool ListFolder(const std::string& folder, std::vector<std::string>& names) override {
     names.clear();
     if (!folders.count(folder)) return false;

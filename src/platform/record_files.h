@@ -30,6 +30,8 @@ class RecordFiles {
                        std::string_view bytes) = 0;
   // The first `maxBytes` of the file, or its last ones with `fromEnd`.
   virtual FilePart Read(const std::string& path, std::size_t maxBytes, bool fromEnd) = 0;
+  // At most `maxBytes` from `offset` on, so that a long file is read a bounded part at a time.
+  virtual FilePart ReadAt(const std::string& path, uint64_t offset, std::size_t maxBytes) = 0;
   // The names of the plain files in `folder`, into `names` (cleared first). False: unreadable.
   virtual bool ListFolder(const std::string& folder, std::vector<std::string>& names) = 0;
   virtual bool Delete(const std::string& path) = 0;

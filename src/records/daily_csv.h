@@ -44,6 +44,7 @@ class DailyCsv {
   // Once after each return to writing: since when it had failed (else -1).
   int64_t TakeRecovery();
   const std::string& header() const { return header_; }
+  const DailyCsvPlace& place() const { return place_; }
 
  private:
   struct Line {

@@ -28,8 +28,6 @@ struct RecordsSetting {
   std::function<int32_t(int64_t unixMs)> utcOffsetMinutes;
 };
 
-// TODO: at start, read the log's last 24 hours (and, folded per minute, 7 days) back into the
-// history in slices between cycles, once the history store has landed; not done yet.
 class Records : public CycleObserver, public RunEventObserver {
  public:
   Records(platform::RecordFiles& files, items::SettingsFiles& optionsFile, RecordsSetting setting);
@@ -45,6 +43,8 @@ class Records : public CycleObserver, public RunEventObserver {
 
   void CycleEnded(const CycleReadings& cycle) override;
   void RunEventHappened(const RunEvent& event) override;
+  // The readings log, while it is on: where the history of earlier runs is read back from.
+  const ReadingsLog* readings() const { return readings_ ? &*readings_ : nullptr; }
   // The events log, while it is on.
   EventsLog* events() { return events_ ? &*events_ : nullptr; }
   // What the window says while a file cannot be written ("the log cannot be written since

@@ -59,6 +59,7 @@ class CountingFolder : public platform::RecordFiles {
     return {platform::FilePart::Status::Ok,
             fromEnd ? std::string(1, it->second.last) : it->second.head + "\n", 1};
   }
+  platform::FilePart ReadAt(const std::string&, uint64_t, std::size_t) override { return {}; }
   bool ListFolder(const std::string& folder, std::vector<std::string>& names) override {
     names.clear();
     for (const auto& [path, file] : files)

@@ -59,6 +59,43 @@ bool IsFolder(const wchar_t* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// At most `maxBytes` of the file from the offset `from` picks once it knows the file's size.
+template <typename PickOffset>
+FilePart ReadPart(const std::string& path, std::size_t maxBytes, PickOffset from) {
+  FilePart part;
+  WideBuffer wide;
+  if (!ToWide(path, wide)) return part;
+  File file(CreateFileW(wide.data(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.Valid()) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+      part.status = FilePart::Status::Missing;
+    return part;
+  }
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(file.get(), &size)) return part;
+  part.size = static_cast<uint64_t>(size.QuadPart);
+  const uint64_t offset = from(part.size);
+  LARGE_INTEGER at{};
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  if (offset > 0 && !SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return part;
+  part.bytes.resize(static_cast<std::size_t>(std::min<uint64_t>(maxBytes, part.size - offset)));
+  std::size_t done = 0;
+  while (done < part.bytes.size()) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), part.bytes.data() + done,
+                  static_cast<DWORD>(part.bytes.size() - done), &got, nullptr))
+      return part;
+    if (got == 0) break;
+    done += got;
+  }
+  part.bytes.resize(done);
+  part.status = FilePart::Status::Ok;
+  return part;
+}
+
 class Win32RecordFiles : public RecordFiles {
  public:
   bool Append(const std::string& path, std::string_view bytes) override {
@@ -89,40 +126,12 @@ class Win32RecordFiles : public RecordFiles {
   }
 
   FilePart Read(const std::string& path, std::size_t maxBytes, bool fromEnd) override {
-    FilePart part;
-    WideBuffer wide;
-    if (!ToWide(path, wide)) return part;
-    File file(CreateFileW(wide.data(), GENERIC_READ,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) {
-      const DWORD code = GetLastError();
-      if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-        part.status = FilePart::Status::Missing;
-      return part;
-    }
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size)) return part;
-    part.size = static_cast<uint64_t>(size.QuadPart);
-    const uint64_t n = std::min<uint64_t>(maxBytes, part.size);
-    if (fromEnd) {
-      LARGE_INTEGER at{};
-      at.QuadPart = static_cast<LONGLONG>(part.size - n);
-      if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN)) return part;
-    }
-    part.bytes.resize(static_cast<std::size_t>(n));
-    std::size_t done = 0;
-    while (done < part.bytes.size()) {
-      DWORD got = 0;
-      if (!ReadFile(file.get(), part.bytes.data() + done,
-                    static_cast<DWORD>(part.bytes.size() - done), &got, nullptr))
-        return part;
-      if (got == 0) break;
-      done += got;
-    }
-    part.bytes.resize(done);
-    part.status = FilePart::Status::Ok;
-    return part;
+    return ReadPart(path, maxBytes, [&](uint64_t size) {
+      return fromEnd ? size - std::min<uint64_t>(maxBytes, size) : 0;
+    });
+  }
+  FilePart ReadAt(const std::string& path, uint64_t offset, std::size_t maxBytes) override {
+    return ReadPart(path, maxBytes, [&](uint64_t size) { return std::min(offset, size); });
   }
 
   bool ListFolder(const std::string& folder, std::vector<std::string>& names) override {
