@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <utility>
 
 #include "chip/fan_restore.h"
 #include "chip/monitor_chip.h"
