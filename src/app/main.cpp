@@ -37,7 +37,7 @@ int main() {
   run.chip.ShareBus(&busLock);
   // A run that dies of a fault still gives back the fans it stopped, as every way out does.
   platform::LastWords lastWords(&platform::DriverPortOut);
-  run.chip.OnFansSwitched([&lastWords](const chip::FanRestoreWrites& w) { lastWords.Keep(w); });
+  run.fans.OnFansSwitched([&lastWords](const chip::FanRestoreWrites& w) { lastWords.Keep(w); });
   platform::SayLastWordsOnProcessorFaults();
   ui::Win32Runtime runtime(platform);
 #ifdef VIGILON_MEASURE

@@ -1,5 +1,5 @@
-// The port writes that run again every fan the program holds stopped: kept up to date by the
-// chip layer at each switch of a fan, for a process that dies and can no longer ask the chip.
+// The port writes that run again every fan the program holds stopped: made anew at each switch
+// of a fan, for a process that dies and can no longer ask the chip.
 #pragma once
 
 #include <array>
@@ -10,6 +10,13 @@ namespace vigilon::chip {
 struct PortWrite {
   uint16_t port;
   uint8_t value;
+};
+
+// The fans such a list runs: per fan number 1-3, one whose duty was left at 0; and the first
+// model's fan 3, left off by its output bits.
+struct FansToRun {
+  std::array<bool, 4> duty{};
+  bool outputs = false;
 };
 
 // A bank select, then per stopped fan its duty register (or the first model's output bits) at

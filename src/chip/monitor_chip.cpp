@@ -23,6 +23,10 @@ constexpr double kVidMargin = 0.2;
 constexpr VidLimits kVidNoCpuLimits{1.2f, 3.9f};
 constexpr int16_t kFullDuty = 255;
 using items::kFanCountStopped;
+
+FanSwitch HeardBy(const ChipAccess& access) {
+  return access.bankRegisterSane() ? FanSwitch::Heard : FanSwitch::Unheard;
+}
 // The two negative rails.
 constexpr bool IsNegativeRail(int item) {
   return item == 5 || item == 6;
@@ -68,16 +72,7 @@ uint8_t MonitorChip::ReadVoltage(int item) {
 uint8_t MonitorChip::ReadFanCount(int fan) {
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(0);
-  const uint8_t count = access_.ReadChipReg(kFanCount[static_cast<std::size_t>(fan)]);
-  if (answering()) countBehindDuty_[static_cast<std::size_t>(fan)] = false;
-  return count;
-}
-
-bool MonitorChip::FanFoundStopped(int fan) {
-  ChipAccess::Transaction tx(access_);
-  access_.SelectBank(0);
-  const uint8_t count = access_.ReadChipReg(kFanCount[static_cast<std::size_t>(fan)]);
-  return count == kFanCountStopped && !countBehindDuty_[static_cast<std::size_t>(fan)];
+  return access_.ReadChipReg(kFanCount[static_cast<std::size_t>(fan)]);
 }
 
 TempRaw MonitorChip::ReadTemperature(int sensor) {
@@ -312,37 +307,46 @@ void MonitorChip::SetFanOutput(int16_t fan, int16_t first, int16_t second) {
   }
 }
 
-bool MonitorChip::WriteFanPwm(int16_t selector, int16_t value) {
+FanSwitch MonitorChip::WriteFanPwm(int16_t selector, int16_t value) {
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(0);
-  if (selector < 1 || selector > 4) return false;
+  if (selector < 1 || selector > 4) return FanSwitch::NotDriven;
   const uint8_t reg = traits().dutyRegister[static_cast<std::size_t>(selector)];
-  if (reg == 0) return false;
+  if (reg == 0) return FanSwitch::NotDriven;
   access_.WriteChipReg(reg, static_cast<uint8_t>(value));
-  return true;
+  return HeardBy(access_);
 }
 
-void MonitorChip::SetFanDuty(const ItemFlagBytes& enabled, int16_t fan, int16_t value) {
+FanSwitch MonitorChip::SetFanDuty(const ItemFlagBytes& enabled, int16_t fan, int16_t value) {
   if (fan < 1 || fan > 3 || enabled[static_cast<std::size_t>(items::FanNumberItem(fan))] != 1)
-    return;
+    return FanSwitch::NotDriven;
   ChipAccess::Transaction tx(access_);
   access_.SelectBank(0);
-  if (!WriteFanPwm(traits().fanPwmSelect[static_cast<std::size_t>(fan)], value)) return;
-  const bool stopped = (value & 0xFF) == 0;
-  dutyStopped_[static_cast<std::size_t>(fan)] = stopped;
-  if (stopped) CountFollowsStop(fan);
-  FansSwitched();
+  return WriteFanPwm(traits().fanPwmSelect[static_cast<std::size_t>(fan)], value);
 }
 
-void MonitorChip::RunFan3ByOutputs(bool on) {
+FanSwitch MonitorChip::RunFan3ByOutputs(bool on) {
   SetFanOutput(kOutputsFan, 0, on ? 1 : 0);
-  outputsStopped_ = !on;
-  if (!on) CountFollowsStop(kOutputsFan);
-  FansSwitched();
+  return HeardBy(access_);
 }
 
-void MonitorChip::FansSwitched() {
-  if (!fansSwitched_) return;
+std::optional<bool> MonitorChip::ReadDutyStopped(int16_t fan) {
+  const int16_t selector = traits().fanPwmSelect[static_cast<std::size_t>(fan)];
+  const uint8_t reg = selector > 0 ? traits().dutyRegister[static_cast<std::size_t>(selector)] : 0;
+  if (reg == 0) return std::nullopt;
+  ChipAccess::Transaction tx(access_);
+  access_.SelectBank(0);
+  return access_.ReadChipReg(reg) == 0;
+}
+
+bool MonitorChip::ReadOutputsStopped() {
+  const uint8_t bits = FanOutputLowBit(kOutputsFan) * 3;
+  ChipAccess::Transaction tx(access_);
+  access_.SelectBank(0);
+  return (access_.ReadChipReg(kFanControl) & bits) == 0;
+}
+
+FanRestoreWrites MonitorChip::RestoreWrites(const FansToRun& fans) const {
   // The same writes WriteFanPwm and RunFan3ByOutputs(true) make, without the reads: bank 0
   // (the vendor-half bit only matters to the identifier's reads), then each stopped fan.
   FanRestoreWrites list;
@@ -353,87 +357,15 @@ void MonitorChip::FansSwitched() {
   };
   write(kBankSelect, 0);
   for (int16_t fan = 1; fan <= 3; ++fan) {
-    if (!dutyStopped_[static_cast<std::size_t>(fan)]) continue;
+    if (!fans.duty[static_cast<std::size_t>(fan)]) continue;
     const int16_t selector = traits().fanPwmSelect[static_cast<std::size_t>(fan)];
     write(traits().dutyRegister[static_cast<std::size_t>(selector)], kFullDuty);
   }
-  if (outputsStopped_) {
+  if (fans.outputs) {
     const uint8_t low = FanOutputLowBit(kOutputsFan);
     write(kFanControl, static_cast<uint8_t>((fanControl_ & ~low) | (low << 1)));
   }
-  fansSwitched_(list);
-}
-
-std::size_t MonitorChip::RowOfFan(int16_t fan) const {
-  if (traits().smartFan == SmartFanKind::OutputBits && fan == kOutputsFan) return kOutputsFanRow;
-  return static_cast<std::size_t>(fan - 1);
-}
-
-bool MonitorChip::StoppedByProgram(int16_t fan) const {
-  if (fan < 1 || fan > 3) return false;
-  return dutyStopped_[static_cast<std::size_t>(fan)] || (fan == kOutputsFan && outputsStopped_);
-}
-
-void MonitorChip::RunFanFull(int16_t fan) {
-  if (fan < 1 || fan > 3) return;
-  // A write the chip did not hear changes nothing: the fan still counts as stopped by the
-  // program, so that the next give-back once the chip answers, or the next way out, runs it.
-  if (dutyStopped_[static_cast<std::size_t>(fan)]) {
-    WriteFanPwm(traits().fanPwmSelect[static_cast<std::size_t>(fan)], kFullDuty);
-    if (answering()) {
-      dutyStopped_[static_cast<std::size_t>(fan)] = false;
-      RanAgain(fan);
-    }
-  }
-  if (fan == kOutputsFan && outputsStopped_) {
-    RunFan3ByOutputs(true);
-    outputsStopped_ = !answering();
-    if (answering()) RanAgain(fan);
-  }
-  FansSwitched();
-}
-
-void MonitorChip::RestoreStoppedFans() {
-  for (int16_t fan = 1; fan <= 3; ++fan) RunFanFull(fan);
-}
-
-void MonitorChip::ReprogramFanDrive() {
-  for (int16_t fan = 1; fan <= 3; ++fan) {
-    const int16_t selector = traits().fanPwmSelect[static_cast<std::size_t>(fan)];
-    if (selector == 0) continue;
-    WriteFanPwm(selector, dutyStopped_[static_cast<std::size_t>(fan)] ? 0 : kFullDuty);
-  }
-  if (traits().smartFan == SmartFanKind::OutputBits) RunFan3ByOutputs(!outputsStopped_);
-}
-
-void MonitorChip::RunEveryDrivenFan(bool countsCurrent) {
-  for (int16_t fan = 1; fan <= 3; ++fan) {
-    const int16_t selector = traits().fanPwmSelect[static_cast<std::size_t>(fan)];
-    const uint8_t reg =
-        selector > 0 ? traits().dutyRegister[static_cast<std::size_t>(selector)] : 0;
-    if (reg == 0) continue;
-    bool stopped = false;
-    {
-      ChipAccess::Transaction tx(access_);
-      access_.SelectBank(0);
-      stopped = access_.ReadChipReg(reg) == 0;
-    }
-    WriteFanPwm(selector, kFullDuty);
-    dutyStopped_[static_cast<std::size_t>(fan)] = false;
-    if (stopped || !countsCurrent) RanAgain(fan);
-  }
-  if (traits().smartFan == SmartFanKind::OutputBits) {
-    const uint8_t bits = FanOutputLowBit(kOutputsFan) * 3;
-    bool stopped = false;
-    {
-      ChipAccess::Transaction tx(access_);
-      access_.SelectBank(0);
-      stopped = (access_.ReadChipReg(kFanControl) & bits) == 0;
-    }
-    RunFan3ByOutputs(true);
-    if (stopped || !countsCurrent) RanAgain(kOutputsFan);
-  }
-  FansSwitched();
+  return list;
 }
 
 // ---- The Super-I/O device ----

@@ -1,12 +1,13 @@
 // The chip as the windows see it: one object through which everything above the chip layer
 // reaches the monitor, in item terms (an item's reading, its limits, its beep, a fan's duty),
 // never in registers. It holds the shared bus for each sequence of accesses that rely on each
-// other, and remembers the fans the program itself stopped.
+// other; which fans the program holds stopped is decided above it.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "chip/bus_lock.h"
 #include "chip/chip_access.h"
@@ -19,10 +20,13 @@ namespace vigilon::chip {
 
 using ItemFlagBytes = std::array<uint8_t, items::kItemCount>;  // per monitored item, 1 = on
 
-// The first model switches its fan 3 by output bits, and its CPU fan row stands for that fan:
-// the row shows its speed and takes its limit.
+// The first model switches its fan 3 by output bits.
 constexpr int16_t kOutputsFan = 3;
-constexpr int kOutputsFanRow = 1;
+
+// What a switch of a fan came to: no register drives the fan here (or its item is not
+// monitored), the chip did not hear it, or it did. Whether it was heard is told by the switch's
+// own bank select: a bus where nothing answers reads the bank register all ones.
+enum class FanSwitch { NotDriven, Unheard, Heard };
 
 struct VidLimits {
   float low;
@@ -97,13 +101,8 @@ class MonitorChip {
 
   // ---- Readings ----
   uint8_t ReadVoltage(int item);  // items 0-8: the register count
-  // Fans 0-2: the count, 255 = no speed. This is the cycle's reading, taken while the chip
-  // measures: it is the fan as it runs now.
+  // Fans 0-2: the count, 255 = no speed.
   uint8_t ReadFanCount(int fan);
-  // Whether fan `fan` (0-2) reads as stopped when its limit row is set up. A fan the program
-  // gave full duty again after it stood stopped never does until a cycle has read it: with the
-  // chip's monitoring stopped for the set-up, its count is still that of the stopped fan.
-  bool FanFoundStopped(int fan);
   TempRaw ReadTemperature(int sensor);  // sensors 0-2
   // The chassis switch: asks the chip to let go of a latch the case no longer holds, then
   // reads it. True while the case is open, or was opened since and not yet let go.
@@ -125,11 +124,9 @@ class MonitorChip {
   void WriteTempHyst(int sensor, int hystCount);
   // Every fan counter at the divisor the program's speeds assume.
   void SelectFanDivisors();
-  // A fan's low limit as a count; a stopped fan accepted (the count nothing exceeds); the
-  // user's limit back.
+  // A fan's low limit as a count; a stopped fan accepted (the count nothing exceeds).
   void WriteFanLimit(int fan, int16_t count);
   void AcceptStoppedFan(int fan);
-  void RestoreFanLimit(int fan, int16_t count) { WriteFanLimit(fan, count); }
 
   // ---- Beeps ----
   void ApplyBeepSettings(const ItemFlagBytes& enabled, const ItemFlagBytes& beep);
@@ -154,36 +151,20 @@ class MonitorChip {
   void Set_Fan_Status();
   // Fan `fan`'s (1-3) two control bits; a flag is on only when it is 1.
   void SetFanOutput(int16_t fan, int16_t first, int16_t second);
-  // A duty value to the register the selector (1-4) names on this model, if any; true when a
-  // register was written.
-  bool WriteFanPwm(int16_t selector, int16_t value);
+  // A duty value to the register the selector (1-4) names on this model, if any.
+  FanSwitch WriteFanPwm(int16_t selector, int16_t value);
   // Fan `fan`'s (1-3) duty, when its item is monitored; otherwise nothing.
-  void SetFanDuty(const ItemFlagBytes& enabled, int16_t fan, int16_t value);
+  FanSwitch SetFanDuty(const ItemFlagBytes& enabled, int16_t fan, int16_t value);
   // The first model's fan 3 by its output bits: full speed, or off.
-  void RunFan3ByOutputs(bool on);
-  // Whether the program left fan `fan` (1-3) stopped, by its duty or its output bits.
-  bool StoppedByProgram(int16_t fan) const;
-  // Fan `fan` runs at full duty (or full speed by its output bits), whatever its item's flags:
-  // the program no longer steers it. Unheard by a silent chip, it stays stopped by the program.
-  void RunFanFull(int16_t fan);
-  // Every fan the program itself stopped runs again: the first thing every way out does.
-  void RestoreStoppedFans();
-  // The chip answers again after writes may have been lost: every fan the smart fan may drive
-  // at the duty the program holds for it (0 where it stopped it, full otherwise), and the first
-  // model's fan 3 outputs likewise.
-  void ReprogramFanDrive();
-  // Every fan the smart fan may drive at full duty (and the first model's fan 3 on), so that a
-  // start begins from running fans whatever an earlier run left. Runs before Set_Fan_Status,
-  // which would switch the first model's fan 3 back to its duty before it is seen stopped.
-  // `countsCurrent`: the chip was measuring when the start found it; if not (an earlier run
-  // ended during a suspend), no count it holds tells how the fans run now.
-  void RunEveryDrivenFan(bool countsCurrent);
-
-  // Told the writes that would run every fan the program holds stopped, each time a fan was
-  // switched: what the last words of a dying process send without asking the chip anything.
-  void OnFansSwitched(std::function<void(const FanRestoreWrites&)> told) {
-    fansSwitched_ = std::move(told);
-  }
+  FanSwitch RunFan3ByOutputs(bool on);
+  // Whether fan `fan`'s (1-3) duty register reads 0; nothing (and no access) where no register
+  // drives the fan.
+  std::optional<bool> ReadDutyStopped(int16_t fan);
+  // Whether the first model's fan 3 output bits are both off.
+  bool ReadOutputsStopped();
+  // The writes that run the fans named, without asking the chip anything: what the last words
+  // of a dying process send.
+  FanRestoreWrites RestoreWrites(const FansToRun& fans) const;
 
   // ---- The Super-I/O device ----
   // The monitor device as start-up found it: switched off again if it was off.
@@ -191,25 +172,9 @@ class MonitorChip {
 
  private:
   void WriteVoltLimit(int item, int scaleValue, bool high);
-  void FansSwitched();
   ChipAccess access_;
-  std::function<void(const FanRestoreWrites&)> fansSwitched_;
   uint8_t fanControl_ = 0;  // the fan control register as the last switch by output bits left it
   const ChipTraits* traits_ = nullptr;
-  // TODO: this policy (which fan the program holds stopped, whose count is older than its
-  // duty, and whether a write was heard, inferred here from the last bank select) belongs in
-  // one place above the chip layer, with the smart fan.
-  // Fans the program itself has stopped, so that no way out of the program leaves them so:
-  // per fan number, its duty written as 0; and the first model's fan 3 off by its output bits.
-  std::array<bool, 4> dutyStopped_{};
-  bool outputsStopped_ = false;
-  // Per fan row: its fan given full duty again after it stood stopped (by this run or an
-  // earlier one), and no cycle has read the row's count since.
-  std::array<bool, 3> countBehindDuty_{};
-  // The row (0-2) whose count shows fan `fan` (1-3).
-  std::size_t RowOfFan(int16_t fan) const;
-  void RanAgain(int16_t fan) { countBehindDuty_[RowOfFan(fan)] = true; }
-  void CountFollowsStop(int16_t fan) { countBehindDuty_[RowOfFan(fan)] = false; }
 };
 
 }  // namespace vigilon::chip

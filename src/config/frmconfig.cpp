@@ -355,20 +355,9 @@ void frmConfig::TabStrip1_Click() {
 }
 
 // Without a second core rail, rows 3 to 6 move up one place and row 2 goes where row 1 was,
-// below the visible part of the page. Each takes the place its predecessor had before that one
-// moved, hence the walk from the bottom.
+// below the visible part of the page.
 void frmConfig::Move_Voltage_Poisition() {
-  auto follow = [](ui::Control& control, const ui::Control& previous) {
-    control.SetLeft(previous.left());
-    control.SetTop(previous.top());
-  };
-  for (int a = 6; a >= 2; --a) {
-    follow(lblItemName[a], lblItemName[a - 1]);
-    follow(chkEnable[a], chkEnable[a - 1]);
-    follow(chkWErr1[a], chkWErr1[a - 1]);
-    follow(chkWErr3[a], chkWErr3[a - 1]);
-    follow(chkBeep[a], chkBeep[a - 1]);
-  }
+  ui::ShiftRowsUp(2, 6, lblItemName, chkEnable, chkWErr1, chkWErr3, chkBeep);
 }
 
 void frmConfig::ShowOptions(int i, bool visible) {

@@ -68,7 +68,7 @@ int Nearest(double x) {
 
 }  // namespace
 
-LimitPanel::LimitPanel(RunState& run) : run_(run) {
+LimitPanel::LimitPanel(RunState& run) : run_(run), writer_(run) {
   for (int i = 0; i < kVolts; ++i) {
     updLoLimit[i].onChange = [this, i] { updLoLimit_Change(i); };
     updHiLimit[i].onChange = [this, i] { updHiLimit_Change(i); };
@@ -238,8 +238,8 @@ void LimitPanel::InitVoltageControls() {
       LblHiLimit[i].SetCaption(FormatFixed(items::VoltsFromScale(scale, i, high, factor), 2));
     }
 
-    run_.chip.WriteVoltLow(i, low);
-    run_.chip.WriteVoltHigh(i, high);
+    writer_.VoltLow(i, low);
+    writer_.VoltHigh(i, high);
     SldVoltage[i].SetEnabled(false);
   }
 }
@@ -253,7 +253,7 @@ void LimitPanel::updHiLimit_Change(int i) {
   const float volts = items::VoltsFromScale(scale, i, v, run_.items.VoltFactor[i]);
   LblHiLimit[i].SetCaption(FormatFixed(volts, 2));
   run_.items.VoltHighLimit[i] = volts;
-  run_.chip.WriteVoltHigh(i, v);
+  writer_.VoltHigh(i, v);
 }
 
 void LimitPanel::updLoLimit_Change(int i) {
@@ -266,27 +266,12 @@ void LimitPanel::updLoLimit_Change(int i) {
   const float volts = items::VoltsFromScale(scale, i, v, run_.items.VoltFactor[i]);
   LblLoLimit[i].SetCaption(FormatFixed(volts, 2));
   run_.items.VoltLowLimit[i] = volts;
-  run_.chip.WriteVoltLow(i, v);
+  writer_.VoltLow(i, v);
 }
 
 void LimitPanel::Move_VoltCtrl_Position() {
-  for (int a = 6; a >= 2; --a) {
-    const std::array<std::pair<ui::Control*, ui::Control*>, 9> row{{
-        {&lblItemName[a], &lblItemName[a - 1]},
-        {&updLoLimit[a], &updLoLimit[a - 1]},
-        {&LblLoLimit[a], &LblLoLimit[a - 1]},
-        {&lblLoBound[a], &lblLoBound[a - 1]},
-        {&SldVoltage[a], &SldVoltage[a - 1]},
-        {&lblHiBound[a], &lblHiBound[a - 1]},
-        {&LblHiLimit[a], &LblHiLimit[a - 1]},
-        {&updHiLimit[a], &updHiLimit[a - 1]},
-        {&lblStatusV[a], &lblStatusV[a - 1]},
-    }};
-    for (const auto& [moved, above] : row) {
-      moved->SetLeft(above->left());
-      moved->SetTop(above->top());
-    }
-  }
+  ui::ShiftRowsUp(2, 6, lblItemName, updLoLimit, LblLoLimit, lblLoBound, SldVoltage, lblHiBound,
+                  LblHiLimit, updHiLimit, lblStatusV);
 }
 
 // ---- Fans ----
@@ -303,7 +288,7 @@ void LimitPanel::AcceptStoppedFan(int f) {
   lblFanLoLimit[f].SetCaption(
       items::FanSpeedText(items::kFanCountStopped, run_.items.FanDivisor[f]));
   updFanLoLimit[f].SetEnabled(false);
-  run_.chip.AcceptStoppedFan(f);
+  writer_.FanAcceptsStopped(f);
 }
 
 void LimitPanel::RestoreFanLimit(int f) {
@@ -311,14 +296,14 @@ void LimitPanel::RestoreFanLimit(int f) {
   updFanLoLimit[f].SetEnabled(true);
   SetFanLimitQuietly(f, 255 - limit);
   lblFanLoLimit[f].SetCaption(items::FanSpeedText(limit, run_.items.FanDivisor[f]));
-  run_.chip.RestoreFanLimit(f, limit);
+  writer_.FanLimit(f, limit);
 }
 
 void LimitPanel::InitFanControls() {
-  run_.chip.SelectFanDivisors();
+  writer_.FanDivisors();
   for (int f = 0; f < kFans; ++f) {
     updFanLoLimit[f].SetEnabled(true);
-    if (run_.chip.FanFoundStopped(f)) {
+    if (writer_.FanFoundStopped(f)) {
       // A fan found stopped keeps a limit that accepts it, until the next set-up.
       AcceptStoppedFan(f);
       lblFanSpeed[f].SetCaption("low speed");
@@ -333,7 +318,7 @@ void LimitPanel::updFanLoLimit_Change(int f) {
   const int16_t count = static_cast<int16_t>(255 - updFanLoLimit[f].value());
   run_.items.FanLimitCount[f] = count;
   lblFanLoLimit[f].SetCaption(items::FanSpeedText(count, run_.items.FanDivisor[f]));
-  run_.chip.WriteFanLimit(f, count);
+  writer_.FanLimit(f, count);
 }
 
 // ---- Temperatures ----
@@ -368,7 +353,7 @@ void LimitPanel::InitTemperatureControls() {
     RefreshFahrenheitBounds();  // as the change steps of both scale-end labels
     RefreshFahrenheitBounds();
     sld.SetEnabled(false);
-    run_.chip.WriteTempLimits(t, hc, hy);
+    writer_.TempLimits(t, hc, hy);
   }
 }
 
@@ -396,7 +381,7 @@ void LimitPanel::updTempHiLimit_Change(int t) {
   lblTempHiLimit[t].SetCaption(shown(limit));
   run_.items.TempLimit[t] = static_cast<float>(limit);
   run_.items.TempHyst[t] = static_cast<float>(limit - 5);
-  run_.chip.WriteTempLimits(t, hc, hy);
+  writer_.TempLimits(t, hc, hy);
 }
 
 void LimitPanel::updTempLoLimit_Change(int t) {
@@ -410,7 +395,7 @@ void LimitPanel::updTempLoLimit_Change(int t) {
   const double hyst = static_cast<double>(lc) / k;
   lblTempLoLimit[t].SetCaption(FormatFixed(hyst, 2));
   run_.items.TempHyst[t] = static_cast<float>(hyst);
-  run_.chip.WriteTempHyst(t, lc);
+  writer_.TempHyst(t, lc);
 }
 
 void LimitPanel::RefreshFahrenheitBounds() {

@@ -7,6 +7,7 @@
 #include <array>
 #include <vector>
 
+#include "limits/limit_writer.h"
 #include "run/run_state.h"
 #include "ui/controls.h"
 
@@ -119,6 +120,7 @@ class LimitPanel {
   void ForEachValueControl(int item, F&& visit);
   ui::Control& NameControl(int item);
   RunState& run_;
+  LimitWriter writer_;
 };
 
 }  // namespace vigilon::limits

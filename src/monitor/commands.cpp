@@ -187,7 +187,7 @@ void frmvigilon::IconMenuExit_Click() {
   run_.events.Tell({RunEventKind::Exit, -1, "the tray menu's Exit"});
   platform().ShellNotifyIcon(platform::NotifyOp::Delete, run_.TrayIconData);
   // No clean-up of the chip on this way out, except that no fan the program stopped stays so.
-  run_.chip.RestoreStoppedFans();
+  run_.fans.RestoreStoppedFans();
   runtime().End();
 }
 
@@ -199,12 +199,12 @@ void frmvigilon::mExit_Click() {
 
 void frmvigilon::GiveChipBack() {
   chip::MonitorChip& c = run_.chip;
-  c.RestoreStoppedFans();
+  run_.fans.RestoreStoppedFans();
   // The beeper stays silent after the program.
   c.SilenceBeeper();
   if (run_.traits().smartFan == chip::SmartFanKind::StateMachine) {
-    c.SetFanDuty(run_.items.ItemEnabled, 1, 255);
-    c.SetFanDuty(run_.items.ItemEnabled, 2, 255);
+    run_.fans.SteerFan(1, true);
+    run_.fans.SteerFan(2, true);
   }
   // The monitor device goes back to how start-up found it.
   c.RestoreMonitorDevice(run_.SuperIoActivation);
@@ -214,7 +214,7 @@ void frmvigilon::Form_Unload() {
   run_.events.Tell({RunEventKind::Exit, -1, "the window closed by Windows or another program"});
   // Windows ending the session or the task manager closing the window: the program ends here,
   // and no fan it stopped stays so.
-  run_.chip.RestoreStoppedFans();
+  run_.fans.RestoreStoppedFans();
   runtime().End();
 }
 

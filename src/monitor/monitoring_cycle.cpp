@@ -226,7 +226,7 @@ void MonitoringCycle::ProcessFan() {
     if (run_.MonitorSuspended) return;
     const int item = items::kFirstFanItem + f;
     if (t.ItemEnabled[item] != 1) continue;
-    const uint8_t c = run_.chip.ReadFanCount(f);
+    const uint8_t c = run_.fans.ReadFanCount(f);
     if (!Answered()) return;
     panel_.prbFanSpeed[f].SetValue(255 - c);
     const int limitValue = panel_.updFanLoLimit[f].value();

@@ -74,7 +74,7 @@ void frmvigilon::TakeVidLimits() {
 void frmvigilon::ProgramChipAgain() {
   run_.chip.Set_Fan_Status();
   // A fan given back meanwhile (its sensor left monitoring) would otherwise stay stopped.
-  run_.chip.ReprogramFanDrive();
+  run_.fans.ReprogramFanDrive();
   cycle_.smartFan().ReleaseUnsteeredFans();
   InitLimitRows();
   if (run_.MonitorSuspended) return;  // the end of the settling time does the rest
@@ -108,7 +108,7 @@ void frmvigilon::DelayFanBeepForSTR_Timer() {
   panel_.RefreshPanelAvailability();
   RefreshPanelEnable();
   // A fan given back while the chip did not answer, unseen in the pause, runs now too.
-  run_.chip.ReprogramFanDrive();
+  run_.fans.ReprogramFanDrive();
   run_.chip.ApplyBeepSettings(run_.items.ItemEnabled, run_.items.ItemBeep);
   run_.chip.StartMonitoring();
   run_.MonitorSuspended = false;

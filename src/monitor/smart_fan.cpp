@@ -7,10 +7,6 @@
 
 namespace vigilon {
 
-namespace {
-constexpr int16_t kFullDuty = 255;
-}  // namespace
-
 void SmartFan::ProcessSmartFan() {
   const chip::ChipTraits& model = run_.traits();
   if (run_.MonitorSuspended) return;
@@ -29,7 +25,6 @@ void SmartFan::ProcessSmartFan() {
 }
 
 using chip::kOutputsFan;
-using chip::kOutputsFanRow;
 
 void SmartFan::SmartFanByOutputBits() {
   constexpr int kRow = kOutputsFanRow;
@@ -40,17 +35,17 @@ void SmartFan::SmartFanByOutputBits() {
   const int v = sensor.value();
   const int low = sensor.selStart();
   const int high = sensor.selStart() + sensor.selLength();
-  const bool wasStopped = run_.chip.StoppedByProgram(kOutputsFan);
+  const bool wasStopped = run_.fans.StoppedByProgram(kOutputsFan);
   if (v > high) {
-    run_.chip.RunFan3ByOutputs(true);
+    run_.fans.RunFan3ByOutputs(true);
     panel_.RestoreFanLimit(kRow);
   }
   if (v < low) {
-    run_.chip.RunFan3ByOutputs(false);
+    run_.fans.RunFan3ByOutputs(false);
     panel_.AcceptStoppedFan(kRow);
     panel_.lblFanSpeed[kRow].SetCaption("Fan off");
   }
-  if (run_.chip.StoppedByProgram(kOutputsFan) != wasStopped) TellSwitched(kOutputsFan, !wasStopped);
+  if (run_.fans.StoppedByProgram(kOutputsFan) != wasStopped) TellSwitched(kOutputsFan, !wasStopped);
 }
 
 void SmartFan::TellSwitched(int16_t fan, bool off) {
@@ -67,7 +62,7 @@ void SmartFan::SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_
   double degrees = panel_.sldTemp[sensor - items::kFirstTempItem].value() - 40.0 * scale;
   if (sensor != items::kFirstTempItem) degrees /= 2;
   int16_t& state = s.SmartFanState[fan];
-  auto fullDuty = [&] { run_.chip.SetFanDuty(t.ItemEnabled, fan, kFullDuty); };
+  auto fullDuty = [&] { run_.fans.SteerFan(fan, true); };
   switch (state) {
     case chip::kFanUndecided:
       if (degrees < s.SmartFanRise1[channel]) SwitchFanOff(fan);
@@ -117,9 +112,9 @@ void SmartFan::SmartFanStep(int16_t channel, int16_t sensor, int16_t fan, int16_
 void SmartFan::ReleaseUnsteeredFans() {
   const items::ItemFlags& on = run_.items.ItemEnabled;
   if (run_.traits().smartFan == chip::SmartFanKind::OutputBits) {
-    if (on[items::kFirstTempItem] == 1 || !run_.chip.StoppedByProgram(kOutputsFan)) return;
-    run_.chip.RunFanFull(kOutputsFan);
-    if (!run_.chip.StoppedByProgram(kOutputsFan)) panel_.RestoreFanLimit(kOutputsFanRow);
+    if (on[items::kFirstTempItem] == 1 || !run_.fans.StoppedByProgram(kOutputsFan)) return;
+    run_.fans.RunFanFull(kOutputsFan);
+    if (!run_.fans.StoppedByProgram(kOutputsFan)) panel_.RestoreFanLimit(kOutputsFanRow);
     return;
   }
   chip::SmartFanTables& s = run_.smartFan;
@@ -131,15 +126,15 @@ void SmartFan::ReleaseUnsteeredFans() {
     // Off, or Starting (its duty up, its row not yet back), the row accepts it stopped.
     const bool rowHeld =
         s.SmartFanState[fan] == chip::kFanOff || s.SmartFanState[fan] == chip::kFanStarting;
-    if (!rowHeld && !run_.chip.StoppedByProgram(fan)) continue;
+    if (!rowHeld && !run_.fans.StoppedByProgram(fan)) continue;
     // Switched off by the program and no longer steered by it: it runs as "switch on" leaves
     // it, whatever its item's flags, and starts over when steered again. A chip that did not
     // hear it still has the fan stopped: it stays the smart fan's switched-off fan, its row
     // accepting it, until a give-back reaches the chip (each cycle tries again) or the smart
     // fan, steering it again, starts it itself.
-    run_.chip.RunFanFull(fan);
-    if (run_.chip.StoppedByProgram(fan)) continue;
-    panel_.RestoreFanLimit(fan - 1);
+    run_.fans.RunFanFull(fan);
+    if (run_.fans.StoppedByProgram(fan)) continue;
+    panel_.RestoreFanLimit(run_.fans.RowOfFan(fan));
     s.SmartFanState[fan] = chip::kFanUndecided;
   }
 }
@@ -149,22 +144,22 @@ void SmartFan::ReleaseUnsteeredFans() {
 // a row that accepts it all the same.
 void SmartFan::HoldRowsOfFansSwitchedOff() {
   if (run_.traits().smartFan == chip::SmartFanKind::OutputBits) {
-    if (run_.chip.StoppedByProgram(kOutputsFan)) panel_.AcceptStoppedFan(kOutputsFanRow);
+    if (run_.fans.StoppedByProgram(kOutputsFan)) panel_.AcceptStoppedFan(kOutputsFanRow);
     return;
   }
   for (int16_t fan = 1; fan <= 3; ++fan)
-    if (run_.chip.StoppedByProgram(fan)) panel_.AcceptStoppedFan(fan - 1);
+    if (run_.fans.StoppedByProgram(fan)) panel_.AcceptStoppedFan(run_.fans.RowOfFan(fan));
 }
 
 void SmartFan::SwitchFanOff(int16_t fan) {
-  panel_.AcceptStoppedFan(fan - 1);
-  run_.chip.SetFanDuty(run_.items.ItemEnabled, fan, 0);
+  panel_.AcceptStoppedFan(run_.fans.RowOfFan(fan));
+  run_.fans.SteerFan(fan, false);
   TellSwitched(fan, true);
 }
 
 void SmartFan::SwitchFanOn(int16_t fan) {
-  panel_.RestoreFanLimit(fan - 1);
-  run_.chip.SetFanDuty(run_.items.ItemEnabled, fan, kFullDuty);
+  panel_.RestoreFanLimit(run_.fans.RowOfFan(fan));
+  run_.fans.SteerFan(fan, true);
   TellSwitched(fan, false);
 }
 

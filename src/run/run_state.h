@@ -16,6 +16,7 @@
 #include "platform/icon_files.h"
 #include "platform/platform.h"
 #include "run/cycle_readings.h"
+#include "run/fan_keeper.h"
 #include "run/run_events.h"
 
 namespace vigilon {
@@ -49,6 +50,8 @@ struct RunState {
   items::ItemTables items;
   // The smart-fan thresholds, fan-drive selectors and states of the chip model.
   chip::SmartFanTables smartFan;
+  // Which fans the program holds stopped; every switch of a fan goes through it.
+  FanKeeper fans{chip, items.ItemEnabled};
 
   bool MonitorSuspended = false;
   // The chip read all ones at the end of a cycle: writes since may not have reached it.

@@ -75,7 +75,7 @@ StartupOutcome Main(RunState& run, const std::function<void(RunState&)>& showMai
   // Whatever an earlier run left (one ended by the task manager, a crash, a power cut), every
   // fan the program may drive runs before anything waits for the user, a message at start
   // included; the smart fan decides again once the main window runs.
-  c.RunEveryDrivenFan(c.MonitoringRuns());
+  run.fans.RunEveryDrivenFan(c.MonitoringRuns());
   // A start that cannot tell whether another copy runs says so now, with the fans running.
   if (!instance.message.empty())
     run.platform.MsgBox(instance.message, "", platform::MsgBoxButtons::Ok);

@@ -858,4 +858,16 @@ void Control::Raise(const std::function<void(Args...)>& handler, Passed&&... arg
   copy(std::forward<Passed>(args)...);
 }
 
+// Members `last` down to `first` of a form's rows of control arrays each take, control by
+// control, the Left and then the Top of the member above, read before that member itself moves:
+// hence the walk from the bottom. `columns` are the arrays of one row, in the order they move.
+template <class... Columns>
+void ShiftRowsUp(int first, int last, Columns&... columns) {
+  const auto follow = [](Control& moved, const Control& above) {
+    moved.SetLeft(above.left());
+    moved.SetTop(above.top());
+  };
+  for (int a = last; a >= first; --a) (follow(columns[a], columns[a - 1]), ...);
+}
+
 }  // namespace vigilon::ui

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "chip/sim_port_io.h"
+#include "run/fan_keeper.h"
 #include "sim/chip_sim.h"
 #include "support/bank_writes.h"
 
@@ -379,41 +380,79 @@ TEST(TemperatureLimits, WholeAndNineBitCountsInTheSensorsBank) {
   Bench b(sim::Model::ZR420);
   b.chip().WriteTempLimits(0, -10, 60);
   b.chip().WriteTempLimits(1, -20, 171);  // -10 and 85.5 degrees
-  b.chip().WriteTempHyst(2, -9);           // -4.5 degrees
+  b.chip().WriteTempHyst(2, -9);          // -4.5 degrees
   EXPECT_EQ(b.Writes(0), (std::vector<BankWrite>{{0, 0x39, 0xF6},
-                                                  {0, 0x3A, 60},
-                                                  {1, 0x55, 0xF6},
-                                                  {1, 0x56, 0x00},
-                                                  {1, 0x53, 85},
-                                                  {1, 0x54, 0x80},
-                                                  {2, 0x53, 0xFB},
-                                                  {2, 0x54, 0x80}}));
+                                                 {0, 0x3A, 60},
+                                                 {1, 0x55, 0xF6},
+                                                 {1, 0x56, 0x00},
+                                                 {1, 0x53, 85},
+                                                 {1, 0x54, 0x80},
+                                                 {2, 0x53, 0xFB},
+                                                 {2, 0x54, 0x80}}));
 }
 
 TEST(RestoreStoppedFans, OnlyTheFansTheProgramStoppedWhateverTheirFlagsNow) {
   Bench b(sim::Model::ZR420);
-  ItemFlagBytes on{};
+  items::ItemFlags on{};
   on.fill(1);
-  b.chip().SetFanDuty(on, 1, 0);  // 0x5B
-  b.chip().SetFanDuty(on, 2, 0);  // no duty register: nothing stopped
-  b.chip().SetFanDuty(on, 3, 0);  // 0x5F
-  b.chip().SetFanDuty(on, 3, 255);
-  b.chip().SetFanDuty(on, 3, 0);
+  FanKeeper fans(b.chip(), on);
+  fans.SteerFan(1, false);  // 0x5B
+  fans.SteerFan(2, false);  // no duty register: nothing stopped
+  fans.SteerFan(3, false);  // 0x5F
+  fans.SteerFan(3, true);
+  fans.SteerFan(3, false);
   EXPECT_EQ(b.sim().Reg(0, 0x5B), 0);
   EXPECT_EQ(b.sim().Reg(0, 0x5F), 0);
   b.sim().PokeReg(0, 0x5E, 0x40);  // someone else's duty
   b.sim().ClearLog();
-  b.chip().RestoreStoppedFans();
+  on.fill(0);
+  fans.RestoreStoppedFans();
   EXPECT_EQ(b.Writes(0), (std::vector<BankWrite>{{0, 0x5B, 0xFF}, {0, 0x5F, 0xFF}}));
   b.sim().ClearLog();
-  b.chip().RestoreStoppedFans();
+  fans.RestoreStoppedFans();
   EXPECT_TRUE(b.sim().Log().empty()) << "once restored, nothing is left to do";
 
   // The first model's fan 3 switched off by its output bits comes back at full speed.
   Bench first(sim::Model::ZR410);
-  first.chip().RunFan3ByOutputs(false);
-  first.chip().RestoreStoppedFans();
+  FanKeeper firstFans(first.chip(), on);
+  firstFans.RunFan3ByOutputs(false);
+  firstFans.RestoreStoppedFans();
   EXPECT_EQ(first.sim().Reg(0, 0x4D) & 0x30, 0x20);
+}
+
+// A give-back the chip did not hear leaves the fan held, on either way of driving it, and the
+// last words still run it; once the chip answers, the next give-back runs it and lets it go.
+TEST(RestoreStoppedFans, AGiveBackTheChipDidNotHearKeepsTheFanHeld) {
+  for (const sim::Model model : {sim::Model::ZR420, sim::Model::ZR410}) {
+    SCOPED_TRACE(sim::ModelName(model));
+    Bench b(model);
+    items::ItemFlags on{};
+    on.fill(1);
+    FanKeeper fans(b.chip(), on);
+    FanRestoreWrites words;
+    fans.OnFansSwitched([&](const FanRestoreWrites& w) { words = w; });
+    if (model == sim::Model::ZR410)
+      fans.RunFan3ByOutputs(false);
+    else
+      fans.SteerFan(3, false);
+    ASSERT_TRUE(fans.StoppedByProgram(3));
+    sim::Config config = b.sim().config();
+    config.noChip = true;
+    b.sim().Reconfigure(config);
+    fans.RestoreStoppedFans();
+    EXPECT_TRUE(fans.StoppedByProgram(3)) << "unheard";
+    EXPECT_GT(words.count, 2) << "the last words still run it";
+
+    config.noChip = false;
+    b.sim().Reconfigure(config);
+    fans.RestoreStoppedFans();
+    EXPECT_FALSE(fans.StoppedByProgram(3));
+    EXPECT_EQ(words.count, 2) << "the bank select alone";
+    if (model == sim::Model::ZR410)
+      EXPECT_EQ(b.sim().Reg(0, 0x4D) & 0x30, 0x20);
+    else
+      EXPECT_EQ(b.sim().Reg(0, 0x5F), 0xFF);
+  }
 }
 
 }  // namespace

@@ -237,7 +237,7 @@ TEST(SmartFan, TheFirstModelDrivesFanThreeFromItsFirstSensorsLimits) {
   EXPECT_FALSE(p.updFanLoLimit[1].enabled());
   EXPECT_EQ(p.lblFanLoLimit[1].caption(), " 662");
   EXPECT_EQ(s.Reg(0, 0x3C), 255);
-  EXPECT_TRUE(s.run.chip.StoppedByProgram(3));
+  EXPECT_TRUE(s.run.fans.StoppedByProgram(3));
 }
 
 // ---- No fan stays stopped behind the program ----
@@ -405,7 +405,7 @@ TEST(SmartFan, NoWayOutLeavesAFanStoppedAndANewStartHealsAHardKill) {
   // here during a suspend's pause, where the chip no longer measures.
   s.window().DeliverPowerNotice(ui::PowerNotice::QuerySuspend);
   s.run.items.ItemEnabled.fill(0);
-  s.run.chip.RestoreStoppedFans();
+  s.run.fans.RestoreStoppedFans();
   EXPECT_EQ(s.Reg(0, 0x5B), 255);
   EXPECT_EQ(s.Reg(0, 0x5F), 255);
   // The next start takes none of the counts the stopped chip kept for the fans' verdict.
@@ -430,15 +430,15 @@ TEST(SmartFan, TheLastWordsRunEveryFanTheProgramStopped) {
     SCOPED_TRACE(sim::ModelName(c.model));
     Started s(c.model);
     chip::FanRestoreWrites kept;
-    s.run.chip.OnFansSwitched([&](const chip::FanRestoreWrites& w) { kept = w; });
+    s.run.fans.OnFansSwitched([&](const chip::FanRestoreWrites& w) { kept = w; });
     for (int item : {9, 10, 11, 12 + c.sensor}) s.run.items.ItemEnabled[item] = 1;
     s.Temperature(c.sensor, c.celsius);
     s.Cycles(1);
-    ASSERT_TRUE(s.run.chip.StoppedByProgram(1) || s.run.chip.StoppedByProgram(2) ||
-                s.run.chip.StoppedByProgram(3));
+    ASSERT_TRUE(s.run.fans.StoppedByProgram(1) || s.run.fans.StoppedByProgram(2) ||
+                s.run.fans.StoppedByProgram(3));
     sim::ChipSim words = s.chip;
     for (uint8_t i = 0; i < kept.count; ++i) words.Out(kept.writes[i].port, kept.writes[i].value);
-    s.run.chip.RestoreStoppedFans();
+    s.run.fans.RestoreStoppedFans();
     for (uint8_t reg : {0x4D, 0x5A, 0x5B, 0x5E, 0x5F})
       EXPECT_EQ(words.Reg(0, reg), s.Reg(0, reg)) << std::hex << int{reg};
   }
@@ -459,7 +459,7 @@ TEST(SmartFanDeathTest, AnUncaughtExceptionGivesTheStoppedFansBack) {
         });
         static platform::LastWords lastWords(
             [](uint16_t port, uint8_t value) { s->chip.Out(port, value); });
-        s->run.chip.OnFansSwitched([](const chip::FanRestoreWrites& w) { lastWords.Keep(w); });
+        s->run.fans.OnFansSwitched([](const chip::FanRestoreWrites& w) { lastWords.Keep(w); });
         s->run.items.ItemEnabled[14] = 1;
         s->run.items.ItemEnabled[11] = 1;
         s->Temperature(2, 10);
