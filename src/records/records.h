@@ -45,6 +45,8 @@ class Records : public CycleObserver, public RunEventObserver {
 
   void CycleEnded(const CycleReadings& cycle) override;
   void RunEventHappened(const RunEvent& event) override;
+  // The readings log, while it is on.
+  const ReadingsLog* readings() const { return readings_ ? &*readings_ : nullptr; }
   // The events log, while it is on.
   EventsLog* events() { return events_ ? &*events_ : nullptr; }
   // What the window says while a file cannot be written ("the log cannot be written since
