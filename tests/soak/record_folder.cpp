@@ -21,7 +21,7 @@ constexpr const char* kOldDayFiles[] = {"vigilon-2026-11-01.csv",
                                         "vigilon-events-2026-11-01-2.csv"};
 
 // "YYYY-MM-DD HH:MM:SS" of a local time, as a spreadsheet reads the log's Time.
-void FormatLocal(int64_t unixSeconds, int32_t offsetMinutes, char (&out)[20]) {
+void FormatLocal(int64_t unixSeconds, int32_t offsetMinutes, char (&out)[32]) {
   using namespace std::chrono;
   const sys_seconds t{seconds{unixSeconds + int64_t{offsetMinutes} * 60}};
   const sys_days day = floor<days>(t);
@@ -89,7 +89,7 @@ void RecordFolder::CheckRow(const std::string& path, const File& file, std::stri
   const std::string_view unix = Field(rest);
   int64_t seconds = -1;
   std::from_chars(unix.data(), unix.data() + unix.size(), seconds);
-  char local[20];
+  char local[32];
   FormatLocal(seconds, offsetMinutes_, local);
   if (time != local) Fault(path, line, "Time and Unix time disagree");
   if (seconds < lastUnix_) Fault(path, line, "a row older than the one before");
@@ -206,7 +206,7 @@ bool RecordFolder::ListFolder(const std::string& folder, std::vector<std::string
 }
 
 void RecordFolder::CheckKept(int keepDays, int64_t unixMs) {
-  char today[20];
+  char today[32];
   FormatLocal(unixMs / 1000 - int64_t{keepDays - 1} * 86400, offsetMinutes_, today);
   const std::string_view oldest(today, 10);
   for (const char* name : kNotDayFiles)
