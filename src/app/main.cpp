@@ -41,8 +41,8 @@ int main() {
   platform::SayLastWordsOnProcessorFaults();
   ui::Win32Runtime runtime(platform);
 #ifdef VIGILON_MEASURE
-  // The measurement build counts each timed cycle's heap allocations and file opens.
-  measure::Install(run);
+  // The measurement build counts each timed cycle's heap allocations and file calls.
+  measure::Install();
 #endif
 
   // The log, the events log and the metrics file, each off until vigilon.ini turns it on.
@@ -68,6 +68,9 @@ int main() {
       mainWindow->Get().ReadPast(std::make_unique<history::HistoryRestore>(
           *recordFiles, log->file().place(), state.traits(), now, platform.UtcOffsetMinutes(now)));
     }
+#ifdef VIGILON_MEASURE
+    measure::CountCycles(state);
+#endif
     mainWindow->Get().Show();
     // Told once, after the window is up, so that the first cycle does not wait for it.
     std::string text;

@@ -6,7 +6,8 @@
 // the program's and is not counted.
 // File opens: CreateFileA/W and LoadImageA/W from a file (LoadImage opens it inside user32),
 // called through vigilon.exe's import table, and apart from them the same calls through
-// kestrel.dll's (the driver stand-in, which the user's real driver replaces).
+// kestrel.dll's (the driver stand-in, which the user's real driver replaces). File writes and
+// moves: WriteFile and MoveFileExW through vigilon.exe's import table.
 #include "app/measure.h"
 
 #include <windows.h>
@@ -21,6 +22,8 @@ namespace {
 uint32_t g_allocations = 0;
 uint32_t g_fileOpens = 0;
 uint32_t g_driverFileOpens = 0;
+uint32_t g_fileWrites = 0;
+uint32_t g_fileMoves = 0;
 
 void Count(uint32_t& counter) {
   // Allocations may come from any thread of the process.
@@ -62,7 +65,20 @@ struct Originals {
   decltype(&CreateFileW) createFileW = nullptr;
   decltype(&LoadImageA) loadImageA = nullptr;
   decltype(&LoadImageW) loadImageW = nullptr;
+  decltype(&WriteFile) writeFile = nullptr;
+  decltype(&MoveFileExW) moveFileExW = nullptr;
 } g_system;
+
+BOOL WINAPI CountedWriteFile(HANDLE file, LPCVOID bytes, DWORD size, LPDWORD wrote,
+                             LPOVERLAPPED overlapped) {
+  Count(g_fileWrites);
+  return g_system.writeFile(file, bytes, size, wrote, overlapped);
+}
+
+BOOL WINAPI CountedMoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  Count(g_fileMoves);
+  return g_system.moveFileExW(from, to, flags);
+}
 
 template <uint32_t* Counter>
 HANDLE WINAPI CountedCreateFileA(LPCSTR name, DWORD access, DWORD share,
@@ -131,7 +147,8 @@ void CountFileOpens(HMODULE module) {
 struct Measurement {
   Counters* shared = nullptr;
   bool driverCounted = false;
-  uint32_t allocations = 0, fileOpens = 0, driverFileOpens = 0;  // at the cycle's start
+  // At the cycle's start.
+  uint32_t allocations = 0, fileOpens = 0, driverFileOpens = 0, fileWrites = 0, fileMoves = 0;
 } g_measurement;
 
 // What each cycle of the monitoring timer cost, added to the shared counters.
@@ -152,6 +169,8 @@ void CycleCounter::CycleStarts() {
   m.allocations = Read(g_allocations);
   m.fileOpens = Read(g_fileOpens);
   m.driverFileOpens = Read(g_driverFileOpens);
+  m.fileWrites = Read(g_fileWrites);
+  m.fileMoves = Read(g_fileMoves);
 }
 
 void CycleCounter::CycleEnded(const CycleReadings& /*cycle*/) {
@@ -160,12 +179,14 @@ void CycleCounter::CycleEnded(const CycleReadings& /*cycle*/) {
   c.allocations += Read(g_allocations) - m.allocations;
   c.fileOpens += Read(g_fileOpens) - m.fileOpens;
   c.driverFileOpens += Read(g_driverFileOpens) - m.driverFileOpens;
+  c.fileWrites += Read(g_fileWrites) - m.fileWrites;
+  c.fileMoves += Read(g_fileMoves) - m.fileMoves;
   ++c.cycles;
 }
 
 }  // namespace
 
-void Install(RunState& run) {
+void Install() {
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
   HMODULE user = GetModuleHandleA("user32.dll");
   g_system.createFileA = reinterpret_cast<decltype(&CreateFileA)>(
@@ -176,6 +197,10 @@ void Install(RunState& run) {
       reinterpret_cast<void*>(GetProcAddress(user, "LoadImageA")));
   g_system.loadImageW = reinterpret_cast<decltype(&LoadImageW)>(
       reinterpret_cast<void*>(GetProcAddress(user, "LoadImageW")));
+  g_system.writeFile = reinterpret_cast<decltype(&WriteFile)>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "WriteFile")));
+  g_system.moveFileExW = reinterpret_cast<decltype(&MoveFileExW)>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "MoveFileExW")));
 
   // Kept for the whole run: the probe opens it by name.
   HANDLE block = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
@@ -185,8 +210,14 @@ void Install(RunState& run) {
   if (view == nullptr) return;
   g_measurement.shared = static_cast<Counters*>(view);
   *g_measurement.shared = Counters{};
-  CountFileOpens<&g_fileOpens>(GetModuleHandleA(nullptr));
-  run.observers.push_back(&g_counter);
+  HMODULE program = GetModuleHandleA(nullptr);
+  CountFileOpens<&g_fileOpens>(program);
+  PatchImport(program, "WriteFile", reinterpret_cast<void*>(&CountedWriteFile));
+  PatchImport(program, "MoveFileExW", reinterpret_cast<void*>(&CountedMoveFileExW));
+}
+
+void CountCycles(RunState& run) {
+  if (g_measurement.shared != nullptr) run.observers.push_back(&g_counter);
 }
 
 }  // namespace vigilon::measure

@@ -18,9 +18,14 @@ struct Counters {
   uint32_t allocations;      // heap allocations of the program's own code within them
   uint32_t fileOpens;        // files opened through vigilon.exe's imports within them
   uint32_t driverFileOpens;  // files opened through kestrel.dll's imports within them
+  uint32_t fileWrites;       // WriteFile calls through vigilon.exe's imports within them
+  uint32_t fileMoves;        // MoveFileExW calls (a file replaced) within them
 };
 
-// Makes the block and starts counting; the run's cycles report to it from then on.
-void Install(RunState& run);
+// Makes the block and counts from then on what the program's own code allocates and opens.
+void Install();
+// Adds the cycles' counter to the run's observers. Last among them, so that what the others do
+// with a finished cycle (the history, the logs, the metrics file) counts as the cycle's cost.
+void CountCycles(RunState& run);
 
 }  // namespace vigilon::measure

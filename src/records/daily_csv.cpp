@@ -71,7 +71,12 @@ void DailyCsv::NameFile(int64_t day, int number, std::string& path) const {
   path.append(".csv");
 }
 
+void DailyCsv::DeleteOldDays(int64_t dayNumber) {
+  if (dayNumber != cleanedDay_) DeleteOldFiles(dayNumber);
+}
+
 void DailyCsv::DeleteOldFiles(int64_t today) {
+  cleanedDay_ = today;
   if (!files_.ListFolder(place_.folder, names_)) return;
   for (const std::string& name : names_) {
     int64_t day = 0;
@@ -84,7 +89,7 @@ void DailyCsv::DeleteOldFiles(int64_t today) {
 void DailyCsv::OpenDay(int64_t dayNumber) {
   day_ = dayNumber;
   files_.CreateFolder(place_.folder);
-  DeleteOldFiles(dayNumber);
+  DeleteOldDays(dayNumber);
   // The first file of the day that is missing or starts with this header; one that cannot be
   // read now (another program holds it) is taken as ours.
   for (number_ = 1; number_ <= kLastNumber; ++number_) {

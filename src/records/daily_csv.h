@@ -36,6 +36,10 @@ class DailyCsv {
   // what waits. Allocates nothing on a day already seen.
   void Add(int64_t dayNumber, int64_t unixMs, std::string_view line);
 
+  // Deletes the days past keepDays once per day `dayNumber`, as Add does first: for a file that
+  // gets lines on some days only, so that its old days go at midnight all the same.
+  void DeleteOldDays(int64_t dayNumber);
+
   bool failing() const { return failing_; }
   int64_t failingSinceMs() const { return failingSinceMs_; }
   // Lines dropped because the queue was full while the file could not be written.
@@ -65,7 +69,8 @@ class DailyCsv {
   std::vector<Line> queue_;  // a ring: `count_` lines from `head_`
   std::size_t head_ = 0;
   std::size_t count_ = 0;
-  int64_t day_ = INT64_MIN;  // the day whose file is picked
+  int64_t day_ = INT64_MIN;         // the day whose file is picked
+  int64_t cleanedDay_ = INT64_MIN;  // the day whose old days were last deleted
   int number_ = 1;
   std::string block_;  // what one write carries
   std::string path_;

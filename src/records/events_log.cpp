@@ -59,6 +59,7 @@ void EventsLog::CycleEnded(const CycleReadings& cycle) {
   if (cycle.outcome == CycleOutcome::Complete && lastOutcome_ == CycleOutcome::ChipSilent)
     at("chip answering again");
   lastOutcome_ = cycle.outcome;
+  file_.DeleteOldDays(ToLocalTime(cycle.unixMs, cycle.utcOffsetMinutes).dayNumber);
   if (cycle.outcome == CycleOutcome::ChipSilent) return;
   for (int item = 0; item < items::kItemCount; ++item) {
     const ItemReading& r = cycle.items[item];

@@ -2,7 +2,7 @@
 // windows, one line per call; what its timed cycles cost, summed, when it is the measurement
 // build; the two things a measuring script does to it (an interval, hiding it to the tray); and
 // whether its first readings have come.
-//   vigilon_probe stats | cost | interval SECONDS | hide | readings
+//   vigilon_probe stats | cost | interval SECONDS | hide | history | readings
 #include <windows.h>
 // After windows.h.
 #include <psapi.h>
@@ -14,6 +14,7 @@
 
 #include "app/measure.h"
 #include "harness.h"
+#include "ui/control_id.h"
 
 namespace {
 
@@ -74,10 +75,12 @@ int Cost() {
   }
   vigilon::measure::Counters c;
   std::memcpy(&c, view, sizeof c);
-  std::printf("cycles=%lu allocations=%lu file_opens=%lu driver_file_opens=%lu\n",
-              static_cast<unsigned long>(c.cycles), static_cast<unsigned long>(c.allocations),
-              static_cast<unsigned long>(c.fileOpens),
-              static_cast<unsigned long>(c.driverFileOpens));
+  std::printf(
+      "cycles=%lu allocations=%lu file_opens=%lu driver_file_opens=%lu file_writes=%lu "
+      "file_moves=%lu\n",
+      static_cast<unsigned long>(c.cycles), static_cast<unsigned long>(c.allocations),
+      static_cast<unsigned long>(c.fileOpens), static_cast<unsigned long>(c.driverFileOpens),
+      static_cast<unsigned long>(c.fileWrites), static_cast<unsigned long>(c.fileMoves));
   UnmapViewOfFile(view);
   CloseHandle(block);
   return 0;
@@ -118,6 +121,17 @@ int main(int argc, char** argv) {
     SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     return 0;
   }
+  if (argc >= 2 && std::strcmp(argv[1], "history") == 0) {
+    // The History window, opened from the main window's menu, shown and in front.
+    PostMessageA(main, WM_COMMAND, vigilon::ui::ControlIdForName("mHistory"), 0);
+    HWND history = nullptr;
+    const bool shown = e2e::WaitUntil([&] {
+      history = FindWindowA(nullptr, "History");
+      return history != nullptr && IsWindowVisible(history);
+    });
+    std::printf("%s\n", shown ? "history shown" : "no history window");
+    return shown ? 0 : 1;
+  }
   if (argc >= 2 && std::strcmp(argv[1], "readings") == 0) {
     // The +3.3 V row, which every model has: blank until the first cycle has shown it.
     HWND row = e2e::FindControl(main, "lblStatusV(2)");
@@ -129,6 +143,7 @@ int main(int argc, char** argv) {
     std::printf("%s\n", came ? shown.c_str() : "no readings");
     return came ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: vigilon_probe stats | cost | interval SECONDS | hide | readings\n");
+  std::fprintf(
+      stderr, "usage: vigilon_probe stats | cost | interval SECONDS | hide | history | readings\n");
   return 2;
 }

@@ -151,6 +151,11 @@ TEST(ReadingsLog, KeepsTheDaysItIsToldAndDeletesOnlyItsOwnFiles) {
   // At each new day as well.
   log.CycleEnded(Cycle(zr420, kLateEvening, 0));
   EXPECT_FALSE(folder.files.count("/logs/vigilon-2026-12-02.csv"));
+  // The events log on a day of no event: its old days go at the day's first cycle all the same.
+  EventsLog events(folder, Place("vigilon-events", 7), zr420);
+  events.CycleEnded(Cycle(zr420, kLateEvening, 0));
+  EXPECT_FALSE(folder.files.count("/logs/vigilon-events-2026-12-01.csv"));
+  EXPECT_FALSE(folder.files.count("/logs/vigilon-events-2026-12-09.csv"));  // no event: no file
 }
 
 TEST(ReadingsLog, RowsWaitWhileTheFolderCannotBeWrittenAndFollowInOrder) {

@@ -22,7 +22,9 @@
 #include "items/settings_record.h"
 #include "monitor/frmvigilon.h"
 #include "platform/fake_platform.h"
+#include "records/records.h"
 #include "soak/fan_model.h"
+#include "soak/record_folder.h"
 #include "startup/startup.h"
 #include "support/memory_files.h"
 #include "ui/headless_runtime.h"
@@ -91,15 +93,49 @@ struct SoakPlatform : platform::FakePlatform {
   }
 };
 
-// One run of the program: what a process holds, created at start and gone at exit.
+// The records' options: the log, the events log and the metrics file on, and so few days kept
+// that a week deletes some.
+constexpr int kKeepDays = 3;
+constexpr const char* kRecordOptions =
+    "[Log]\nEnabled=1\nFolder=logs\nKeepDays=3\n[Metrics]\nEnabled=1\nFolder=metrics\n";
+// The machine's wall clock at the soak's start, local 23:00 an hour east of UTC: the first
+// midnight comes within the first hour of cycles.
+constexpr int64_t kWallStartMs = 1'796'853'600'000;
+constexpr int32_t kUtcOffsetMinutes = 60;
+// From this cycle on, for 75 minutes of the wall clock, the records' folder cannot be written.
+constexpr int64_t kUnwritableFrom = 1000;
+constexpr int64_t kUnwritableMs = 75 * 60 * 1000;
+
+// Counts the cycles a run tells its observers, the records' among them.
+struct CycleTally final : CycleObserver {
+  void CycleEnded(const CycleReadings& cycle) override {
+    ++cycles;
+    lastUnixMs = cycle.unixMs;
+  }
+  int64_t cycles = 0;
+  int64_t lastUnixMs = 0;
+};
+
+// One run of the program: what a process holds, created at start and gone at exit. The wall
+// clock goes on from where the last run left it, with the virtual time.
 struct Instance {
-  Instance(sim::ChipSim& chip, items::MemoryFiles& files) : io(chip), run(io, platform, files) {
+  Instance(sim::ChipSim& chip, items::MemoryFiles& files, RecordFolder& folder, int64_t wallMs)
+      : io(chip),
+        run(io, platform, files),
+        records(folder, files,
+                {platform.folder, '/', "2.5.0", [this] { return platform.UnixTimeMs(); },
+                 [this](int64_t ms) { return platform.UtcOffsetMinutes(ms); }}) {
     platform.files = {"eye.ico", "eye0.ico", "eye1.ico", "eye2.ico"};
     platform.elapsedMs = [this] { return runtime.now(); };
+    platform.unixMsBase = wallMs;
+    platform.utcOffsetMinutes = kUtcOffsetMinutes;
+    run.events.observers.push_back(&records);
   }
   chip::SimPortIo io;
   SoakPlatform platform;
   RunState run;
+  records::Records records;
+  CycleTally tally;
   ui::HeadlessRuntime runtime{platform};
   std::optional<ui::FormSlot<frmvigilon, RunState&>> main;
 };
@@ -117,8 +153,8 @@ struct WarningModel {
 struct PowerModel {
   enum class State : uint8_t { Running, Paused, Settling };
   State state = State::Running;
-  bool suspended = false;  // settling after a pause; a lone resume only blinks
-  uint64_t pausedAt = 0;   // by the question, or the announcement that came last
+  bool suspended = false;    // settling after a pause; a lone resume only blinks
+  uint64_t pausedAt = 0;     // by the question, or the announcement that came last
   uint64_t firstResume = 0;  // of this settling: it ends no sooner than ten seconds after this
   uint64_t lastResume = 0;   // ... and no later than ten seconds after this
   uint64_t lapseMs = 0;      // a pause no notice ends lasts this long from pausedAt
@@ -209,12 +245,22 @@ class Soak {
   bool ChipAnswers() const { return !chip_.config().noChip; }
   uint8_t Reg(int bank, uint8_t index) const { return chip_.Reg(bank, index); }
   void ClearRecords();
+  // The rows, the days kept and the metrics file against the cycles the runs told.
+  void CheckRecords();
+  // What a run leaves behind when it ends: the wall clock, the rows it could not write.
+  void EndInstance();
 
   Options o_;
   std::mt19937_64 rng_;
   sim::Config healthy_;
   sim::ChipSim chip_;
   items::MemoryFiles files_;
+  RecordFolder records_{"/vigilon", kUtcOffsetMinutes};
+  int64_t wallMs_ = kWallStartMs;
+  int64_t unwritableUntilMs_ = 0;
+  // Cycles the ended runs told, and the rows still waiting for the folder when each ended.
+  int64_t cyclesBefore_ = 0;
+  int64_t rowsLostAtExits_ = 0;
   std::unique_ptr<Instance> p_;
   Report report_;
   int64_t cycle_ = 0;
@@ -267,13 +313,17 @@ const char* ActionNameOf(Action a) {
 // The program's life
 
 bool Soak::Start() {
-  p_ = std::make_unique<Instance>(chip_, files_);
+  p_ = std::make_unique<Instance>(chip_, files_, records_, wallMs_);
   fans_.Started(chipPoweredUp_);
   chipPoweredUp_ = false;
   power_ = {};
   p_->platform.atPause = [this] { AtPause(); };
   const startup::StartupOutcome outcome = startup::Main(p_->run, [this](RunState& state) {
+    // The problems of vigilon.ini, of which there are none, would be one message box.
+    if (!p_->records.Start(state.traits()).empty()) Fail("vigilon.ini was not read");
+    state.observers.push_back(&p_->records);
     p_->main.emplace(p_->runtime, state);
+    state.observers.push_back(&p_->tally);
     p_->main->Get().Show();
   });
   if (outcome != startup::StartupOutcome::MainWindowShown) {
@@ -328,7 +378,7 @@ void Soak::EndAndRestart(bool powerCycle) {
   if (kill) {
     // Nothing of the program runs: the process is simply gone.
     const size_t accesses = chip_.Log().size();
-    p_.reset();
+    EndInstance();
     if (chip_.Log().size() != accesses) {
       Fail("a hard kill ran some of the program: %zu chip accesses", chip_.Log().size() - accesses);
       return;
@@ -340,7 +390,7 @@ void Soak::EndAndRestart(bool powerCycle) {
     }
     // A chip that does not answer missed the fail-safe too; the power cycle below resets it.
     if (ChipAnswers()) CheckFansRun(kPaths[path]);
-    p_.reset();
+    EndInstance();
   }
   if (powerCycle) {
     sim::Config config = chip_.config();
@@ -931,6 +981,43 @@ void Soak::Fail(const char* format, ...) {
   failure_ = s.str();
 }
 
+void Soak::EndInstance() {
+  wallMs_ = p_->platform.UnixTimeMs();
+  cyclesBefore_ += p_->tally.cycles;
+  if (const records::ReadingsLog* log = p_->records.readings())
+    rowsLostAtExits_ += static_cast<int64_t>(log->file().waitingLines());
+  p_.reset();
+}
+
+void Soak::CheckRecords() {
+  const records::ReadingsLog* log = p_->records.readings();
+  if (log == nullptr) return Fail("the readings log is off");
+  const records::DailyCsv& file = log->file();
+  if (!records_.fault().empty()) return Fail("%s", records_.fault().c_str());
+  const int64_t told = cyclesBefore_ + p_->tally.cycles;
+  const int64_t waiting = static_cast<int64_t>(file.waitingLines());
+  report_.mostRowsWaiting = std::max(report_.mostRowsWaiting, waiting);
+  report_.rowsWritten = records_.readingRows();
+  if (records_.readingRows() + waiting + rowsLostAtExits_ != told || file.lostLines() != 0)
+    return Fail("%lld cycles told, %lld rows written, %lld waiting, %lld lost",
+                static_cast<long long>(told), static_cast<long long>(records_.readingRows()),
+                static_cast<long long>(waiting),
+                static_cast<long long>(rowsLostAtExits_ + file.lostLines()));
+  if (records_.unwritable) return;
+  if (waiting != 0) return Fail("%lld rows still wait in a writable folder", (long long)waiting);
+  // One replacement of the metrics file per cycle, failed ones included.
+  if (records_.metricsReplaces() != told)
+    return Fail("%lld cycles told, the metrics file replaced %lld times",
+                static_cast<long long>(told), static_cast<long long>(records_.metricsReplaces()));
+  // Time, Unix time, a column per item the chip has, State.
+  std::ptrdiff_t columns = 3;
+  for (int k = 0; k < kItemCount; ++k) columns += run().items.ItemPresent[k] ? 1 : 0;
+  if (std::count(file.header().begin(), file.header().end(), ',') + 1 != columns)
+    return Fail("the log's header has no column per item: %s", file.header().c_str());
+  if (p_->tally.cycles > 0) records_.CheckKept(kKeepDays, p_->tally.lastUnixMs);
+  if (!records_.fault().empty()) return Fail("%s", records_.fault().c_str());
+}
+
 void Soak::ClearRecords() {
   // The fake platform records every call; only this cycle's are of interest.
   p_->platform.ClearRecords(/*release=*/false, p_->runtime.popups);
@@ -1280,10 +1367,12 @@ void Soak::CheckCycle(bool warningsComparable, int polls) {
   CheckWarnings(warningsComparable, polls);
   CheckSettingsFile();
   CheckSmartFan(FanModel::Outputs::AsStarted);
+  CheckRecords();
 }
 
 Report Soak::Run() {
   report_ = {};
+  records_.options = kRecordOptions;
   if (!Start()) {
     report_.failedCycle = 0;
     report_.failure = failure_;
@@ -1293,6 +1382,8 @@ Report Soak::Run() {
   for (cycle_ = 0; cycle_ < o_.cycles && !failed_; ++cycle_) {
     warningsDisturbed_ = false;
     for (int k = 0; k < kItemCount; ++k) enabledAtStart_[k] = run().items.ItemEnabled[k];
+    if (cycle_ == kUnwritableFrom) unwritableUntilMs_ = p_->platform.UnixTimeMs() + kUnwritableMs;
+    records_.unwritable = p_->platform.UnixTimeMs() < unwritableUntilMs_;
     Act();
     if (failed_) break;
     // Polls made inside the actions (a power storm lets time pass) are not followed one by one.
@@ -1357,7 +1448,8 @@ const char* ActionName(Action action) {
 std::string Report::Summary() const {
   std::ostringstream s;
   s << cycles << " cycles, " << pollCycles << " monitoring cycles, " << checks << " checks, "
-    << dialogsOpened << " dialogs opened\n";
+    << dialogsOpened << " dialogs opened, " << rowsWritten << " rows logged (at most "
+    << mostRowsWaiting << " waiting at once)\n";
   for (size_t a = 0; a < actions.size(); ++a)
     if (actions[a] > 0) s << "  " << kActionNames[a] << ": " << actions[a] << '\n';
   return s.str();

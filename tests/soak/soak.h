@@ -85,7 +85,9 @@ struct Report {
   std::array<int64_t, static_cast<size_t>(Action::kCount)> actions{};
   int64_t pollCycles = 0;  // monitoring cycles the program ran (fewer while suspended)
   int64_t dialogsOpened = 0;
-  int64_t checks = 0;  // invariant checks made
+  int64_t checks = 0;           // invariant checks made
+  int64_t rowsWritten = 0;      // rows of the readings log that reached the folder
+  int64_t mostRowsWaiting = 0;  // rows that waited at once for a folder that could not be written
   bool passed() const { return failedCycle < 0; }
   std::string Summary() const;
 };
