@@ -59,7 +59,7 @@ class MemoryRecordFiles : public RecordFiles {
       if (Parent(path) == folder) names.push_back(path.substr(folder.size() + 1));
     return true;
   }
-  bool Delete(const std::string& path) override { return files.erase(path) == 1; }
+  bool Delete(const std::string& path) override { return !failWrites && files.erase(path) == 1; }
   bool CreateFolder(const std::string& path) override {
     if (failWrites) return folders.count(path) != 0;
     folders.insert(path);

@@ -72,18 +72,28 @@ void DailyCsv::NameFile(int64_t day, int number, std::string& path) const {
 }
 
 void DailyCsv::DeleteOldDays(int64_t dayNumber) {
-  if (dayNumber != cleanedDay_) DeleteOldFiles(dayNumber);
+  if (dayNumber != cleanedDay_) {
+    DeleteOldFiles(dayNumber);
+  } else if (callsToRetry_ > 0 && --callsToRetry_ == 0) {
+    DeleteOldFiles(dayNumber);
+  }
 }
 
 void DailyCsv::DeleteOldFiles(int64_t today) {
   cleanedDay_ = today;
-  if (!files_.ListFolder(place_.folder, names_)) return;
-  for (const std::string& name : names_) {
-    int64_t day = 0;
-    int number = 0;
-    if (ParseDailyName(place_.prefix, name, day, number) && day <= today - place_.keepDays)
-      files_.Delete(place_.folder + place_.separator + name);
+  // A folder that cannot be listed or a file that cannot be deleted now (read-only for a while,
+  // held open by a viewer) is tried again within the day, not only at the next midnight.
+  bool done = files_.ListFolder(place_.folder, names_);
+  if (done) {
+    for (const std::string& name : names_) {
+      int64_t day = 0;
+      int number = 0;
+      if (ParseDailyName(place_.prefix, name, day, number) && day <= today - place_.keepDays &&
+          !files_.Delete(place_.folder + place_.separator + name))
+        done = false;
+    }
   }
+  callsToRetry_ = done ? 0 : kDeletionRetryCalls;
 }
 
 void DailyCsv::OpenDay(int64_t dayNumber) {
@@ -130,6 +140,7 @@ void DailyCsv::Queue(std::string_view text) {
 
 void DailyCsv::Add(int64_t dayNumber, int64_t unixMs, std::string_view line) {
   if (dayNumber != day_) OpenDay(dayNumber);
+  DeleteOldDays(dayNumber);  // nothing to do but count, unless a deletion is owed
   Queue(line);
   Flush(unixMs);
 }

@@ -71,6 +71,10 @@ class DailyCsv {
   std::size_t count_ = 0;
   int64_t day_ = INT64_MIN;         // the day whose file is picked
   int64_t cleanedDay_ = INT64_MIN;  // the day whose old days were last deleted
+  // After a deletion that did not finish, the lines or cycles until it is tried again: ten
+  // minutes at a 1 s interval, longer at a slower one.
+  static constexpr int kDeletionRetryCalls = 600;
+  int callsToRetry_ = 0;
   int number_ = 1;
   std::string block_;  // what one write carries
   std::string path_;

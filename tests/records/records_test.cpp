@@ -148,8 +148,13 @@ TEST(ReadingsLog, KeepsTheDaysItIsToldAndDeletesOnlyItsOwnFiles) {
   EXPECT_TRUE(folder.files.count("/logs/vigilon-2026-12-02.csv"));
   EXPECT_TRUE(folder.files.count("/logs/vigilon-events-2026-12-01.csv"));
   for (const auto& name : others) EXPECT_TRUE(folder.files.count(name)) << name;
-  // At each new day as well.
-  log.CycleEnded(Cycle(zr420, kLateEvening, 0));
+  // At each new day as well; a deletion the folder refused at midnight is tried again that day.
+  const int64_t nextDay = kLateEvening - 3'600'000;  // 2026-12-09 22:59:58
+  folder.failWrites = true;
+  log.CycleEnded(Cycle(zr420, nextDay, 0));
+  EXPECT_TRUE(folder.files.count("/logs/vigilon-2026-12-02.csv"));
+  folder.failWrites = false;
+  for (int s = 1; s <= 600; ++s) log.CycleEnded(Cycle(zr420, nextDay + s * 1000, 0));
   EXPECT_FALSE(folder.files.count("/logs/vigilon-2026-12-02.csv"));
   // The events log on a day of no event: its old days go at the day's first cycle all the same.
   EventsLog events(folder, Place("vigilon-events", 7), zr420);
